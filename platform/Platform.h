@@ -1,0 +1,104 @@
+// The narrow seam between the core and the operating system: directory
+// listing, files with error causes, folder creation, the program's own path
+// and the time zone. The core never calls the OS directly; tests put a fake
+// (tests/FakePlatform.h) in place of the POSIX implementation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pm {
+
+// Cause codes of a failed file operation, as the error report names them.
+enum FileErrorCause : int {
+    kCauseNone = 0,
+    kCauseGeneric = 1,
+    kCauseFileNotFound = 2,
+    kCauseBadPath = 3,
+    kCauseTooManyOpenFiles = 4,
+    kCauseAccessDenied = 5,
+    kCauseInvalidHandle = 6,
+    kCauseRemoveCurrentDir = 7,
+    kCauseDirectoryFull = 8,
+    kCauseBadSeek = 9,
+    kCauseHardIo = 10,
+    kCauseSharingViolation = 11,
+    kCauseLockViolation = 12,
+    kCauseDiskFull = 13,
+    kCauseEndOfFile = 14,
+};
+
+// What the file layer reports when opening, reading, writing or closing fails.
+struct FileError {
+    int cause = kCauseNone;
+    std::string path;  // the file concerned, as it was opened (UTF-8 / raw bytes)
+};
+
+// errno -> cause code.
+int CauseFromErrno(int err);
+
+// One entry as the listing reports it.
+struct DirEntry {
+    std::string name;       // as listed: raw bytes, normally UTF-8
+    std::string shortName;  // 8.3 alternate name (UTF-8), empty when there is none
+    uint64_t size = 0;
+    int64_t mtime = 0;      // last write, seconds since 1970-01-01 UTC
+    bool hidden = false;
+    bool directory = false;
+    uint64_t device = 0;    // identity, for loop and self-inclusion guards
+    uint64_t inode = 0;
+};
+
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to n bytes; returns the count (0 at the end). On failure returns
+    // -1 and fills err.
+    virtual long long Read(void* data, size_t n, FileError& err) = 0;
+};
+
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    // Writes all n bytes or fails with err.
+    virtual bool Write(const void* data, size_t n, FileError& err) = 0;
+    // Flushes and closes; a second call does nothing and succeeds.
+    virtual bool Close(FileError& err) = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Looks the path itself up as one entry (following links). The entry's
+    // name is the last path component. False when nothing is there.
+    virtual bool LookupEntry(const std::string& path, DirEntry& out) = 0;
+
+    // Lists a folder in the order the file system returns it, without "."
+    // and "..", following links; only regular files and folders are
+    // reported. False when the folder cannot be listed.
+    virtual bool ListFolder(const std::string& path, std::vector<DirEntry>& out) = 0;
+
+    // Opens a source file for reading.
+    virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) = 0;
+
+    // Creates or truncates a file for writing, locked against other writers.
+    virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) = 0;
+
+    // Creates one folder; false when it fails (also when it exists).
+    virtual bool CreateFolder(const std::string& path) = 0;
+
+    // Full path of the running program; empty when unknown.
+    virtual std::string ProgramPath() = 0;
+
+    // Standard-time offset in minutes east of UTC (daylight saving not applied).
+    virtual int StandardTimeZoneOffset() = 0;
+};
+
+// The POSIX implementation. `shortNames` false reports no 8.3 alternate names.
+std::unique_ptr<Platform> MakePosixPlatform(bool shortNames = true);
+
+}  // namespace pm

@@ -1,0 +1,55 @@
+// The volume information that the descriptors carry, its settings file and
+// the inputs a build copies into it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tree/ExceptList.h"
+#include "tree/WideString.h"
+
+namespace pm {
+
+struct VolumeDate {
+    uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
+    uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+    bool operator==(const VolumeDate&) const = default;
+};
+
+bool IsDateUnset(const VolumeDate& d);
+
+class VolumeInfo {
+public:
+    virtual ~VolumeInfo() = default;
+
+    std::string Label;
+    std::string OS;
+    std::string VolSetID;
+    uint16_t VolSetSize = 1;
+    uint16_t VolNumber = 1;
+    std::string Publisher;
+    std::string Prepare;
+    std::string Application;
+    std::string Copyright;
+    std::string Abstract;
+    std::string Biblographic;
+    VolumeDate Creation;
+    VolumeDate Modification;
+    VolumeDate Expiration;
+    VolumeDate Effective;
+    std::string ImplID;
+    Cs0String UdfLabel;
+    Cs0String UdfVolSet;
+    ::pm::ExceptList ExceptList;
+};
+
+// The process-wide record.
+VolumeInfo& TheVolumeInfo();
+
+// Settings file (section "VolumeInfo"). Texts are UTF-8 inside; a file that is
+// not valid UTF-8 is read as code page 932.
+void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath);
+bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath);
+void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time);
+
+}  // namespace pm

@@ -1,0 +1,75 @@
+// One file or folder of the source tree, with the three names it carries into
+// the image and the places the layout gives it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "tree/WideString.h"
+
+namespace pm {
+
+class ExceptList;
+
+// What a scan needs besides the folder: the listing and the exclusions.
+struct ScanContext {
+    Platform* platform = nullptr;
+    const ExceptList* except = nullptr;   // may be null: nothing excluded
+    // An entry with this identity is never taken into the tree (the image
+    // file itself when it lies inside the source folder).
+    bool skipIdentity = false;
+    uint64_t skipDevice = 0, skipInode = 0;
+};
+
+class CFileEntry {
+public:
+    CFileEntry() = default;
+    virtual ~CFileEntry() = default;
+    CFileEntry(const CFileEntry&) = delete;
+    CFileEntry& operator=(const CFileEntry&) = delete;
+
+    // Builds the tree below this (root) node from the folder. -1 when the
+    // folder itself cannot be found; 0 or more otherwise.
+    int Scan(const std::string& folderPath, const ScanContext& ctx);
+    // Fills this node from a listed entry (the root: parent null, depth 0).
+    void FillFrom(const DirEntry& e, const std::string& path, CFileEntry* parent);
+    CFileEntry* AddChild(const DirEntry& e, const std::string& path);
+    void DeleteChildren();
+
+    uint32_t m_dwIsoSector = 0;
+    uint32_t m_dwJolietSector = 0;
+    uint32_t m_dwUdfDataBlock = 0;
+    uint32_t m_dwUdfEntryBlock = 0;
+    uint64_t m_nIsoSize = 0;
+    uint64_t m_nJolietSize = 0;
+    uint64_t m_nUdfSize = 0;
+    std::string m_strPath;       // full source path, "/" separated, raw bytes (opens the file)
+    std::string m_strShortName;  // ISO 9660 name: code page 932 bytes
+    std::string m_strName;       // name as listed, valid UTF-8 (invalid bytes shown as U+FFFD)
+    WideString m_wstrJoliet;     // Joliet identifier
+    Cs0String m_udfName;         // UDF file identifier
+    uint32_t m_dwUniqueId = 0;
+    uint16_t m_wLinkCount = 1;
+    int64_t m_time = 0;          // last write, seconds since 1970 UTC
+    CFileEntry* m_pParent = nullptr;
+    int m_nDepth = 0;
+    uint16_t m_wDirNumber = 0;
+    bool m_bHidden = false;
+    bool m_bDirectory = false;
+    std::vector<std::unique_ptr<CFileEntry>> m_children;
+
+    // Entry-order key of m_strPath, computed once when the node is made.
+    std::string m_sortKey;
+
+private:
+    int ScanFolder(int depth, const ScanContext& ctx, std::vector<std::pair<uint64_t, uint64_t>>& branch);
+};
+
+// Sorts into entry order: depth, then the Japanese collation of m_strPath.
+void SortEntries(std::vector<CFileEntry*>& entries);
+void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries);
+
+}  // namespace pm

@@ -1,0 +1,30 @@
+// Text model: std::string holds UTF-8 everywhere; code page 932 bytes exist
+// only where the image stores or counts multibyte text. ICU does the work.
+#pragma once
+
+#include <string>
+
+namespace pm {
+
+bool IsValidUtf8(const std::string& s);
+// Invalid sequences become U+FFFD.
+std::string SanitizeUtf8(const std::string& s);
+// UTF-8 -> UTF-16 host order; invalid sequences become U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& s);
+std::string Utf16ToUtf8(const std::u16string& s);
+// UTF-8 -> code page 932 (Microsoft's table); "?" for what it cannot spell.
+std::string Utf8ToCp932(const std::string& s);
+// Code page 932 -> UTF-8.
+std::string Cp932ToUtf8(const std::string& s);
+// A file read from disk: UTF-8 when valid, otherwise taken as code page 932.
+std::string DecodeTextFile(const std::string& bytes);
+
+// Entry order collation (Japanese, tertiary strength) of two UTF-8 strings:
+// negative, zero or positive. Equal collation falls back to a byte compare, so
+// the result is 0 only for identical strings.
+int CollatePaths(const std::string& a, const std::string& b);
+// Sort key with the same order as CollatePaths (keys compare with memcmp /
+// std::string <; the bytes of the string are appended as the final tie-break).
+std::string CollationKey(const std::string& s);
+
+}  // namespace pm
