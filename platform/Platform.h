@@ -63,8 +63,12 @@ public:
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
-    // Writes all n bytes or fails with err.
+    // Takes all n bytes or fails with err. The implementation may gather
+    // writes; a failure of gathered bytes is reported by a later Write or
+    // by Flush.
     virtual bool Write(const void* data, size_t n, FileError& err) = 0;
+    // Puts every byte taken so far into the file.
+    virtual bool Flush(FileError& err) = 0;
     // Flushes and closes; a second call does nothing and succeeds.
     virtual bool Close(FileError& err) = 0;
 };
