@@ -138,7 +138,9 @@ static void PutTimestampFields(uint8_t* field, uint16_t typeAndZone, int year, i
     field[6] = uint8_t(hour);
     field[7] = uint8_t(minute);
     field[8] = uint8_t(second);
-    // centiseconds, hundreds of microseconds, microseconds stay 0
+    field[9] = 0;   // centiseconds
+    field[10] = 0;  // hundreds of microseconds
+    field[11] = 0;  // microseconds
 }
 
 void FillTimestampFromTime(uint8_t* field, int64_t time) {
