@@ -1,0 +1,156 @@
+#include "tree/Text.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+#include <unicode/utf8.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace pm {
+
+namespace {
+
+// One code page 932 converter per thread: a size preview and a build may run
+// on different threads, and ICU converters are not shared safely.
+UConverter* Cp932() {
+    struct Holder {
+        UConverter* cnv = nullptr;
+        Holder() {
+            UErrorCode st = U_ZERO_ERROR;
+            cnv = ucnv_open("windows-31j", &st);
+            if (U_SUCCESS(st)) {
+                st = U_ZERO_ERROR;
+                ucnv_setSubstChars(cnv, "?", 1, &st);
+            }
+        }
+        ~Holder() { if (cnv) ucnv_close(cnv); }
+    };
+    thread_local Holder h;
+    return h.cnv;
+}
+
+UCollator* Collator() {
+    struct Holder {
+        UCollator* col = nullptr;
+        Holder() {
+            UErrorCode st = U_ZERO_ERROR;
+            col = ucol_open("ja", &st);
+            if (U_SUCCESS(st)) ucol_setStrength(col, UCOL_TERTIARY);
+            else col = nullptr;
+        }
+        ~Holder() { if (col) ucol_close(col); }
+    };
+    thread_local Holder h;
+    return h.col;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& s) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    int32_t i = 0, n = int32_t(s.size());
+    while (i < n) {
+        UChar32 c;
+        U8_NEXT(p, i, n, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+std::string SanitizeUtf8(const std::string& s) {
+    if (IsValidUtf8(s)) return s;
+    return Utf16ToUtf8(Utf8ToUtf16(s));
+}
+
+std::u16string Utf8ToUtf16(const std::string& s) {
+    if (s.empty()) return {};
+    std::u16string out(s.size() + 1, u'\0');
+    int32_t len = 0;
+    UErrorCode st = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()), &len, s.data(),
+                         int32_t(s.size()), 0xFFFD, nullptr, &st);
+    if (U_FAILURE(st)) return {};
+    out.resize(len);
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& s) {
+    if (s.empty()) return {};
+    std::string out(s.size() * 3 + 1, '\0');
+    int32_t len = 0;
+    UErrorCode st = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), int32_t(out.size()), &len, reinterpret_cast<const UChar*>(s.data()),
+                       int32_t(s.size()), 0xFFFD, nullptr, &st);
+    if (U_FAILURE(st)) return {};
+    out.resize(len);
+    return out;
+}
+
+std::string Utf8ToCp932(const std::string& s) {
+    if (s.empty()) return {};
+    std::u16string u = Utf8ToUtf16(s);
+    UConverter* cnv = Cp932();
+    if (!cnv) return s;
+    ucnv_reset(cnv);
+    std::string out(u.size() * 2 + 2, '\0');
+    UErrorCode st = U_ZERO_ERROR;
+    int32_t len = ucnv_fromUChars(cnv, out.data(), int32_t(out.size()), reinterpret_cast<const UChar*>(u.data()),
+                                  int32_t(u.size()), &st);
+    if (U_FAILURE(st)) return {};
+    out.resize(len);
+    return out;
+}
+
+std::string Cp932ToUtf8(const std::string& s) {
+    if (s.empty()) return {};
+    UConverter* cnv = Cp932();
+    if (!cnv) return SanitizeUtf8(s);
+    ucnv_reset(cnv);
+    std::u16string u(s.size() + 1, u'\0');
+    UErrorCode st = U_ZERO_ERROR;
+    int32_t len = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(u.data()), int32_t(u.size()), s.data(),
+                                int32_t(s.size()), &st);
+    if (U_FAILURE(st)) return {};
+    u.resize(len);
+    return Utf16ToUtf8(u);
+}
+
+std::string DecodeTextFile(const std::string& bytes) {
+    if (IsValidUtf8(bytes)) {
+        // A UTF-8 byte order mark is not part of the text.
+        if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) return bytes.substr(3);
+        return bytes;
+    }
+    return Cp932ToUtf8(bytes);
+}
+
+std::string CollationKey(const std::string& s) {
+    std::string key;
+    if (UCollator* col = Collator()) {
+        std::u16string u = Utf8ToUtf16(s);
+        const auto* src = reinterpret_cast<const UChar*>(u.data());
+        std::vector<uint8_t> buf(u.size() * 4 + 16);
+        int32_t n = ucol_getSortKey(col, src, int32_t(u.size()), buf.data(), int32_t(buf.size()));
+        if (n > int32_t(buf.size())) {
+            buf.resize(n);
+            n = ucol_getSortKey(col, src, int32_t(u.size()), buf.data(), int32_t(buf.size()));
+        }
+        // The key ends with a 0 byte, so a shorter key never compares above a
+        // longer one that continues it; the raw bytes break remaining ties.
+        key.assign(reinterpret_cast<const char*>(buf.data()), n > 0 ? n : 0);
+    }
+    key.push_back('\0');
+    key += s;
+    return key;
+}
+
+int CollatePaths(const std::string& a, const std::string& b) {
+    int c = CollationKey(a).compare(CollationKey(b));
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace pm
