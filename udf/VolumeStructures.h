@@ -22,7 +22,7 @@ struct UdfVolume {
     uint32_t fileCount = 0;       // every file of the tree
     uint32_t dirCount = 0;        // every folder, the root included
     uint32_t rootEntryBlock = 2;  // partition block of the root's file entry
-    Cs0String volumeSetId;
+    Cs0String volumeSetId{};
 };
 
 // The 128-byte volume set identifier's text: the Creation date in seconds in
