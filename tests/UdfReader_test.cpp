@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 #include "UdfHandImage.h"
 
@@ -18,7 +18,6 @@ namespace pm::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace udfle;
 
 std::string Pattern(size_t n, int seed) {
     std::string s(n, '\0');

@@ -1,11 +1,10 @@
 #include "udf/ExtendedAttributes.h"
 
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 
 namespace pm {
 
-using namespace udfle;
 
 namespace {
 

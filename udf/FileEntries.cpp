@@ -4,13 +4,12 @@
 #include <cstring>
 
 #include "tree/FileEntry.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/ExtendedAttributes.h"
 #include "udf/Primitives.h"
 
 namespace pm {
 
-using namespace udfle;
 
 namespace {
 

@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "tree/FileEntry.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 #include "UdfTestSupport.h"
 
 namespace pm {
 namespace {
 
-using namespace udfle;
 using test::AddUdfNode;
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }

@@ -8,11 +8,10 @@
 #include "settings/VolumeInfo.h"
 #include "tree/Text.h"
 #include "tree/WideString.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 
 namespace pm {
 
-using namespace udfle;
 
 namespace {
 

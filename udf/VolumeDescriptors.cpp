@@ -4,13 +4,12 @@
 
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 #include "udf/VolumeStructures.h"
 
 namespace pm {
 
-using namespace udfle;
 
 void FillPrimaryVolumeDescriptor(uint8_t* s, uint32_t location, const UdfVolume& v) {
     std::memset(s, 0, SectorSize);

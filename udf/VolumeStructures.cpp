@@ -6,12 +6,11 @@
 
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 
 namespace pm {
 
-using namespace udfle;
 
 namespace {
 

@@ -7,14 +7,13 @@
 
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
-#include "udf/Bytes.h"
+#include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
 #include "UdfTestSupport.h"
 
 namespace pm {
 namespace {
 
-using namespace udfle;
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }
 
