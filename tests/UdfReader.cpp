@@ -214,6 +214,9 @@ void UdfReader::ReadIntegrity() {
         return;
     }
     CheckTag(s, kBlock, m_integrityStart, "integrity descriptor");
+    const uint8_t* next = Sector(m_integrityStart + 1);
+    if (m_integrityLength >= 2 * kBlock && next && Le16(next) == 8)
+        CheckTag(next, kBlock, m_integrityStart + 1, "terminating descriptor after the integrity descriptor");
     if (Le32(s + 28) != 1) Problem("integrity descriptor is not closed");
     uint32_t partitions = Le32(s + 72), useLength = Le32(s + 76);
     if (80 + 8 * uint64_t(partitions) + useLength > 16 + uint64_t(Le16(s + 10)))
@@ -235,6 +238,8 @@ void UdfReader::ReadFileSet() {
         return;
     }
     CheckTag(s, kBlock, m_fsdBlock, "file set descriptor");
+    const uint8_t* next = Block(m_fsdBlock + 1);
+    if (next && Le16(next) == 8) CheckTag(next, kBlock, m_fsdBlock + 1, "terminating descriptor after the file set descriptor");
     m_facts.logicalVolumeId = Dstring(s + 112, 128);
     m_facts.fileSetId = Dstring(s + 304, 32);
     if (Le32(s + 400) == 0) Problem("file set descriptor: empty root ICB");
@@ -324,15 +329,15 @@ bool UdfReader::ReadEntry(uint32_t block, const std::string& path, Entry& e) {
     return true;
 }
 
-std::vector<uint8_t> UdfReader::EntryData(const Entry& e, std::vector<uint32_t>& blockOfByte) const {
+std::vector<uint8_t> UdfReader::EntryData(const Entry& e, std::vector<std::pair<size_t, uint32_t>>& blocks) const {
     std::vector<uint8_t> data;
     for (const UdfExtent& x : e.extents) {
         for (uint32_t off = 0; off < x.length; off += kBlock) {
             const uint8_t* s = Block(uint64_t(x.block) + off / kBlock);
             uint32_t n = std::min(kBlock, x.length - off);
+            blocks.emplace_back(data.size(), x.block + off / kBlock);
             if (s) data.insert(data.end(), s, s + n);
             else data.insert(data.end(), n, 0);
-            blockOfByte.push_back(x.block + off / kBlock);
         }
     }
     return data;
@@ -354,15 +359,18 @@ void UdfReader::Walk(uint32_t block, const std::string& path, uint32_t parentBlo
         return;
     }
 
-    std::vector<uint32_t> blockOfByte;
-    std::vector<uint8_t> area = e.isEmbedded ? e.embedded : EntryData(e, blockOfByte);
+    std::vector<std::pair<size_t, uint32_t>> blocks;  // (first byte, block) of each piece read
+    std::vector<uint8_t> area = e.isEmbedded ? e.embedded : EntryData(e, blocks);
     size_t nodeIndex = m_nodes.size() - 1;
     int subfolders = 0;
     size_t pos = 0;
     bool first = true;
     while (pos + 38 <= area.size()) {
         const uint8_t* f = area.data() + pos;
-        uint32_t location = e.isEmbedded ? block : blockOfByte[pos / kBlock];
+        // An identifier's tag names the block its first byte lies in.
+        uint32_t location = block;
+        for (const auto& [start, b] : blocks)
+            if (start <= pos) location = b;
         std::string what = path + ": identifier at byte " + std::to_string(pos);
         if (Le16(f) != 257) {
             Problem(what + ": tag " + std::to_string(Le16(f)));

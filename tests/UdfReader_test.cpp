@@ -101,18 +101,19 @@ TEST(UdfReader, ReportsDamage) {
     const CFileEntry* many = h.m_root.m_children[3].get();
 
     struct Case {
-        const char* what;
+        std::string what;
         std::function<void(std::vector<uint8_t>&)> damage;
     };
     const Case cases[] = {
         {"CRC mismatch", [&](auto& img) { block(img, 2)[300] ^= 1; }},
         {"tag checksum", [&](auto& img) { sector(img, 256)[4] ^= 1; }},
-        {"tag location 7", [&](auto& img) { PutLE32(block(img, 0) + 12, 7), Retag(block(img, 0)); }},
+        {"tag location 7, found at 0", [&](auto& img) { PutLE32(block(img, 0) + 12, 7), Retag(block(img, 0)); }},
         {"reserve descriptor 6 differs", [&](auto& img) { sector(img, 51)[85] ^= 1, Retag(sector(img, 51)); }},
         {"integrity counts", [&](auto& img) { sector(img, 64)[120] += 1, Retag(sector(img, 64)); }},
         {"next unique id", [&](auto& img) { PutLE32(sector(img, 64) + 40, 18), Retag(sector(img, 64)); }},
         {"link count 1, expected 3", [&](auto& img) { PutLE16(block(img, 2) + 48, 1), Retag(block(img, 2)); }},
         {"no anchor at sector", [&](auto& img) { std::memset(sector(img, last), 0, 2048); }},
+        {"after the file set descriptor: tag location", [&](auto& img) { PutLE32(block(img, 1) + 12, 258), Retag(block(img, 1)); }},
         {"leaves the partition",
          [&](auto& img) {
              uint8_t* e = block(img, a->m_dwUdfEntryBlock);
@@ -130,7 +131,7 @@ TEST(UdfReader, ReportsDamage) {
          }},
         // The identifier that runs over into the second block must name the
         // first one.
-        {"tag location 1",
+        {"tag location " + std::to_string(many->m_dwUdfDataBlock + 1) + ", found at " + std::to_string(many->m_dwUdfDataBlock),
          [&](auto& img) {
              uint8_t* fid = block(img, many->m_dwUdfDataBlock) + 2000;
              PutLE32(fid + 12, many->m_dwUdfDataBlock + 1), Retag(fid);
