@@ -39,6 +39,20 @@ int64_t DaysFromCivil(int64_t y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
+void PutTimestampFields(uint8_t* field, uint16_t typeAndZone, int year, int month, int day, int hour,
+                        int minute, int second) {
+    PutLE16(field + 0, typeAndZone);     // type and time zone
+    PutLE16(field + 2, uint16_t(year));  // year
+    field[4] = uint8_t(month);
+    field[5] = uint8_t(day);
+    field[6] = uint8_t(hour);
+    field[7] = uint8_t(minute);
+    field[8] = uint8_t(second);
+    field[9] = 0;   // centiseconds
+    field[10] = 0;  // hundreds of microseconds
+    field[11] = 0;  // microseconds
+}
+
 }  // namespace
 
 uint16_t DescriptorCrc(const uint8_t* bytes, int length) {
@@ -126,20 +140,6 @@ void WriteDstring(const Cs0String& text, uint8_t* field, int width) {
 
 uint16_t TimestampTypeAndZone(int offsetMinutes) {
     return uint16_t(0x1000 | (unsigned(offsetMinutes) & 0x0FFF));
-}
-
-static void PutTimestampFields(uint8_t* field, uint16_t typeAndZone, int year, int month, int day, int hour,
-                               int minute, int second) {
-    PutLE16(field + 0, typeAndZone);     // type and time zone
-    PutLE16(field + 2, uint16_t(year));  // year
-    field[4] = uint8_t(month);
-    field[5] = uint8_t(day);
-    field[6] = uint8_t(hour);
-    field[7] = uint8_t(minute);
-    field[8] = uint8_t(second);
-    field[9] = 0;   // centiseconds
-    field[10] = 0;  // hundreds of microseconds
-    field[11] = 0;  // microseconds
 }
 
 void FillTimestampFromTime(uint8_t* field, int64_t time) {
