@@ -40,6 +40,7 @@ TEST(ShortNames, AliasShapes) {
     EXPECT_EQ(a["日本語のファイル.doc"], "日本語~1.DOC");
     // What code page 932 cannot spell becomes "_".
     EXPECT_EQ(Aliases({"Ω😀long name.txt"})["Ω😀long name.txt"], "Ω_LON~1.TXT");
+    EXPECT_EQ(Aliases({"bad\xff\xfe.txt"})["bad\xff\xfe.txt"], "BAD__~1.TXT");  // not UTF-8
 }
 
 TEST(ShortNames, CollisionsCountUpInNameOrderWhateverTheListingOrder) {

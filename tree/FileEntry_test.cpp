@@ -80,8 +80,10 @@ TEST(Scan, FillsNodesFromTheListing) {
 TEST(Scan, RootFolderAndShortNames) {
     FakePlatform fake(true);
     fake.AddFile("/Long File Name.txt", "");
+    ExceptList except;  // the alias is not the name: it excludes nothing
+    except.SetEntries({"LONGFI~1.TXT"});
     CFileEntry root;
-    ASSERT_GE(root.Scan("/", ScanContext{&fake}), 0);
+    ASSERT_GE(root.Scan("/", ScanContext{&fake, &except}), 0);
     EXPECT_EQ(root.m_strPath, "/");
     ASSERT_EQ(root.m_children.size(), 1u);
     EXPECT_EQ(root.m_children[0]->m_strPath, "/Long File Name.txt");
