@@ -10,6 +10,10 @@ void JobMessages::AddFormatted(int id, const std::string& arg) {
     m_entries.push_back(FormatString(id, arg));
 }
 
+void JobMessages::AddFormatted(int id, const std::string& a, const std::string& b) {
+    m_entries.push_back(FormatString(id, a, b));
+}
+
 void JobMessages::AddNameList(int id, const std::vector<std::string>& names) {
     std::string entry;
     for (const std::string& name : names) entry += name + "\n";

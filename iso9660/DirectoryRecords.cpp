@@ -1,0 +1,159 @@
+#include "iso9660/DirectoryRecords.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "iso9660/Fields.h"
+#include "iso9660/Numbers.h"
+
+namespace pm {
+
+namespace {
+
+// Longest name that still leaves room for the version suffix in a record of
+// at most 255 bytes (33 + name + suffix, rounded up to even, <= 254).
+constexpr size_t kMaxIsoName = 221 - 2;
+constexpr size_t kMaxJolietName = 220 - 4;
+
+const uint8_t kIsoVersion[2] = {';', '1'};
+const uint8_t kJolietVersion[4] = {0x00, ';', 0x00, '1'};
+
+// What differs between the two hierarchies.
+struct Side {
+    NameBytes (*name)(const CFileEntry&);
+    uint32_t CFileEntry::*sector;
+    uint64_t CFileEntry::*size;
+    const uint8_t* version;
+    size_t versionSize;
+};
+
+const Side kIso = {IsoName, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2};
+const Side kJoliet = {JolietName, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize, kJolietVersion, 4};
+
+size_t IdentifierLength(const Side& side, const CFileEntry& e) {
+    return side.name(e).size + (e.m_bDirectory ? 0 : side.versionSize);
+}
+
+uint8_t RecordLength(const Side& side, const CFileEntry& e) {
+    return uint8_t((IdentifierLength(side, e) + 34) & ~size_t(1));
+}
+
+void FillHeader(const Side& side, const CFileEntry& e, uint8_t* d) {
+    std::memset(d, 0, 33);
+    d[0] = RecordLength(side, e);                    // record length
+    d[1] = 0;                                        // extended attribute record length
+    PutBoth32(d + 2, e.*side.sector);                // location of extent
+    PutBoth32(d + 10, uint32_t(e.*side.size));       // data length, low 32 bits
+    WriteDirectoryDate(d + 18, e.m_time);            // recording date
+    d[25] = uint8_t((e.m_bHidden ? 0x01 : 0) | (e.m_bDirectory ? 0x02 : 0));  // file flags
+    PutBoth16(d + 28, 1);                            // volume sequence number
+    d[32] = uint8_t(IdentifierLength(side, e));      // file identifier length
+}
+
+// "." or "..": the node's header with a one-byte identifier.
+void PutSpecialRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t identifier) {
+    FillHeader(side, e, d);
+    d[0] = 34;
+    d[32] = 1;
+    d[33] = identifier;
+}
+
+uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
+    if (!e.m_bDirectory) return 0;
+    PutSpecialRecord(side, e, buf, 0);
+    PutSpecialRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
+    uint32_t offset = 68;
+    uint32_t limit = sectorSize;
+    for (const auto& child : e.m_children) {
+        uint32_t length = RecordLength(side, *child);
+        if (offset + length > limit) {  // never cross a sector end
+            offset = limit;
+            limit += sectorSize;
+        }
+        uint8_t* r = buf + offset;
+        FillHeader(side, *child, r);
+        NameBytes name = side.name(*child);
+        if (name.size) std::memcpy(r + 33, name.data, name.size);
+        if (!child->m_bDirectory) std::memcpy(r + 33 + name.size, side.version, side.versionSize);
+        offset += length;  // the padding byte, if any, stays zero
+    }
+    return offset;
+}
+
+enum class Order { L, M };
+
+void FillPathEntry(const Side& side, Order order, const CFileEntry& e, uint8_t* d) {
+    d[0] = uint8_t(side.name(e).size);  // directory identifier length
+    d[1] = 0;                           // extended attribute record length
+    uint16_t parent = e.m_pParent ? e.m_pParent->m_wDirNumber : 1;
+    if (order == Order::L) {
+        PutLE32(d + 2, e.*side.sector);  // location of extent
+        PutLE16(d + 6, parent);          // parent directory number
+    } else {
+        PutBE32(d + 2, e.*side.sector);
+        PutBE16(d + 6, parent);
+    }
+}
+
+uint32_t WritePathTable(const Side& side, Order order, const std::vector<CFileEntry*>& dirs, uint8_t* buf) {
+    uint32_t offset = 0;
+    for (size_t i = 0; i < dirs.size(); ++i) {
+        const CFileEntry& d = *dirs[i];
+        FillPathEntry(side, order, d, buf + offset);
+        if (i == 0) {
+            buf[offset] = 1;  // the root: identifier one zero byte, then padding
+            buf[offset + 8] = 0;
+            buf[offset + 9] = 0;
+            offset += 10;
+            continue;
+        }
+        NameBytes name = side.name(d);
+        if (name.size) std::memcpy(buf + offset + 8, name.data, name.size);
+        offset += uint32_t(8 + name.size + (name.size & 1));  // odd names padded (ISO 9660 only)
+    }
+    return offset;
+}
+
+}  // namespace
+
+NameBytes IsoName(const CFileEntry& e) {
+    return {reinterpret_cast<const uint8_t*>(e.m_strShortName.data()),
+            std::min(e.m_strShortName.size(), kMaxIsoName)};
+}
+
+NameBytes JolietName(const CFileEntry& e) {
+    return {e.m_wstrJoliet.Data(), std::min(size_t(e.m_wstrJoliet.ByteLength()), kMaxJolietName)};
+}
+
+uint8_t IsoRecordLength(const CFileEntry& e) { return RecordLength(kIso, e); }
+uint8_t JolietRecordLength(const CFileEntry& e) { return RecordLength(kJoliet, e); }
+
+void FillIsoRecordHeader(const CFileEntry& e, uint8_t* d33) { FillHeader(kIso, e, d33); }
+void FillJolietRecordHeader(const CFileEntry& e, uint8_t* d33) { FillHeader(kJoliet, e, d33); }
+
+void FillIsoPathEntryL(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kIso, Order::L, e, d8); }
+void FillIsoPathEntryM(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kIso, Order::M, e, d8); }
+void FillJolietPathEntryL(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kJoliet, Order::L, e, d8); }
+void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kJoliet, Order::M, e, d8); }
+
+uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
+    return WriteDirectory(kIso, e, buf, sectorSize);
+}
+uint32_t WriteJolietDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
+    return WriteDirectory(kJoliet, e, buf, sectorSize);
+}
+
+uint32_t WriteIsoPathTableL(const std::vector<CFileEntry*>& dirs, uint8_t* buf) {
+    return WritePathTable(kIso, Order::L, dirs, buf);
+}
+uint32_t WriteIsoPathTableM(const std::vector<CFileEntry*>& dirs, uint8_t* buf) {
+    return WritePathTable(kIso, Order::M, dirs, buf);
+}
+uint32_t WriteJolietPathTableL(const std::vector<CFileEntry*>& dirs, uint8_t* buf) {
+    return WritePathTable(kJoliet, Order::L, dirs, buf);
+}
+uint32_t WriteJolietPathTableM(const std::vector<CFileEntry*>& dirs, uint8_t* buf) {
+    return WritePathTable(kJoliet, Order::M, dirs, buf);
+}
+
+}  // namespace pm

@@ -1,0 +1,55 @@
+// ISO 9660 and Joliet directory records, directory extents and path tables.
+// Both hierarchies describe the same CFileEntry tree; the ISO 9660 side uses
+// m_strShortName, m_dwIsoSector and m_nIsoSize, the Joliet side m_wstrJoliet,
+// m_dwJolietSector and m_nJolietSize.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tree/FileEntry.h"
+
+namespace pm {
+
+// The name bytes a node contributes to records and path tables (without the
+// ";1" of files). Cut, as a guard, so that no record can exceed 255 bytes:
+// names that long never pass the name checks, but the encoders stay inside
+// their buffers and consistent with the record lengths whatever they get.
+struct NameBytes {
+    const uint8_t* data;
+    size_t size;
+};
+NameBytes IsoName(const CFileEntry& e);
+NameBytes JolietName(const CFileEntry& e);
+
+// Record length: 33 + identifier length, plus one padding byte when that
+// length is even. The layout sizes directory extents with these.
+uint8_t IsoRecordLength(const CFileEntry& e);
+uint8_t JolietRecordLength(const CFileEntry& e);
+
+// Bytes 0-32 of the node's record (length and identifier length included).
+void FillIsoRecordHeader(const CFileEntry& e, uint8_t* d33);
+void FillJolietRecordHeader(const CFileEntry& e, uint8_t* d33);
+
+// Bytes 0-7 of the node's path table entry, numbers little-endian (L) or
+// big-endian (M). Byte 0 holds the name length, also for the root.
+void FillIsoPathEntryL(const CFileEntry& e, uint8_t* d8);
+void FillIsoPathEntryM(const CFileEntry& e, uint8_t* d8);
+void FillJolietPathEntryL(const CFileEntry& e, uint8_t* d8);
+void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8);
+
+// The whole directory extent of a folder ("." , "..", then the children in
+// m_children order, no record crossing a sector end) into a zero-filled
+// buffer. Returns the bytes used; 0 for a file.
+uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize);
+uint32_t WriteJolietDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize);
+
+// The whole path table of the folders in path-table order (the root first)
+// into a zero-filled buffer. Returns its length in bytes.
+uint32_t WriteIsoPathTableL(const std::vector<CFileEntry*>& dirs, uint8_t* buf);
+uint32_t WriteIsoPathTableM(const std::vector<CFileEntry*>& dirs, uint8_t* buf);
+uint32_t WriteJolietPathTableL(const std::vector<CFileEntry*>& dirs, uint8_t* buf);
+uint32_t WriteJolietPathTableM(const std::vector<CFileEntry*>& dirs, uint8_t* buf);
+
+}  // namespace pm

@@ -1,0 +1,76 @@
+// Helpers for the ISO 9660 tests: a time-zone scope and hand-built tree nodes.
+#pragma once
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Time.h"
+#include "tree/FileEntry.h"
+#include "tree/Text.h"
+
+namespace pm::test {
+
+// Sets TZ (a POSIX string) and TimeZoneOffset for one test, restores both.
+class TzScope {
+public:
+    TzScope(const char* tz, int offsetMinutes) : m_savedOffset(TimeZoneOffset) {
+        if (const char* old = std::getenv("TZ")) {
+            m_hadTz = true;
+            m_savedTz = old;
+        }
+        setenv("TZ", tz, 1);
+        tzset();
+        TimeZoneOffset = offsetMinutes;
+    }
+    ~TzScope() {
+        if (m_hadTz) setenv("TZ", m_savedTz.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+        TimeZoneOffset = m_savedOffset;
+    }
+
+private:
+    bool m_hadTz = false;
+    std::string m_savedTz;
+    int m_savedOffset;
+};
+
+// Seconds since 1970 of a UTC calendar time.
+inline int64_t Utc(int y, int mo, int d, int h, int mi, int s) {
+    struct tm t {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    return int64_t(timegm(&t));
+}
+
+// A node with both names set from one UTF-8 name (ISO name as code page 932).
+inline std::unique_ptr<CFileEntry> MakeNode(const std::string& name, bool dir, uint64_t size = 0,
+                                            uint32_t sector = 0) {
+    auto n = std::make_unique<CFileEntry>();
+    n->m_strName = name;
+    n->m_strShortName = Utf8ToCp932(name);
+    n->m_wstrJoliet.Assign(name);
+    n->m_bDirectory = dir;
+    n->m_nIsoSize = n->m_nJolietSize = size;
+    n->m_dwIsoSector = n->m_dwJolietSector = sector;
+    return n;
+}
+
+// Adds a child to a folder node and returns it.
+inline CFileEntry* AddNode(CFileEntry& parent, const std::string& name, bool dir, uint64_t size = 0,
+                           uint32_t sector = 0) {
+    auto n = MakeNode(name, dir, size, sector);
+    n->m_pParent = &parent;
+    n->m_nDepth = parent.m_nDepth + 1;
+    parent.m_children.push_back(std::move(n));
+    return parent.m_children.back().get();
+}
+
+}  // namespace pm::test
