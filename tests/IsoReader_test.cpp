@@ -19,7 +19,6 @@
 namespace pm::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
 // The bytes a test file holds: a pattern that differs per file.
 Bytes Content(const CFileEntry& f) {
