@@ -15,6 +15,7 @@ public:
 
     void AddText(int id);
     void AddFormatted(int id, const std::string& arg);
+    void AddFormatted(int id, const std::string& a, const std::string& b);
     void AddNameList(int id, const std::vector<std::string>& names);
     void AddFileError(int id, const FileError& error);
     bool HasMessages() const { return !m_entries.empty(); }

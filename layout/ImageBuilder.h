@@ -76,6 +76,9 @@ public:
     CFileEntry m_root;
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
+    // Seeds the UDF volume set identifier's random part (the clock, or
+    // SOURCE_DATE_EPOCH for reproducible images); set by the build runner.
+    uint32_t m_dwSeedSeconds = 0;
     SectorCallback m_pfnSector = nullptr;
     void* m_pSectorContext = nullptr;
 

@@ -27,16 +27,21 @@ struct ScanContext {
 class CFileEntry {
 public:
     CFileEntry() = default;
-    virtual ~CFileEntry() = default;
+    // Frees the subtree without recursion, so a very deep tree cannot
+    // exhaust the stack.
+    virtual ~CFileEntry();
     CFileEntry(const CFileEntry&) = delete;
     CFileEntry& operator=(const CFileEntry&) = delete;
 
     // Builds the tree below this (root) node from the folder. -1 when the
-    // folder itself cannot be found; 0 or more otherwise.
+    // folder itself cannot be found; otherwise the greatest depth reached.
+    // Trailing "/" of the path are dropped ("/" itself stays).
     int Scan(const std::string& folderPath, const ScanContext& ctx);
     // Fills this node from a listed entry (the root: parent null, depth 0).
     void FillFrom(const DirEntry& e, const std::string& path, CFileEntry* parent);
+    // Makes a node from a listed entry and appends it to m_children.
     CFileEntry* AddChild(const DirEntry& e, const std::string& path);
+    // Deletes every node below this one and empties m_children.
     void DeleteChildren();
 
     uint32_t m_dwIsoSector = 0;
@@ -64,11 +69,17 @@ public:
     // Entry-order key of m_strPath, computed once when the node is made.
     std::string m_sortKey;
 
+    // Identity of the source entry (device, inode), for the loop guard.
+    uint64_t m_device = 0, m_inode = 0;
+
 private:
-    int ScanFolder(int depth, const ScanContext& ctx, std::vector<std::pair<uint64_t, uint64_t>>& branch);
+    // Lists this folder and everything below it, depth first, with an
+    // explicit stack of open folders instead of recursion.
+    int ScanFolder(int depth, const ScanContext& ctx);
 };
 
-// Sorts into entry order: depth, then the Japanese collation of m_strPath.
+// Sorts into entry order: depth, then the Japanese collation of m_strPath
+// (m_sortKey), then the raw path bytes; O(n log n).
 void SortEntries(std::vector<CFileEntry*>& entries);
 void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries);
 

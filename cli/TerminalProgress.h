@@ -1,0 +1,39 @@
+// The progress line of a build on a terminal, and the stop request that
+// Ctrl-C (SIGINT, SIGTERM) makes.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "job/Progress.h"
+
+namespace pm::cli {
+
+// Set by the signal handler; read once per sector.
+extern volatile std::sig_atomic_t g_stopRequested;
+void InstallStopHandlers();
+
+class TerminalProgress : public ProgressSink {
+public:
+    // `show` false keeps it silent (--quiet, or stderr is no terminal).
+    TerminalProgress(std::FILE* out, bool show) : m_out(out), m_show(show) {}
+    void OnBuildStarted() override;
+    void OnImageSize(uint64_t totalBytes) override;
+    bool OnBytesWritten(uint32_t bytes) override;
+    // Draws the final state and ends the line.
+    void Finish();
+
+private:
+    void Draw(bool force);
+
+    std::FILE* m_out;
+    bool m_show;
+    std::string m_status;
+    ProgressCounter m_counter;
+    std::chrono::steady_clock::time_point m_start, m_lastDraw;
+    bool m_drawn = false;
+};
+
+}  // namespace pm::cli

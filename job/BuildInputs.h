@@ -1,0 +1,36 @@
+// The checks and defaults of the start button and of a chosen folder, shared
+// by the dialog and the command line.
+#pragma once
+
+#include <string>
+
+#include "settings/VolumeInfo.h"
+
+namespace pm {
+
+class Platform;
+
+// The longest volume label, in UTF-16 units.
+constexpr int kMaxLabelUnits = 15;
+
+// Label, date and time a chosen folder suggests: the folder's title (its name
+// without the part from the last "."), cut to 15 UTF-16 units, and its
+// last-write time. False when the folder cannot be found.
+bool FolderDefaults(Platform& platform, const std::string& folder, std::string& label, VolumeDate& date,
+                    VolumeDate& time);
+
+// First `units` UTF-16 units of the text, never splitting a surrogate pair.
+std::string CutToUnits(const std::string& text, int units);
+bool LabelFits(const std::string& label);
+
+// Appends ".iso" unless the path ends in ".iso", ".img" or ".bin" (any case).
+std::string NormaliseImagePath(const std::string& path);
+
+// The folder part of an image path, with its trailing "/" ("" when none).
+std::string ImageFolder(const std::string& path);
+
+// "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
+// does not parse or a member is out of range.
+bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time);
+
+}  // namespace pm

@@ -1,0 +1,98 @@
+#include "job/BuildRunner.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "job/JobMessages.h"
+#include "platform/Platform.h"
+#include "settings/VolumeInfo.h"
+
+namespace pm {
+
+BuildRunner::BuildRunner(Platform& platform, ProgressSink* sink) : m_platform(platform), m_pSink(sink) {}
+
+BuildRunner::~BuildRunner() {
+    if (m_imageFile) {
+        FileError ignored;
+        m_imageFile->Close(ignored);
+    }
+}
+
+uint32_t BuildRunner::SeedSeconds() {
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        unsigned long long v = std::strtoull(epoch, &end, 10);
+        if (end != epoch && *end == '\0') return uint32_t(v);
+    }
+    return uint32_t(std::time(nullptr));
+}
+
+int BuildRunner::SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length) {
+    if (!context) return 1;
+    return static_cast<BuildRunner*>(context)->OnSector(kind, data, length);
+}
+
+int BuildRunner::OnSector(int kind, const uint8_t* data, uint32_t length) {
+    if (kind != 1) return 1;
+    FileError err;
+    if (!m_imageFile->Write(data, length, err)) {
+        err.path = m_imagePath;
+        TheJobMessages().AddFileError(10074, err);
+        m_bWriteFailed = true;
+        return 0;
+    }
+    if (m_pSink && m_pSink->OnBytesWritten(length)) {
+        m_bStopped = 1;
+        return 0;
+    }
+    return 1;
+}
+
+bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind) {
+    m_bStopped = 0;
+    m_bWriteFailed = false;
+    m_imagePath = imagePath;
+    ImageBuilder builder(m_platform);
+    builder.SetExceptList(&TheVolumeInfo().ExceptList);
+    builder.m_dwSeedSeconds = SeedSeconds();
+    if (m_pSink) m_pSink->OnBuildStarted();
+    builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
+
+    // An older image inside the source folder is never read into the new one:
+    // it is about to be truncated and rewritten.
+    DirEntry existing;
+    if (m_platform.LookupEntry(imagePath, existing) && !existing.directory)
+        builder.SkipIdentity(existing.device, existing.inode);
+
+    if (!builder.Layout(sourceFolder, kind)) return false;
+    if (builder.CheckNames() > 0) return false;  // nothing written; an existing image is untouched
+    if (m_pSink) m_pSink->OnImageSize(builder.GetImageBytes());
+
+    FileError err;
+    m_imageFile = m_platform.CreateOutput(imagePath, err);
+    if (!m_imageFile) {
+        err.path = imagePath;
+        TheJobMessages().AddFileError(10055, err);
+        return false;
+    }
+    bool result = builder.WriteImage();
+    // Every sector handed over reaches the file, whatever ended the build.
+    if (!m_imageFile->Flush(err)) {
+        err.path = imagePath;
+        if (!m_bWriteFailed) TheJobMessages().AddFileError(10074, err);
+        m_bWriteFailed = true;
+        result = false;
+    } else if (m_bStopped && !TheJobMessages().HasMessages()) {
+        result = true;  // a stop by the user is not a failure
+    }
+    // Bytes that could not be written were reported once already.
+    if (!m_imageFile->Close(err) && !m_bWriteFailed) {
+        err.path = imagePath;
+        TheJobMessages().AddFileError(10073, err);
+        result = false;
+    }
+    m_imageFile.reset();
+    return result;
+}
+
+}  // namespace pm

@@ -1,0 +1,42 @@
+// Runs one build: layout, name check, the image file, every sector written,
+// and the outcome rules.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "job/Progress.h"
+#include "layout/ImageBuilder.h"
+
+namespace pm {
+
+class OutputFile;
+class Platform;
+
+class BuildRunner {
+public:
+    BuildRunner(Platform& platform, ProgressSink* sink);
+    virtual ~BuildRunner();
+
+    // One whole build. False when it failed (the texts are queued in
+    // JobMessages); true when it completed or the user stopped it.
+    bool Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind);
+    int OnSector(int kind, const uint8_t* data, uint32_t length);
+    bool Stopped() const { return m_bStopped != 0; }
+
+    // Seconds seeding the UDF volume set identifier: SOURCE_DATE_EPOCH when
+    // set (reproducible images), otherwise the clock.
+    static uint32_t SeedSeconds();
+
+private:
+    static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);
+
+    Platform& m_platform;
+    ProgressSink* m_pSink;
+    std::unique_ptr<OutputFile> m_imageFile;
+    std::string m_imagePath;
+    int m_bStopped = 0;
+    bool m_bWriteFailed = false;
+};
+
+}  // namespace pm

@@ -1,0 +1,115 @@
+#include "settings/VolumeInfo.h"
+
+#include <array>
+
+#include "settings/IniFile.h"
+
+namespace pm {
+
+namespace {
+
+const char kSection[] = "VolumeInfo";
+
+// The text keys ahead of the two counts, the text keys after them, and the
+// dates, in the order the file lists them.
+struct TextKey {
+    const char* key;
+    std::string VolumeInfo::*field;
+};
+const std::array<TextKey, 2> kLeadingTexts = {{
+    {"ISO_PVD_OS", &VolumeInfo::OS},
+    {"ISO_PVD_VolSetID", &VolumeInfo::VolSetID},
+}};
+const std::array<TextKey, 6> kTrailingTexts = {{
+    {"ISO_PVD_Publisher", &VolumeInfo::Publisher},
+    {"ISO_PVD_Prepare", &VolumeInfo::Prepare},
+    {"ISO_PVD_Application", &VolumeInfo::Application},
+    {"ISO_PVD_Copyright", &VolumeInfo::Copyright},
+    {"ISO_PVD_Abstract", &VolumeInfo::Abstract},
+    {"ISO_PVD_Biblographic", &VolumeInfo::Biblographic},
+}};
+
+struct DateKey {
+    const char* prefix;
+    VolumeDate VolumeInfo::*field;
+};
+const std::array<DateKey, 4> kDates = {{
+    {"ISO_PVD_Creation_", &VolumeInfo::Creation},
+    {"ISO_PVD_Modification_", &VolumeInfo::Modification},
+    {"ISO_PVD_Expiration_", &VolumeInfo::Expiration},
+    {"ISO_PVD_Effective_", &VolumeInfo::Effective},
+}};
+
+struct DatePart {
+    const char* suffix;
+    uint16_t VolumeDate::*member;
+};
+const std::array<DatePart, 6> kDateParts = {{
+    {"Year", &VolumeDate::year},
+    {"Month", &VolumeDate::month},
+    {"Day", &VolumeDate::day},
+    {"Hour", &VolumeDate::hour},
+    {"Minute", &VolumeDate::minute},
+    {"Second", &VolumeDate::second},
+}};
+
+const char kImplIdKey[] = "UDF_PVD_ImplID";
+const char kVolSetSizeKey[] = "ISO_PVD_VolSetSize";
+const char kVolNumberKey[] = "ISO_PVD_VolNumber";
+
+}  // namespace
+
+bool IsDateUnset(const VolumeDate& d) {
+    return d.year == 0 && d.month == 0 && d.day == 0 && d.hour == 0 && d.minute == 0 && d.second == 0;
+}
+
+VolumeInfo& TheVolumeInfo() {
+    static VolumeInfo info;
+    return info;
+}
+
+void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath) {
+    IniFile ini;
+    ini.Load(settingsPath);  // a missing file reads as all defaults
+    for (const auto& t : kLeadingTexts) info.*t.field = ini.GetString(kSection, t.key, "");
+    info.VolSetSize = ini.GetInt(kSection, kVolSetSizeKey, 1);
+    info.VolNumber = ini.GetInt(kSection, kVolNumberKey, 1);
+    for (const auto& t : kTrailingTexts) info.*t.field = ini.GetString(kSection, t.key, "");
+    for (const auto& d : kDates) {
+        VolumeDate date;
+        for (const auto& p : kDateParts)
+            date.*p.member = ini.GetInt(kSection, std::string(d.prefix) + p.suffix, 0);
+        info.*d.field = date;
+    }
+    info.ImplID = ini.GetString(kSection, kImplIdKey, "");
+}
+
+bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath) {
+    IniFile ini;
+    ini.Load(settingsPath);  // keep whatever else the file holds
+    for (const auto& t : kLeadingTexts) ini.SetString(kSection, t.key, info.*t.field);
+    ini.SetString(kSection, kVolSetSizeKey, std::to_string(info.VolSetSize));
+    ini.SetString(kSection, kVolNumberKey, std::to_string(info.VolNumber));
+    for (const auto& t : kTrailingTexts) ini.SetString(kSection, t.key, info.*t.field);
+    for (const auto& d : kDates)
+        for (const auto& p : kDateParts)
+            ini.SetString(kSection, std::string(d.prefix) + p.suffix, std::to_string((info.*d.field).*p.member));
+    ini.SetString(kSection, kImplIdKey, info.ImplID);
+    return ini.Save(settingsPath);
+}
+
+void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time) {
+    info.Label = label;
+    info.UdfLabel.Assign(info.Label);
+    info.UdfVolSet.Assign(info.VolSetID.empty() ? info.Label : info.VolSetID);
+    if (!IsDateUnset(date)) {
+        info.Creation.year = date.year;
+        info.Creation.month = date.month;
+        info.Creation.day = date.day;
+        info.Creation.hour = time.hour;
+        info.Creation.minute = time.minute;
+        info.Creation.second = time.second;
+    }
+}
+
+}  // namespace pm

@@ -1,0 +1,234 @@
+#include "writer/ImageWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "iso9660/DirectoryRecords.h"
+#include "iso9660/VolumeDescriptors.h"
+#include "job/JobMessages.h"
+#include "platform/Platform.h"
+#include "settings/VolumeInfo.h"
+#include "udf/FileEntries.h"
+#include "udf/VolumeStructures.h"
+
+namespace pm {
+
+namespace {
+uint32_t SectorsFor(uint64_t bytes) { return uint32_t((bytes + SectorSize - 1) / SectorSize); }
+}  // namespace
+
+bool ImageBuilder::WriteImage() {
+    ImageWriter writer(*this, TheVolumeInfo());
+    return writer.Run();
+}
+
+ImageWriter::ImageWriter(ImageBuilder& builder, const VolumeInfo& info) : m_b(builder), m_info(info) {}
+ImageWriter::~ImageWriter() = default;
+
+void ImageWriter::Emit(const uint8_t* sector) {
+    if (!m_stopped && !m_b.EmitSector(sector)) m_stopped = true;
+    ++m_counter;
+}
+
+void ImageWriter::EmitBuffer(uint32_t sectors) {
+    for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_buffer.data() + size_t(i) * SectorSize);
+}
+
+void ImageWriter::PadTo(uint32_t target) {
+    std::memset(m_buffer.data(), 0, SectorSize);
+    while (m_counter < target && !m_stopped) Emit(m_buffer.data());
+}
+
+// The counter must arrive exactly where the layout put the next structure; a
+// mismatch would shift everything after it, so the build ends instead.
+bool ImageWriter::Expect(uint32_t planned) {
+    if (m_stopped || m_counter == planned) return true;
+    TheJobMessages().AddFormatted(10080, std::to_string(m_counter), std::to_string(planned));
+    m_planBroken = m_stopped = true;
+    return false;
+}
+
+void ImageWriter::WriteIsoBlock(bool joliet) {
+    const uint32_t tableSize = joliet ? m_b.m_dwJolietPathTableSize : m_b.m_dwIsoPathTableSize;
+    const uint32_t p = SectorsFor(tableSize);
+    if (!Expect(joliet ? m_b.m_dwJolietPathTableL : m_b.m_dwIsoPathTableL)) return;
+    std::fill(m_buffer.begin(), m_buffer.end(), 0);
+    (joliet ? WriteJolietPathTableL : WriteIsoPathTableL)(m_b.m_directories, m_buffer.data());
+    EmitBuffer(p);
+    if (m_stopped || !Expect(joliet ? m_b.m_dwJolietPathTableM : m_b.m_dwIsoPathTableM)) return;
+    std::fill(m_buffer.begin(), m_buffer.end(), 0);
+    (joliet ? WriteJolietPathTableM : WriteIsoPathTableM)(m_b.m_directories, m_buffer.data());
+    EmitBuffer(p);
+    for (const CFileEntry* d : m_b.m_directories) {
+        if (m_stopped || !Expect(joliet ? d->m_dwJolietSector : d->m_dwIsoSector)) return;
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        uint32_t used = (joliet ? WriteJolietDirectory : WriteIsoDirectory)(*d, m_buffer.data(), SectorSize);
+        EmitBuffer(SectorsFor(used));
+    }
+}
+
+void ImageWriter::WriteUdfVolume(UdfVolume& v) {
+    uint8_t* s = m_buffer.data();
+    FillBeginningExtendedArea(s);
+    Emit(s);
+    FillNsrDescriptor(s);
+    Emit(s);
+    FillTerminatingExtendedArea(s);
+    Emit(s);
+    for (uint32_t start : {m_b.m_dwUdfMainVds, m_b.m_dwUdfReserveVds}) {
+        PadTo(start);
+        if (!Expect(start)) return;
+        FillPrimaryVolumeDescriptor(s, m_counter, v);
+        Emit(s);
+        FillImplementationUseDescriptor(s, m_counter, v);
+        Emit(s);
+        FillPartitionDescriptor(s, m_counter, v);
+        Emit(s);
+        FillLogicalVolumeDescriptor(s, m_counter, v);
+        Emit(s);
+        FillUnallocatedSpaceDescriptor(s, m_counter);
+        Emit(s);
+        FillTerminatingDescriptor(s, m_counter);
+        Emit(s);
+    }
+    PadTo(m_b.m_dwUdfIntegrity);
+    if (!Expect(m_b.m_dwUdfIntegrity)) return;
+    FillIntegrityDescriptor(s, m_counter, v);
+    Emit(s);
+    FillTerminatingDescriptor(s, m_counter);
+    Emit(s);
+    PadTo(256);
+    if (!Expect(256)) return;
+    FillAnchor(s, m_counter, v);
+    Emit(s);
+    PadTo(m_b.m_dwUdfPartitionStart);
+    if (!Expect(m_b.m_dwUdfPartitionStart)) return;
+    m_counter -= m_b.m_dwUdfPartitionStart;  // partition blocks from here
+    FillFileSetDescriptor(s, m_counter, v);
+    Emit(s);
+    FillTerminatingDescriptor(s, m_counter);
+    Emit(s);
+}
+
+void ImageWriter::WriteUdfTree(UdfVolume& v) {
+    const std::string& implId = m_info.ImplID;
+    auto entry = [&](const CFileEntry& node) {
+        if (!Expect(node.m_dwUdfEntryBlock)) return false;
+        FillFileEntry(node, m_buffer.data(), SectorSize, implId);
+        Emit(m_buffer.data());
+        return !m_stopped;
+    };
+    auto identifiers = [&](const CFileEntry& folder) {
+        if (!Expect(folder.m_dwUdfDataBlock)) return false;
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        uint32_t used = FillDirectoryContents(folder, m_buffer.data(), SectorSize);
+        EmitBuffer(SectorsFor(used));
+        return !m_stopped;
+    };
+    if (!entry(m_b.m_root) || !identifiers(m_b.m_root)) return;
+    for (const CFileEntry* d : m_b.m_directories) {
+        for (const auto& c : d->m_children)
+            if (!c->m_bDirectory && !entry(*c)) return;
+        for (const auto& c : d->m_children)
+            if (c->m_bDirectory && (!entry(*c) || !identifiers(*c))) return;
+    }
+}
+
+bool ImageWriter::CopyFile(const CFileEntry& f) {
+    if (!Expect(f.m_dwIsoSector)) return true;
+    FileError err;
+    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(f.m_strPath, err);
+    if (!in) {
+        err.path = f.m_strPath;
+        TheJobMessages().AddFileError(10054, err);
+        return false;
+    }
+    if (f.m_nIsoSize == 0) {
+        std::memset(m_buffer.data(), 0, SectorSize);
+        Emit(m_buffer.data());
+        return true;
+    }
+    // Exactly the size the scan saw: a file that grew contributes no more, one
+    // that shrank is filled up with zeros.
+    uint64_t remaining = f.m_nIsoSize;
+    bool atEnd = false;
+    while (remaining > 0 && !m_stopped) {
+        const uint32_t want = uint32_t(std::min<uint64_t>(remaining, kReadPiece));
+        uint32_t got = 0;
+        while (got < want && !atEnd) {
+            long long n = in->Read(m_piece.data() + got, want - got, err);
+            if (n < 0) {
+                err.path = f.m_strPath;
+                TheJobMessages().AddFileError(10075, err);
+                return false;
+            }
+            if (n == 0) atEnd = true;
+            got += uint32_t(n);
+        }
+        const uint32_t sectors = SectorsFor(want);
+        std::memset(m_piece.data() + got, 0, size_t(sectors) * SectorSize - got);
+        for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_piece.data() + size_t(i) * SectorSize);
+        remaining -= want;
+    }
+    return true;
+}
+
+bool ImageWriter::WriteFileData() {
+    if (!m_b.m_files.empty()) m_piece.assign(kReadPiece, 0);
+    for (const CFileEntry* f : m_b.m_files) {
+        if (m_stopped) break;
+        if (!CopyFile(*f)) return false;
+    }
+    return true;
+}
+
+bool ImageWriter::Run() {
+    m_buffer.assign(m_b.m_dwBufferSize, 0);
+    m_counter = 0;
+    m_stopped = false;
+
+    UdfVolume v{m_b, m_info};
+    v.fileCount = uint32_t(m_b.m_files.size());
+    v.dirCount = uint32_t(m_b.m_directories.size());
+    v.rootEntryBlock = m_b.m_root.m_dwUdfEntryBlock;
+    if (m_b.m_bUdf) v.volumeSetId = MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds);
+
+    PadTo(16);  // system area
+    uint8_t* s = m_buffer.data();
+    if (m_b.m_bIso) {
+        FillIsoPrimaryDescriptor(s, m_b, m_b.m_root, m_info);
+        Emit(s);
+        if (m_b.m_bJoliet) {
+            FillJolietDescriptor(s, m_b, m_b.m_root, m_info);
+            Emit(s);
+        }
+        FillIsoDescriptorTerminator(s);
+        Emit(s);
+    }
+    if (m_b.m_bUdf) {
+        WriteUdfVolume(v);
+        if (!m_stopped) WriteUdfTree(v);
+        m_counter += m_b.m_dwUdfPartitionStart;  // image sectors again
+    } else if (m_b.m_bIso) {
+        WriteIsoBlock(false);
+        if (m_b.m_bJoliet && !m_stopped) WriteIsoBlock(true);
+    }
+    if (!WriteFileData()) return false;
+    if (m_b.m_bUdf && !m_stopped) {
+        Expect(m_b.m_dwUdfPartitionStart + m_b.m_dwUdfPartitionLength);
+        if (m_b.m_bIso) {
+            if (m_b.m_bJoliet && !m_stopped) WriteIsoBlock(true);
+            if (!m_stopped) WriteIsoBlock(false);
+        }
+        PadTo(m_b.m_dwTotalSectors - 1);
+        if (!m_stopped) {
+            FillAnchor(s, m_counter, v);
+            Emit(s);
+        }
+    }
+    if (!m_stopped) Expect(m_b.m_dwTotalSectors);
+    return !m_stopped;
+}
+
+}  // namespace pm
