@@ -122,6 +122,18 @@ TEST_F(LayoutTest, FoldersAreNumberedInEntryOrder) {
     EXPECT_EQ(b.m_dwJolietPathTableSize, 10u + 30u + 18u);
 }
 
+TEST_F(LayoutTest, SubfoldersFollowTheirParentsOrder) {
+    // "a b" collates before "a/" as a whole path; the path table still needs
+    // a's children before those of "a b".
+    CFileEntry* a = AddFolder(b.m_root, "a");
+    CFileEntry* ab = AddFolder(b.m_root, "a b");
+    CFileEntry* x = AddFolder(*a, "x");
+    CFileEntry* y = AddFolder(*ab, "y");
+    Place(FileSystemType::Joliet);
+    EXPECT_LT(a->m_wDirNumber, ab->m_wDirNumber);
+    EXPECT_LT(x->m_wDirNumber, y->m_wDirNumber);
+}
+
 TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
     CFileEntry* f1 = AddFile(b.m_root, "a.txt", 3);
     CFileEntry* f2 = AddFile(b.m_root, "b.txt", 3);
