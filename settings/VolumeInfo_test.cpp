@@ -162,6 +162,22 @@ TEST_F(VolumeInfoFile, SaveCreatesMissingFolder) {
     EXPECT_EQ(back.OS, "X");
 }
 
+TEST_F(VolumeInfoFile, SaveKeepsLinkAndPermissions) {
+    std::string real = (dir_ / "real.INI").string();
+    std::ofstream(real) << "[Mine]\na=1\n";
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(real, path_);
+    VolumeInfo info;
+    info.OS = "X";
+    ASSERT_TRUE(SaveVolumeInfo(info, path_));
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    VolumeInfo back;
+    LoadVolumeInfo(back, real);
+    EXPECT_EQ(back.OS, "X");
+    EXPECT_EQ(Read().rfind("[Mine]\na=1\n", 0), 0u);
+}
+
 TEST(ApplyBuildInputs, LabelVolumeSetAndCreation) {
     VolumeInfo info;
     info.Creation = Date(2001, 1, 2, 3, 4, 5);
