@@ -51,7 +51,7 @@ void FillHeader(const Side& side, const CFileEntry& e, uint8_t* d) {
 }
 
 // "." or "..": the node's header with a one-byte identifier.
-void PutSpecialRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t identifier) {
+void PutDotRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t identifier) {
     FillHeader(side, e, d);
     d[0] = 34;
     d[32] = 1;
@@ -60,8 +60,8 @@ void PutSpecialRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t
 
 uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
     if (!e.m_bDirectory) return 0;
-    PutSpecialRecord(side, e, buf, 0);
-    PutSpecialRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
+    PutDotRecord(side, e, buf, 0);
+    PutDotRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
     uint32_t offset = 68;
     uint32_t limit = sectorSize;
     for (const auto& child : e.m_children) {

@@ -11,21 +11,9 @@
 namespace pm {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using test::AddNode;
-using test::MakeNode;
-using test::TzScope;
-using test::Utc;
+using namespace test;
 
 const Bytes kDate = {0x6E, 0x05, 0x1F, 0x17, 0x3B, 0x3A, 0x24};  // 2010-05-31 23:59:58 +9
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes v;
-    for (const Bytes& p : parts) v.insert(v.end(), p.begin(), p.end());
-    return v;
-}
-
-Bytes Str(const char* s) { return Bytes(s, s + std::strlen(s)); }
 
 class DirectoryRecords : public ::testing::Test {
 protected:

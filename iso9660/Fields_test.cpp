@@ -12,24 +12,7 @@
 namespace pm {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using test::TzScope;
-using test::Utc;
-
-Bytes Pairs(int count, uint8_t a, uint8_t b) {
-    Bytes v;
-    for (int i = 0; i < count; ++i) {
-        v.push_back(a);
-        v.push_back(b);
-    }
-    return v;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes v;
-    for (const Bytes& p : parts) v.insert(v.end(), p.begin(), p.end());
-    return v;
-}
+using namespace test;
 
 TEST(Fields, OffsetByteTruncatesTowardZero) {
     EXPECT_EQ(IsoOffsetByte(540), 0x24);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,21 @@
 #include "tree/Text.h"
 
 namespace pm::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Golden-byte builders: concatenation, ASCII text, repeated pairs.
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes v;
+    for (const Bytes& p : parts) v.insert(v.end(), p.begin(), p.end());
+    return v;
+}
+inline Bytes Str(const std::string& t) { return Bytes(t.begin(), t.end()); }
+inline Bytes Pairs(int count, uint8_t a, uint8_t b) {
+    Bytes v;
+    for (int i = 0; i < count; ++i) v.insert(v.end(), {a, b});
+    return v;
+}
 
 // Sets TZ (a POSIX string) and TimeZoneOffset for one test, restores both.
 class TzScope {

@@ -12,25 +12,9 @@
 namespace pm {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using test::MakeNode;
-using test::TzScope;
-using test::Utc;
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes v;
-    for (const Bytes& p : parts) v.insert(v.end(), p.begin(), p.end());
-    return v;
-}
-
-Bytes Pairs(int count, uint8_t a, uint8_t b) {
-    Bytes v;
-    for (int i = 0; i < count; ++i) v.insert(v.end(), {a, b});
-    return v;
-}
+using namespace test;
 
 Bytes At(const Bytes& s, size_t offset, size_t width) { return Bytes(s.begin() + offset, s.begin() + offset + width); }
-Bytes Str(const std::string& t) { return Bytes(t.begin(), t.end()); }
 
 class VolumeDescriptors : public ::testing::Test {
 protected:

@@ -62,7 +62,10 @@ void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry
     m_bDirectory = e.directory;
     m_device = e.device;
     m_inode = e.inode;
-    m_sortKey = CollationKey(SanitizeUtf8(m_strPath));
+    // Component by component: a folder's entries follow their parent's place,
+    // which is what ISO 9660 path tables need (ascending parent number within
+    // a depth). Whole-path collation would put "a b/y" before "a/x".
+    m_sortKey = (parent ? parent->m_sortKey : std::string()) + CollationKey(m_strName);
 }
 
 CFileEntry* CFileEntry::AddChild(const DirEntry& e, const std::string& path) {

@@ -145,6 +145,7 @@ std::string CollationKey(const std::string& s) {
     }
     key.push_back('\0');
     key += s;
+    key.push_back('\0');  // keeps keys prefix-free, so they can be chained
     return key;
 }
 

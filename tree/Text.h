@@ -25,6 +25,7 @@ std::string DecodeTextFile(const std::string& bytes);
 int CollatePaths(const std::string& a, const std::string& b);
 // Sort key with the same order as CollatePaths (keys compare with memcmp /
 // std::string <; the bytes of the string are appended as the final tie-break).
+// No key is a prefix of another, so keys of path components can be chained.
 std::string CollationKey(const std::string& s);
 
 }  // namespace pm

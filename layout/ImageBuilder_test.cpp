@@ -1,0 +1,252 @@
+// Sector maps of the three image kinds and the name checks.
+#include "layout/ImageBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "TreeBuilder.h"
+#include "job/JobMessages.h"
+
+namespace pm {
+namespace {
+
+using test::AddFile;
+using test::AddFolder;
+
+class LayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TheJobMessages().Clear();
+        test::MakeRoot(b.m_root);
+    }
+    void Place(FileSystemType kind) {
+        b.m_bIso = kind != FileSystemType::Udf;
+        b.m_bJoliet = b.m_bIso;
+        b.m_bUdf = kind != FileSystemType::Joliet;
+        b.PlaceTree();
+    }
+    FakePlatform platform;
+    ImageBuilder b{platform};
+};
+
+TEST_F(LayoutTest, EmptyFolderJoliet) {
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.m_dwIsoPathTableSize, 10u);
+    EXPECT_EQ(b.m_dwJolietPathTableSize, 10u);
+    EXPECT_EQ(b.m_dwIsoPathTableL, 19u);
+    EXPECT_EQ(b.m_dwIsoPathTableM, 20u);
+    EXPECT_EQ(b.m_root.m_dwIsoSector, 21u);
+    EXPECT_EQ(b.m_dwJolietPathTableL, 22u);
+    EXPECT_EQ(b.m_dwJolietPathTableM, 23u);
+    EXPECT_EQ(b.m_root.m_dwJolietSector, 24u);
+    EXPECT_EQ(b.m_root.m_nIsoSize, 2048u);
+    EXPECT_EQ(b.m_dwTotalSectors, 25u);
+    EXPECT_EQ(b.GetImageBytes(), 51200u);
+    EXPECT_EQ(b.m_dwBufferSize, 2048u);
+}
+
+TEST_F(LayoutTest, EmptyFolderUdfAndBridge) {
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.m_dwUdfMainVds, 32u);
+    EXPECT_EQ(b.m_dwUdfReserveVds, 48u);
+    EXPECT_EQ(b.m_dwUdfIntegrity, 64u);
+    EXPECT_EQ(b.m_dwUdfPartitionStart, 257u);
+    EXPECT_EQ(b.m_root.m_dwUdfEntryBlock, 2u);  // sector 259
+    EXPECT_EQ(b.m_root.m_dwUdfDataBlock, 3u);   // sector 260
+    EXPECT_EQ(b.m_root.m_nUdfSize, 40u);
+    EXPECT_EQ(b.m_dwUdfPartitionLength, 4u);
+    EXPECT_EQ(b.m_dwTotalSectors, 272u);
+    EXPECT_EQ(b.GetImageBytes(), 557056u);
+    EXPECT_EQ(b.m_dwUdfNextUniqueId, 16u);
+
+    Place(FileSystemType::UdfBridge);
+    EXPECT_EQ(b.m_dwUdfPartitionLength, 4u);
+    EXPECT_EQ(b.m_dwJolietPathTableL, 261u);
+    EXPECT_EQ(b.m_dwJolietPathTableM, 262u);
+    EXPECT_EQ(b.m_root.m_dwJolietSector, 263u);
+    EXPECT_EQ(b.m_dwIsoPathTableL, 264u);
+    EXPECT_EQ(b.m_dwIsoPathTableM, 265u);
+    EXPECT_EQ(b.m_root.m_dwIsoSector, 266u);
+    EXPECT_EQ(b.m_dwTotalSectors, 272u);
+}
+
+TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
+    CFileEntry* f0 = AddFile(b.m_root, "A0", 0);
+    CFileEntry* f1 = AddFile(b.m_root, "A1", 2048);
+    CFileEntry* f2 = AddFile(b.m_root, "A2", 2049);
+    CFileEntry* f3 = AddFile(b.m_root, "A3", 1);
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(f0->m_dwIsoSector, 25u);
+    EXPECT_EQ(f1->m_dwIsoSector, 26u);
+    EXPECT_EQ(f2->m_dwIsoSector, 27u);
+    EXPECT_EQ(f3->m_dwIsoSector, 29u);
+    EXPECT_EQ(f3->m_dwJolietSector, 29u);
+    EXPECT_EQ(b.m_dwTotalSectors, 30u);
+}
+
+TEST_F(LayoutTest, RecordsEndingAtASectorEndStayThere) {
+    // 18 records of 38 bytes and 27 of 48 fill bytes 68..2047 exactly.
+    for (int i = 0; i < 18; ++i) AddFile(b.m_root, "s" + std::to_string(100 + i), 1, "S" + std::to_string(10 + i));
+    for (int i = 0; i < 27; ++i) AddFile(b.m_root, "l" + std::to_string(100 + i), 1, "L" + std::to_string(1000000 + i) + ".TXT");
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.m_root.m_nIsoSize, 2048u);
+    AddFile(b.m_root, "z", 1, "Z");
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.m_root.m_nIsoSize, 4096u);
+    EXPECT_EQ(b.m_dwBufferSize, 4096u);
+}
+
+TEST_F(LayoutTest, UdfImageAlwaysEndsWithSixteenMoreSectorsAfterAMultipleOfSixteen) {
+    // Root entry 259, FIDs 260, file entry 261, data 262..271: next free is 272.
+    AddFile(b.m_root, "f", 10 * 2048);
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.m_dwUdfPartitionLength, 272u - 257u);
+    EXPECT_EQ(b.m_dwTotalSectors, 288u);
+}
+
+TEST_F(LayoutTest, FoldersAreNumberedInEntryOrder) {
+    CFileEntry* c = AddFolder(b.m_root, "C");
+    CFileEntry* a = AddFolder(b.m_root, "a");
+    CFileEntry* bb = AddFolder(b.m_root, "B");
+    CFileEntry* inner = AddFolder(*a, "inner");
+    Place(FileSystemType::Joliet);
+    ASSERT_EQ(b.m_directories.size(), 5u);
+    EXPECT_EQ(a->m_wDirNumber, 2);
+    EXPECT_EQ(bb->m_wDirNumber, 3);
+    EXPECT_EQ(c->m_wDirNumber, 4);
+    EXPECT_EQ(inner->m_wDirNumber, 5);
+    EXPECT_LT(a->m_dwIsoSector, bb->m_dwIsoSector);
+    EXPECT_LT(bb->m_dwIsoSector, c->m_dwIsoSector);
+    // ISO path table: 10 + (8+1+1)*3 + (8+5+1); Joliet: 10 + (8+2)*3 + (8+10)
+    EXPECT_EQ(b.m_dwIsoPathTableSize, 10u + 30u + 14u);
+    EXPECT_EQ(b.m_dwJolietPathTableSize, 10u + 30u + 18u);
+}
+
+TEST_F(LayoutTest, SubfoldersFollowTheirParentsOrder) {
+    // "a b" collates before "a/" as a whole path; the path table still needs
+    // a's children before those of "a b".
+    CFileEntry* a = AddFolder(b.m_root, "a");
+    CFileEntry* ab = AddFolder(b.m_root, "a b");
+    CFileEntry* x = AddFolder(*a, "x");
+    CFileEntry* y = AddFolder(*ab, "y");
+    Place(FileSystemType::Joliet);
+    EXPECT_LT(a->m_wDirNumber, ab->m_wDirNumber);
+    EXPECT_LT(x->m_wDirNumber, y->m_wDirNumber);
+}
+
+TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
+    CFileEntry* f1 = AddFile(b.m_root, "a.txt", 3);
+    CFileEntry* f2 = AddFile(b.m_root, "b.txt", 3);
+    CFileEntry* sub = AddFolder(b.m_root, "sub");
+    CFileEntry* f3 = AddFile(*sub, "c.txt", 3);
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.m_root.m_dwUdfEntryBlock, 2u);
+    EXPECT_EQ(b.m_root.m_dwUdfDataBlock, 3u);
+    EXPECT_EQ(f1->m_dwUdfEntryBlock, 4u);
+    EXPECT_EQ(f1->m_dwUniqueId, 16u);
+    EXPECT_EQ(f2->m_dwUdfEntryBlock, 5u);
+    EXPECT_EQ(f2->m_dwUniqueId, 17u);
+    EXPECT_EQ(sub->m_dwUdfEntryBlock, 6u);
+    EXPECT_EQ(sub->m_dwUniqueId, 18u);
+    EXPECT_EQ(sub->m_dwUdfDataBlock, 7u);
+    EXPECT_EQ(f3->m_dwUdfEntryBlock, 8u);
+    EXPECT_EQ(f3->m_dwUniqueId, 19u);
+    EXPECT_EQ(b.m_dwUdfNextUniqueId, 20u);
+    EXPECT_EQ(b.m_root.m_wLinkCount, 2);
+    EXPECT_EQ(sub->m_wLinkCount, 1);
+    // Files follow the directory structures: data of a.txt at block 9.
+    EXPECT_EQ(f1->m_dwUdfDataBlock, 9u);
+    EXPECT_EQ(f1->m_dwIsoSector, 257u + 9u);
+}
+
+TEST_F(LayoutTest, ScanFailureQueuesFolderNotFound) {
+    EXPECT_FALSE(b.Layout("/nowhere", FileSystemType::Joliet));
+    EXPECT_EQ(TheJobMessages().JoinedText(), "/nowhere\nフォルダが見つかりません。");
+}
+
+class NamesTest : public LayoutTest {};
+
+TEST_F(NamesTest, ShortNameTooLongStopsIsoKindsOnly) {
+    AddFile(b.m_root, "abcdefghi.txt", 1);  // 13 bytes, no 8.3 name
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_EQ(TheJobMessages().JoinedText(),
+              "abcdefghi.txt\n以上のファイルとフォルダで、ISO9660用の\n8.3形式のファイル名の取得に失敗しました。");
+    TheJobMessages().Clear();
+    Place(FileSystemType::UdfBridge);
+    EXPECT_EQ(b.CheckNames(), 1);
+    TheJobMessages().Clear();
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 0);
+    EXPECT_FALSE(TheJobMessages().HasMessages());
+}
+
+TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
+    std::string n65(65, 'x');
+    AddFile(b.m_root, n65, 1, "X~1");            // Joliet too long, 8.3 fine
+    AddFile(b.m_root, "zz long name.txt", 1);    // 8.3 missing
+    AddFolder(b.m_root, "folder nine");          // 11 bytes > 8
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 2);
+    EXPECT_EQ(TheJobMessages().Entries().size(), 1u);
+    EXPECT_EQ(TheJobMessages().JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
+}
+
+TEST_F(NamesTest, JolietAndUdfLimits) {
+    std::string kanji64, kanji65;
+    for (int i = 0; i < 64; ++i) kanji64 += "漢";
+    kanji65 = kanji64 + "漢";
+    AddFile(b.m_root, kanji64, 1, "K1");
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 0);
+    CFileEntry* bad = AddFile(b.m_root, kanji65, 1, "K2");
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_NE(TheJobMessages().JoinedText().find("ファイル名は64文字以内です。"), std::string::npos);
+    TheJobMessages().Clear();
+    (void)bad;
+
+    test::MakeRoot(b.m_root);
+    b.m_root.DeleteChildren();
+    AddFile(b.m_root, std::string(127, 'u'), 1);
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 0);
+    AddFile(b.m_root, std::string(128, 'v'), 1);
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_NE(TheJobMessages().JoinedText().find("127文字以内"), std::string::npos);
+    TheJobMessages().Clear();
+    // 100 characters pass a UDF image but not a bridge.
+    b.m_root.DeleteChildren();
+    AddFile(b.m_root, std::string(100, 'w'), 1, "W~1");
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 0);
+    Place(FileSystemType::UdfBridge);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_NE(TheJobMessages().JoinedText().find("64文字以内"), std::string::npos);
+}
+
+TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
+    test::MakeRoot(b.m_root, std::string(65, 'r'));
+    b.m_root.m_strShortName = "R~1";
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_EQ(TheJobMessages().JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
+}
+
+TEST_F(NamesTest, FilesTooLargeForTheChosenKindAreRefused) {
+    AddFile(b.m_root, "big.bin", 5ull << 30);
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_NE(TheJobMessages().JoinedText().find("big.bin\n"), std::string::npos);
+    TheJobMessages().Clear();
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 0);
+    AddFile(b.m_root, "huge.bin", 217ull * 0x3FFFF800 + 1);
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_EQ(TheJobMessages().JoinedText().rfind("huge.bin\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace pm

@@ -1,0 +1,184 @@
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "TempDir.h"
+#include "platform/Platform.h"
+
+namespace pm {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(PosixPlatform, ListsFilesAndFoldersOnlyFollowingLinks) {
+    TempDir t;
+    t.Write("a.txt", "12345");
+    t.Write(".hidden", "");
+    t.Write("sub/x", "");
+    t.Write("Long File Name.txt", "");
+    ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
+    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::string sockPath = t / "sock";
+    ASSERT_LT(sockPath.size(), sizeof(addr.sun_path));
+    std::copy(sockPath.begin(), sockPath.end(), addr.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::symlink("missing", (t / "dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("a.txt", (t / "filelink").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", (t / "dirlink").c_str()), 0);
+
+    auto platform = MakePosixPlatform(true);
+    std::vector<DirEntry> list;
+    ASSERT_TRUE(platform->ListFolder(t.Path(), list));
+    ::close(sock);
+    std::map<std::string, DirEntry> byName;
+    for (const auto& e : list) byName[e.name] = e;
+    std::vector<std::string> names;
+    for (const auto& [n, e] : byName) names.push_back(n);
+    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "Long File Name.txt", "a.txt", "dirlink", "filelink", "sub"}));
+
+    struct stat st;
+    ASSERT_EQ(::stat((t / "a.txt").c_str(), &st), 0);
+    const DirEntry& a = byName["a.txt"];
+    EXPECT_EQ(a.size, 5u);
+    EXPECT_EQ(a.mtime, st.st_mtim.tv_sec);
+    EXPECT_FALSE(a.hidden || a.directory);
+    EXPECT_EQ(a.shortName, "");
+    EXPECT_EQ(byName["filelink"].inode, a.inode);
+    EXPECT_TRUE(byName[".hidden"].hidden);
+    EXPECT_EQ(byName[".hidden"].shortName, "HIDDEN~1");
+    EXPECT_EQ(byName["Long File Name.txt"].shortName, "LONGFI~1.TXT");
+    EXPECT_TRUE(byName["sub"].directory);
+    EXPECT_EQ(byName["sub"].size, 0u);  // folders carry no size of their own
+    EXPECT_TRUE(byName["dirlink"].directory);
+    EXPECT_EQ(byName["dirlink"].inode, byName["sub"].inode);
+
+    ASSERT_TRUE(MakePosixPlatform(false)->ListFolder(t.Path(), list));
+    for (const auto& e : list) EXPECT_EQ(e.shortName, "") << e.name;
+    EXPECT_FALSE(platform->ListFolder(t / "missing", list));
+    EXPECT_FALSE(platform->ListFolder(t / "a.txt", list));
+}
+
+TEST(PosixPlatform, LookupEntry) {
+    TempDir t;
+    t.Write(".dot/f", "");
+    auto platform = MakePosixPlatform(true);
+    DirEntry e;
+    ASSERT_TRUE(platform->LookupEntry(t / ".dot", e));
+    EXPECT_EQ(e.name, ".dot");
+    EXPECT_TRUE(e.hidden && e.directory);
+    EXPECT_EQ(e.shortName, "DOT~1");
+    ASSERT_TRUE(platform->LookupEntry(t / ".dot/.", e));
+    EXPECT_FALSE(e.hidden);  // "." names the folder, it does not hide it
+    EXPECT_FALSE(platform->LookupEntry(t / "nothing", e));
+    EXPECT_FALSE(platform->LookupEntry("", e));
+}
+
+TEST(PosixPlatform, ReadsAndReportsCauses) {
+    TempDir t;
+    auto platform = MakePosixPlatform();
+    FileError err;
+    EXPECT_EQ(platform->OpenRead(t / "missing", err), nullptr);
+    EXPECT_EQ(err.cause, kCauseFileNotFound);
+    EXPECT_EQ(err.path, t / "missing");
+    auto in = platform->OpenRead(t.Write("f", "hello"), err);
+    ASSERT_NE(in, nullptr);
+    char buf[16];
+    EXPECT_EQ(in->Read(buf, sizeof buf, err), 5);
+    EXPECT_EQ(std::string(buf, 5), "hello");
+    EXPECT_EQ(in->Read(buf, sizeof buf, err), 0);
+    auto dir = platform->OpenRead(t.Path(), err);  // opens, but reading a folder fails
+    ASSERT_NE(dir, nullptr);
+    EXPECT_EQ(dir->Read(buf, sizeof buf, err), -1);
+    EXPECT_EQ(err.cause, kCauseGeneric);
+
+    EXPECT_EQ(CauseFromErrno(ENOENT), kCauseFileNotFound);
+    EXPECT_EQ(CauseFromErrno(EACCES), kCauseAccessDenied);
+    EXPECT_EQ(CauseFromErrno(EWOULDBLOCK), kCauseSharingViolation);
+    EXPECT_EQ(CauseFromErrno(ENOSPC), kCauseDiskFull);
+    EXPECT_EQ(CauseFromErrno(EIO), kCauseHardIo);
+    EXPECT_EQ(CauseFromErrno(EXDEV), kCauseGeneric);
+}
+
+TEST(PosixPlatform, OutputGathersTruncatesAndLocksOutASecondWriter) {
+    TempDir t;
+    auto platform = MakePosixPlatform();
+    std::string path = t.Write("image.iso", "old content that is longer");
+    FileError err;
+    auto out = platform->CreateOutput(path, err);
+    ASSERT_NE(out, nullptr);
+    std::string big(3 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + i / 4096);
+    ASSERT_TRUE(out->Write("abc", 3, err));
+    EXPECT_EQ(ReadAll(path), "");  // truncated, and "abc" still gathered
+    ASSERT_TRUE(out->Write(big.data(), big.size(), err));
+    for (size_t i = 0; i < 1000; ++i) ASSERT_TRUE(out->Write(big.data() + i, 1, err));
+    ASSERT_TRUE(out->Flush(err));
+    EXPECT_EQ(ReadAll(path), "abc" + big + big.substr(0, 1000));
+
+    // A second build must neither get the file nor damage it.
+    FileError second;
+    EXPECT_EQ(platform->CreateOutput(path, second), nullptr);
+    EXPECT_EQ(second.cause, kCauseSharingViolation);
+    EXPECT_EQ(second.path, path);
+    EXPECT_EQ(ReadAll(path).size(), 3 + big.size() + 1000);
+
+    ASSERT_TRUE(out->Write("z", 1, err));
+    ASSERT_TRUE(out->Close(err));
+    EXPECT_TRUE(out->Close(err));
+    EXPECT_EQ(ReadAll(path).back(), 'z');
+    EXPECT_FALSE(out->Write("z", 1, err));
+    EXPECT_NE(platform->CreateOutput(path, second), nullptr);  // free again after Close
+}
+
+TEST(PosixPlatform, DiskFullIsReported) {
+    auto platform = MakePosixPlatform();
+    FileError err;
+    auto out = platform->CreateOutput("/dev/full", err);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write("x", 1, err));  // gathered only
+    EXPECT_FALSE(out->Flush(err));
+    EXPECT_EQ(err.cause, kCauseDiskFull);
+    EXPECT_EQ(err.path, "/dev/full");
+    err = FileError();
+    EXPECT_FALSE(out->Close(err));
+    EXPECT_EQ(err.cause, kCauseDiskFull);
+
+    err = FileError();
+    EXPECT_EQ(platform->CreateOutput("/nonexistent-folder/x.iso", err), nullptr);
+    EXPECT_EQ(err.cause, kCauseFileNotFound);
+}
+
+TEST(PosixPlatform, ProgramFoldersAndTimeZone) {
+    auto platform = MakePosixPlatform();
+    std::string self = platform->ProgramPath();
+    EXPECT_EQ(self.substr(self.rfind('/') + 1), "parumero_tests");
+    TempDir t;
+    EXPECT_TRUE(platform->CreateFolder(t / "new"));
+    EXPECT_FALSE(platform->CreateFolder(t / "new"));
+
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    ::setenv("TZ", "JST-9", 1);
+    EXPECT_EQ(platform->StandardTimeZoneOffset(), 540);
+    ::setenv("TZ", "EST5EDT", 1);
+    EXPECT_EQ(platform->StandardTimeZoneOffset(), -300);
+    if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+}
+
+}  // namespace
+}  // namespace pm

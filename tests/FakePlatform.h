@@ -1,0 +1,93 @@
+// FakePlatform: an in-memory Platform for tests.
+//
+//   pm::FakePlatform fake;                       // short names off
+//   fake.AddFolder("/src/sub");                  // parents are made as needed
+//   fake.AddFile("/src/a.txt", "hello");         // content
+//   fake.AddSizedFile("/src/big.bin", 5ull << 30);  // size only; reads as zeros
+//   auto& n = fake.AddFile("/src/.hid", "x");    // names starting with "." are hidden
+//   n.mtime = 1700000000; n.hidden = false;      // every field can be changed after
+//
+// Listing order is insertion order, or the reverse with
+// `fake.listOrder = FakePlatform::ListOrder::Reverse` (to prove sorting).
+// With `shortNames` on, listings carry AssignShortNames aliases; a node's own
+// `shortName`, when set, replaces the alias.
+//
+// Failures: node.openCause (OpenRead fails), node.readFailAfter/readCause
+// (Read fails once that many bytes were delivered), node.unlistable (the
+// folder cannot be listed), fake.createCause (CreateOutput fails),
+// fake.outputFailAfter/outputCause (writes fail past that many bytes).
+//
+// Output files are captured in `fake.outputs[path]` (bytes as written, also
+// those not yet flushed); `fake.createdFolders` records CreateFolder calls that
+// succeeded, in order. Every node gets a unique inode (device 1) unless set.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace pm {
+
+struct FakeNode {
+    std::string name;
+    bool directory = false;
+    std::string content;        // used when size == content.size()
+    uint64_t size = 0;          // larger than content: the rest reads as zeros
+    int64_t mtime = 0;
+    bool hidden = false;
+    std::string shortName;      // replaces the generated alias when set
+    uint64_t device = 1, inode = 0;
+    int openCause = kCauseNone;      // OpenRead fails with this cause
+    long long readFailAfter = -1;    // Read fails after this many bytes
+    int readCause = kCauseHardIo;
+    bool unlistable = false;         // ListFolder fails
+    FakeNode* linkTarget = nullptr;  // a link: everything but the name comes from there
+    std::vector<std::unique_ptr<FakeNode>> children;  // insertion order
+};
+
+class FakePlatform : public Platform {
+public:
+    enum class ListOrder { Insertion, Reverse };
+
+    explicit FakePlatform(bool shortNames = false);
+
+    FakeNode& AddFolder(const std::string& path);
+    FakeNode& AddFile(const std::string& path, const std::string& content);
+    FakeNode& AddSizedFile(const std::string& path, uint64_t size);
+    // Another name for an existing node (a link): same node, same identity.
+    void AddLink(const std::string& path, const std::string& target);
+    // The node at path, or null.
+    FakeNode* Find(const std::string& path);
+
+    bool shortNames;
+    ListOrder listOrder = ListOrder::Insertion;
+    std::string programPath = "/opt/parumero/bin/parumero";
+    int timeZoneOffset = 540;
+    int createCause = kCauseNone;
+    long long outputFailAfter = -1;
+    int outputCause = kCauseDiskFull;
+    std::map<std::string, std::string> outputs;
+    std::vector<std::string> createdFolders;
+
+    // Platform
+    bool LookupEntry(const std::string& path, DirEntry& out) override;
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out) override;
+    std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) override;
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) override;
+    bool CreateFolder(const std::string& path) override;
+    std::string ProgramPath() override { return programPath; }
+    int StandardTimeZoneOffset() override { return timeZoneOffset; }
+
+private:
+    FakeNode& Add(const std::string& path, bool directory);
+    DirEntry EntryOf(const FakeNode& node) const;
+
+    FakeNode m_root;
+    uint64_t m_nextInode = 2;
+};
+
+}  // namespace pm

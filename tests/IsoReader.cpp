@@ -1,0 +1,324 @@
+#include "IsoReader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+#include "iso9660/Numbers.h"
+#include "tree/Text.h"
+
+namespace pm::test {
+
+namespace {
+
+constexpr uint32_t kSector = 2048;
+
+std::string Num(uint32_t v) { return std::to_string(v); }
+
+std::string JolietToUtf8(const std::string& be) {
+    std::u16string u;
+    for (size_t i = 0; i + 1 < be.size(); i += 2) u.push_back(char16_t((uint8_t(be[i]) << 8) | uint8_t(be[i + 1])));
+    return Utf16ToUtf8(u);
+}
+
+// "NAME.EXT;1" -> "NAME.EXT"; "NAME.;1" -> "NAME".
+std::string StripVersion(std::string name) {
+    size_t semi = name.rfind(';');
+    if (semi != std::string::npos) name.resize(semi);
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    return name;
+}
+
+bool ValidRecordDate(const uint8_t* d) {
+    if (std::all_of(d, d + 6, [](uint8_t b) { return b == 0; })) return true;
+    return d[1] >= 1 && d[1] <= 12 && d[2] >= 1 && d[2] <= 31 && d[3] < 24 && d[4] < 60 && d[5] < 60;
+}
+
+}  // namespace
+
+struct IsoReader::Hierarchy {
+    bool joliet = false;
+    std::string label;  // "ISO 9660" or "Joliet", for the problem texts
+    const uint8_t* descriptor = nullptr;
+    uint32_t pathTableSize = 0, pathTableL = 0, pathTableM = 0;
+};
+
+// One directory found by walking from the root record.
+struct IsoReader::Dir {
+    std::string path;
+    std::string identifier;  // raw bytes as recorded ("\0" for the root)
+    uint32_t extent = 0, size = 0;
+    int parent = -1;  // index into the walked list; -1 for the root
+    int depth = 0;
+    std::vector<std::string> subdirs;  // identifiers of subfolders, record order
+};
+
+struct IsoReader::PathEntry {
+    std::string identifier;
+    uint32_t extent = 0;
+    uint16_t parent = 0;
+    bool operator==(const PathEntry&) const = default;
+};
+
+IsoReader::IsoReader(std::vector<uint8_t> image) : m_image(std::move(image)) { Read(); }
+
+IsoReader IsoReader::FromFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    IsoReader r(std::move(bytes));
+    if (!in.good() && !in.eof()) r.Problem("cannot read " + path);
+    return r;
+}
+
+std::string IsoReader::ProblemText() const {
+    std::string s;
+    for (const auto& p : m_problems) s += p + "\n";
+    return s;
+}
+
+const IsoTreeEntry* IsoReader::Find(const std::vector<IsoTreeEntry>& tree, const std::string& path) const {
+    for (const auto& e : tree)
+        if (e.path == path) return &e;
+    return nullptr;
+}
+
+std::vector<uint8_t> IsoReader::ReadFile(const IsoTreeEntry& e) const {
+    uint64_t begin = uint64_t(e.extent) * kSector;
+    if (begin + e.size > m_image.size()) return {};
+    return std::vector<uint8_t>(m_image.begin() + begin, m_image.begin() + begin + e.size);
+}
+
+uint32_t IsoReader::Both32(const uint8_t* p, const std::string& what) {
+    uint32_t le = GetLE32(p), be = GetBE32(p + 4);
+    if (le != be) Problem(what + ": both-byte halves differ (" + Num(le) + " / " + Num(be) + ")");
+    return le;
+}
+
+uint16_t IsoReader::Both16(const uint8_t* p, const std::string& what) {
+    uint16_t le = GetLE16(p), be = GetBE16(p + 2);
+    if (le != be) Problem(what + ": both-byte halves differ (" + Num(le) + " / " + Num(be) + ")");
+    return le;
+}
+
+bool IsoReader::InVolume(uint32_t extent, uint64_t size) const {
+    uint64_t sectors = (size + kSector - 1) / kSector;
+    return uint64_t(extent) + sectors <= m_volumeSectors;
+}
+
+void IsoReader::Read() {
+    if (m_image.size() < 19 * kSector || m_image.size() % kSector) {
+        Problem("image of " + std::to_string(m_image.size()) + " bytes is not whole sectors past the descriptors");
+        if (m_image.size() < 19 * kSector) return;
+    }
+    Hierarchy iso, joliet;
+    if (!ReadDescriptors(iso, joliet)) return;
+    ReadHierarchy(iso, m_iso);
+    if (joliet.descriptor) ReadHierarchy(joliet, m_joliet);
+}
+
+bool IsoReader::ReadDescriptors(Hierarchy& iso, Hierarchy& joliet) {
+    bool terminated = false;
+    for (uint32_t s = 16; !terminated && (s + 1) * uint64_t(kSector) <= m_image.size(); ++s) {
+        const uint8_t* d = m_image.data() + uint64_t(s) * kSector;
+        std::string at = "descriptor at sector " + std::to_string(s);
+        if (std::string(d + 1, d + 6) != "CD001" || d[6] != 1) {
+            Problem(at + ": no CD001 / version 1");
+            return false;
+        }
+        if (s == 16 && d[0] != 1) Problem("sector 16 is not the primary volume descriptor");
+        if (d[0] == 1) {
+            iso.descriptor = d;
+        } else if (d[0] == 2 && d[88] == 0x25 && d[89] == 0x2F && d[90] == 0x45) {
+            joliet.descriptor = d;
+        } else if (d[0] == 255) {
+            terminated = true;
+            if (std::any_of(d + 7, d + kSector, [](uint8_t b) { return b; })) Problem(at + ": terminator not zero");
+        }
+    }
+    if (!terminated) Problem("no volume descriptor set terminator");
+    if (!iso.descriptor) {
+        Problem("no primary volume descriptor");
+        return false;
+    }
+    if (!joliet.descriptor) Problem("no Joliet supplementary volume descriptor (escape %/E)");
+
+    m_volumeSectors = Both32(iso.descriptor + 80, "volume space size");
+    if (uint64_t(m_volumeSectors) * kSector > m_image.size())
+        Problem("volume space size " + Num(m_volumeSectors) + " exceeds the image");
+    iso.label = "ISO 9660";
+    joliet.joliet = true;
+    joliet.label = "Joliet";
+    for (Hierarchy* h : {&iso, &joliet}) {
+        const uint8_t* d = h->descriptor;
+        if (!d) continue;
+        if (Both16(d + 128, h->label + " block size") != kSector) Problem(h->label + ": block size is not 2048");
+        if (Both32(d + 80, h->label + " volume space size") != m_volumeSectors)
+            Problem(h->label + ": volume space size differs from the primary descriptor");
+        h->pathTableSize = Both32(d + 132, h->label + " path table size");
+        h->pathTableL = GetLE32(d + 140);
+        h->pathTableM = GetBE32(d + 148);
+        if (d[881] != 1) Problem(h->label + ": file structure version is not 1");
+    }
+    return true;
+}
+
+void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
+    const uint8_t* root = h.descriptor + 156;
+    if (root[0] != 34 || root[32] != 1 || root[33] != 0 || !(root[25] & 2))
+        Problem(h.label + ": root record in the descriptor is not a 34-byte directory record with identifier 0");
+
+    std::vector<Dir> dirs;
+    Dir r;
+    r.identifier = std::string(1, '\0');
+    r.extent = Both32(root + 2, h.label + " root extent");
+    r.size = Both32(root + 10, h.label + " root size");
+    dirs.push_back(r);
+    std::set<uint32_t> seen;
+
+    for (size_t i = 0; i < dirs.size(); ++i) {
+        Dir dir = dirs[i];  // copy: dirs grows below
+        std::string where = h.label + " directory \"" + (dir.path.empty() ? "/" : dir.path) + "\"";
+        if (!seen.insert(dir.extent).second) {
+            Problem(where + ": extent " + Num(dir.extent) + " already used by another directory");
+            continue;
+        }
+        if (dir.size == 0 || dir.size % kSector || !InVolume(dir.extent, dir.size) ||
+            uint64_t(dir.extent) * kSector + dir.size > m_image.size()) {
+            Problem(where + ": extent " + Num(dir.extent) + " size " + Num(dir.size) + " is not whole sectors inside the volume");
+            continue;
+        }
+        const Dir* parent = dir.parent < 0 ? &dirs[0] : &dirs[dir.parent];
+        const uint8_t* base = m_image.data() + uint64_t(dir.extent) * kSector;
+        int index = 0;
+        for (uint32_t sector = 0; sector < dir.size / kSector; ++sector) {
+            uint32_t off = 0;
+            const uint8_t* s = base + sector * kSector;
+            while (off < kSector && s[off] != 0) {
+                const uint8_t* rec = s + off;
+                uint32_t len = rec[0];
+                std::string at = where + " record at byte " + std::to_string(sector * kSector + off);
+                if (off + len > kSector) {
+                    Problem(at + ": crosses the sector end");
+                    break;
+                }
+                uint32_t n = len >= 33 ? rec[32] : 0;
+                if (len < 34 || 33 + n > len) {
+                    Problem(at + ": bad record length " + std::to_string(len));
+                    break;
+                }
+                uint32_t extent = Both32(rec + 2, at + " extent");
+                uint32_t size = Both32(rec + 10, at + " size");
+                Both16(rec + 28, at + " volume sequence number");
+                if (!ValidRecordDate(rec + 18)) Problem(at + ": invalid recording date");
+                bool isDir = rec[25] & 2;
+                std::string id(rec + 33, rec + 33 + n);
+                if (index == 0 || index == 1) {
+                    const Dir& expect = index == 0 ? dir : *parent;
+                    std::string name = index == 0 ? "\".\"" : "\"..\"";
+                    if (n != 1 || id[0] != char(index) || len != 34 || !isDir)
+                        Problem(at + ": expected the " + name + " record");
+                    else if (extent != expect.extent || size != expect.size)
+                        Problem(at + ": " + name + " does not describe " + (index == 0 ? "the directory" : "its parent"));
+                } else {
+                    if (n == 1 && (id[0] == 0 || id[0] == 1)) Problem(at + ": extra \".\" or \"..\" record");
+                    std::string name = h.joliet ? JolietToUtf8(id) : Cp932ToUtf8(id);
+                    if (!isDir) name = StripVersion(name);
+                    std::string path = dir.path.empty() ? name : dir.path + "/" + name;
+                    if (!InVolume(extent, size)) Problem(at + ": extent of \"" + path + "\" lies outside the volume");
+                    out.push_back({path, isDir, extent, size});
+                    if (isDir) {
+                        Dir child;
+                        child.path = path;
+                        child.identifier = id;
+                        child.extent = extent;
+                        child.size = size;
+                        child.parent = int(i);
+                        child.depth = dir.depth + 1;
+                        dirs.push_back(child);
+                        dirs[i].subdirs.push_back(id);
+                    }
+                }
+                ++index;
+                off += len;
+            }
+            if (std::any_of(s + std::min(off, kSector), s + kSector, [](uint8_t b) { return b; }))
+                Problem(where + ": bytes after the last record of sector " + std::to_string(sector) + " are not zero");
+        }
+        if (index < 2) Problem(where + ": no \".\" and \"..\" records");
+    }
+    CheckPathTables(h, dirs);
+}
+
+std::vector<IsoReader::PathEntry> IsoReader::ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian) {
+    std::string where = h.label + (bigEndian ? " type M" : " type L") + " path table";
+    std::vector<PathEntry> entries;
+    if (!InVolume(sector, h.pathTableSize) || uint64_t(sector) * kSector + h.pathTableSize > m_image.size()) {
+        Problem(where + " lies outside the volume");
+        return entries;
+    }
+    const uint8_t* p = m_image.data() + uint64_t(sector) * kSector;
+    uint32_t off = 0;
+    while (off < h.pathTableSize) {
+        uint32_t n = p[off];
+        if (n == 0 || off + 8 + n > h.pathTableSize) {
+            Problem(where + ": bad entry at byte " + std::to_string(off));
+            return entries;
+        }
+        PathEntry e;
+        e.extent = bigEndian ? GetBE32(p + off + 2) : GetLE32(p + off + 2);
+        e.parent = bigEndian ? GetBE16(p + off + 6) : GetLE16(p + off + 6);
+        e.identifier.assign(p + off + 8, p + off + 8 + n);
+        entries.push_back(e);
+        off += 8 + n + (n & 1);
+    }
+    if (off != h.pathTableSize) Problem(where + ": entries do not add up to the recorded size");
+    return entries;
+}
+
+void IsoReader::CheckPathTables(const Hierarchy& h, const std::vector<Dir>& dirs) {
+    std::vector<PathEntry> l = ReadPathTable(h, h.pathTableL, false);
+    std::vector<PathEntry> m = ReadPathTable(h, h.pathTableM, true);
+    if (l != m) Problem(h.label + ": type L and type M path tables differ");
+    if (l.size() != dirs.size()) {
+        Problem(h.label + ": path table lists " + std::to_string(l.size()) + " directories, the tree has " +
+                std::to_string(dirs.size()));
+        return;
+    }
+    std::map<uint32_t, size_t> byExtent;  // directory extent -> walked index
+    for (size_t i = 0; i < dirs.size(); ++i) byExtent[dirs[i].extent] = i;
+    std::vector<int> depth(l.size(), 0);
+    std::map<size_t, std::vector<std::string>> listedChildren;  // walked parent -> identifiers in table order
+    for (size_t i = 0; i < l.size(); ++i) {
+        const PathEntry& e = l[i];
+        std::string at = h.label + " path table entry " + std::to_string(i + 1);
+        auto it = byExtent.find(e.extent);
+        if (it == byExtent.end()) {
+            Problem(at + ": no directory at extent " + Num(e.extent));
+            continue;
+        }
+        const Dir& d = dirs[it->second];
+        if (e.identifier != d.identifier) Problem(at + ": identifier differs from the directory record");
+        if (i == 0 || it->second == 0) {
+            if (i != 0 || it->second != 0 || e.parent != 1) Problem(at + ": the root is not the first entry with parent 1");
+            continue;
+        }
+        if (e.parent < 1 || e.parent > i) {
+            Problem(at + ": parent number " + std::to_string(e.parent) + " does not precede it");
+            continue;
+        }
+        if (l[e.parent - 1].extent != dirs[d.parent].extent) Problem(at + ": parent number names the wrong directory");
+        depth[i] = depth[e.parent - 1] + 1;
+        if (depth[i] < depth[i - 1]) Problem(at + ": listed after a deeper directory");
+        if (depth[i] == depth[i - 1] && e.parent < l[i - 1].parent) Problem(at + ": parent numbers out of order");
+        listedChildren[size_t(d.parent)].push_back(e.identifier);
+    }
+    for (const auto& [parent, ids] : listedChildren)
+        if (ids != dirs[parent].subdirs)
+            Problem(h.label + ": path table order of the subfolders of \"" + (parent ? dirs[parent].path : "/") +
+                    "\" differs from their directory records");
+}
+
+}  // namespace pm::test

@@ -1,0 +1,41 @@
+#include "tree/ExceptList.h"
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+
+namespace pm {
+namespace {
+
+TEST(ExceptList, LoadsLinesAsTheyAre) {
+    TempDir t;
+    ExceptList list;
+    list.SetEntries({"stale"});
+    list.Load(t.Write("except.txt", "\xEF\xBB\xBFThumbs.db\r\n desktop.ini \n\nlast"));
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"Thumbs.db", " desktop.ini ", "", "last"}));
+    list.Load(t.Write("lf.txt", "one\ntwo\n"));
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"one", "two"}));
+    // Not UTF-8: read as code page 932 ("表" is 95 5C there).
+    list.Load(t.Write("sjis.txt", "\x95\x5C\r\n"));
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"表"}));
+    list.Load(t / "missing.txt");
+    EXPECT_TRUE(list.Entries().empty());
+}
+
+TEST(ExceptList, MatchesWholeNamesWithoutCase) {
+    ExceptList list;
+    list.SetEntries({"Thumbs.db", " lead", "dir/name", "ＡＢＣ", "", "表"});
+    EXPECT_FALSE(list.IsIncluded("thumbs.DB"));
+    EXPECT_TRUE(list.IsIncluded("Thumbs.db2"));
+    EXPECT_TRUE(list.IsIncluded("Thumbs"));
+    EXPECT_TRUE(list.IsIncluded("lead"));       // the blank is part of the entry
+    EXPECT_FALSE(list.IsIncluded(" LEAD"));
+    EXPECT_TRUE(list.IsIncluded("name"));       // names only, never paths
+    EXPECT_FALSE(list.IsIncluded("ａｂｃ"));     // full-width letters fold too
+    EXPECT_TRUE(list.IsIncluded("abc"));        // but are not ASCII
+    EXPECT_FALSE(list.IsIncluded("表"));
+    EXPECT_TRUE(list.IsIncluded("表示"));
+}
+
+}  // namespace
+}  // namespace pm

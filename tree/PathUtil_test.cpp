@@ -1,0 +1,59 @@
+#include "tree/PathUtil.h"
+
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+
+namespace pm {
+namespace {
+
+TEST(PathUtil, GroupDigits) {
+    for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"123", "123"}, {"1234", "1,234"}, {"123456", "123,456"},
+             {"1234567", "1,234,567"}, {"18446744073709551615", "18,446,744,073,709,551,615"}}) {
+        std::string s = in;
+        GroupDigits(s);
+        EXPECT_EQ(s, out);
+    }
+}
+
+TEST(PathUtil, CreateFolderPath) {
+    FakePlatform fake;
+    fake.AddFolder("/home/user");
+    EXPECT_EQ(CreateFolderPath(fake, "/home/user/"), 0);  // exists: nothing made
+    EXPECT_TRUE(fake.createdFolders.empty());
+
+    EXPECT_NE(CreateFolderPath(fake, "/home/user/a/b"), 0);
+    EXPECT_EQ(fake.createdFolders, (std::vector<std::string>{"/home/user/a", "/home/user/a/b"}));
+
+    // What the main dialog passes: the image's folder with its trailing "/".
+    fake.createdFolders.clear();
+    CreateFolderPath(fake, "/home/user/x//y/");
+    EXPECT_EQ(fake.createdFolders, (std::vector<std::string>{"/home/user/x", "/home/user/x//y"}));
+    EXPECT_NE(fake.Find("/home/user/x/y"), nullptr);
+
+    fake.createdFolders.clear();
+    EXPECT_NE(CreateFolderPath(fake, "/top"), 0);
+    EXPECT_NE(CreateFolderPath(fake, "rel/sub"), 0);  // relative: the current folder exists
+    EXPECT_EQ(fake.createdFolders, (std::vector<std::string>{"/top", "rel", "rel/sub"}));
+    EXPECT_EQ(CreateFolderPath(fake, ""), 0);
+
+    fake.AddFile("/home/file", "");
+    EXPECT_EQ(CreateFolderPath(fake, "/home/file/sub"), 0);  // a file is in the way
+}
+
+TEST(PathUtil, GetProgramFolder) {
+    FakePlatform fake;
+    EXPECT_EQ(GetProgramFolder(fake), "/opt/parumero/bin");
+    fake.programPath = "/prog";
+    EXPECT_EQ(GetProgramFolder(fake), "/");
+    fake.programPath = "";
+    EXPECT_EQ(GetProgramFolder(fake), "");
+    auto real = MakePosixPlatform();
+    std::string folder = GetProgramFolder(*real);
+    EXPECT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '/');
+}
+
+}  // namespace
+}  // namespace pm
