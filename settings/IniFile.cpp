@@ -127,10 +127,16 @@ std::string IniFile::Text() const {
 bool IniFile::Save(const std::string& path) const {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::path parent = fs::path(path).parent_path();
+    // Through a link the file it names is replaced, not the link itself.
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    fs::path parent = target.parent_path();
     if (!parent.empty()) fs::create_directories(parent, ec);
 
-    const std::string temp = path + ".tmp";
+    const std::string temp = target.string() + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     const std::string text = Text();
@@ -139,7 +145,10 @@ bool IniFile::Save(const std::string& path) const {
     ok = ::fsync(fileno(f)) == 0 && ok;  // the rename must not expose an empty file after a crash
     ok = std::fclose(f) == 0 && ok;
     if (ok) {
-        fs::rename(temp, path, ec);
+        // The replacement keeps the permissions the user gave the file.
+        fs::file_status st = fs::status(target, ec);
+        if (!ec && fs::exists(st)) fs::permissions(temp, st.permissions(), ec);
+        fs::rename(temp, target, ec);
         ok = !ec;
     }
     if (!ok) fs::remove(temp, ec);

@@ -1,6 +1,8 @@
 #include "settings/VolumeInfo.h"
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 
 #include "settings/IniFile.h"
 
@@ -86,7 +88,10 @@ void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath) {
 
 bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath) {
     IniFile ini;
-    ini.Load(settingsPath);  // keep whatever else the file holds
+    // Keep whatever else the file holds; a file that is there but cannot be
+    // read is left alone rather than replaced by our keys alone.
+    std::error_code ec;
+    if (!ini.Load(settingsPath) && std::filesystem::exists(settingsPath, ec)) return false;
     for (const auto& t : kLeadingTexts) ini.SetString(kSection, t.key, info.*t.field);
     ini.SetString(kSection, kVolSetSizeKey, std::to_string(info.VolSetSize));
     ini.SetString(kSection, kVolNumberKey, std::to_string(info.VolNumber));

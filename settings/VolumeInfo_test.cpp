@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "tree/Text.h"
 
@@ -124,20 +125,11 @@ TEST_F(VolumeInfoFile, SaveAndLoadRoundTrip) {
     LoadVolumeInfo(back, path_);
     EXPECT_EQ(back.Abstract, std::string(4094, 'x'));
     back.Abstract = longText;
-    EXPECT_EQ(back.OS, info.OS);
-    EXPECT_EQ(back.VolSetID, info.VolSetID);
-    EXPECT_EQ(back.VolSetSize, info.VolSetSize);
-    EXPECT_EQ(back.VolNumber, info.VolNumber);
-    EXPECT_EQ(back.Publisher, info.Publisher);
-    EXPECT_EQ(back.Prepare, info.Prepare);
-    EXPECT_EQ(back.Application, info.Application);
-    EXPECT_EQ(back.Copyright, info.Copyright);
-    EXPECT_EQ(back.Biblographic, info.Biblographic);
-    EXPECT_EQ(back.Creation, info.Creation);
-    EXPECT_EQ(back.Modification, info.Modification);
-    EXPECT_EQ(back.Expiration, info.Expiration);
-    EXPECT_EQ(back.Effective, info.Effective);
-    EXPECT_EQ(back.ImplID, info.ImplID);
+    auto persisted = [](const VolumeInfo& v) {
+        return std::tie(v.OS, v.VolSetID, v.VolSetSize, v.VolNumber, v.Publisher, v.Prepare, v.Application,
+                        v.Copyright, v.Biblographic, v.Creation, v.Modification, v.Expiration, v.Effective, v.ImplID);
+    };
+    EXPECT_TRUE(persisted(back) == persisted(info));
 
     // A second save rewrites the same keys in place.
     ASSERT_TRUE(SaveVolumeInfo(back, path_));
@@ -160,6 +152,22 @@ TEST_F(VolumeInfoFile, SaveCreatesMissingFolder) {
     VolumeInfo back;
     LoadVolumeInfo(back, nested);
     EXPECT_EQ(back.OS, "X");
+}
+
+TEST_F(VolumeInfoFile, SaveKeepsLinkAndPermissions) {
+    std::string real = (dir_ / "real.INI").string();
+    std::ofstream(real) << "[Mine]\na=1\n";
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(real, path_);
+    VolumeInfo info;
+    info.OS = "X";
+    ASSERT_TRUE(SaveVolumeInfo(info, path_));
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    VolumeInfo back;
+    LoadVolumeInfo(back, real);
+    EXPECT_EQ(back.OS, "X");
+    EXPECT_EQ(Read().rfind("[Mine]\na=1\n", 0), 0u);
 }
 
 TEST(ApplyBuildInputs, LabelVolumeSetAndCreation) {

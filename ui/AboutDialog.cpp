@@ -1,0 +1,38 @@
+#include "ui/AboutDialog.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pm {
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("ぱるめろのﾊﾞｰｼﾞｮﾝ情報"));
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
+    const QIcon appIcon = QApplication::windowIcon();
+    if (!appIcon.isNull()) icon->setPixmap(appIcon.pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+
+    auto* texts = new QVBoxLayout;
+    auto* name = new QLabel(QStringLiteral("ぱるめろ"), this);
+    name->setObjectName(QStringLiteral("name"));
+    auto* version = new QLabel(QStringLiteral("Version 0.010"), this);
+    version->setObjectName(QStringLiteral("version"));
+    texts->addWidget(name);
+    texts->addWidget(version);
+    row->addLayout(texts, 1);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("button1"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    row->addWidget(ok, 0, Qt::AlignTop);
+
+    setLayout(row);
+}
+
+}  // namespace pm
