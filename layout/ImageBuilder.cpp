@@ -113,21 +113,16 @@ void ImageBuilder::PlaceTree() {
 void ImageBuilder::CollectEntries() {
     m_directories.clear();
     m_files.clear();
+    // Every folder's children are already in entry order, so taking the
+    // folders breadth first gives both lists in entry order (depth, then the
+    // parent's place, then the name) without sorting them again.
     m_directories.push_back(&m_root);
-    // Pre-order walk without recursion: trees may be thousands of levels deep.
-    std::vector<CFileEntry*> stack{&m_root};
-    while (!stack.empty()) {
-        CFileEntry* dir = stack.back();
-        stack.pop_back();
-        for (auto it = dir->m_children.rbegin(); it != dir->m_children.rend(); ++it)
-            if ((*it)->m_bDirectory) stack.push_back(it->get());
-        for (const auto& child : dir->m_children) {
+    for (size_t i = 0; i < m_directories.size(); ++i) {
+        for (const auto& child : m_directories[i]->m_children) {
             if (child->m_bDirectory) m_directories.push_back(child.get());
             else m_files.push_back(child.get());
         }
     }
-    SortEntries(m_directories);
-    SortEntries(m_files);
 }
 
 void ImageBuilder::MeasureIsoPathTable() {

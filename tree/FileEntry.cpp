@@ -23,11 +23,39 @@ bool SameIdentity(uint64_t dev1, uint64_t ino1, uint64_t dev2, uint64_t ino2) {
     return (ino1 != 0 || dev1 != 0) && dev1 == dev2 && ino1 == ino2;
 }
 
-bool EntryLess(const CFileEntry* a, const CFileEntry* b) {
-    if (a->m_nDepth != b->m_nDepth) return a->m_nDepth < b->m_nDepth;
-    if (a->m_sortKey != b->m_sortKey) return a->m_sortKey < b->m_sortKey;
-    // Names that are not valid UTF-8 can share a key; their raw bytes differ.
-    return a->m_strPath < b->m_strPath;
+// Collation keys of the path's components, chained: keys are prefix-free,
+// so comparing chains compares parent paths first, then names.
+std::string ChainedKey(const CFileEntry* e) {
+    std::vector<const CFileEntry*> chain;
+    for (; e; e = e->m_pParent) chain.push_back(e);
+    std::string key;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) key += CollationKey((*it)->m_strName);
+    return key;
+}
+
+struct Keyed {
+    std::string key;
+    size_t index;
+};
+
+// Sorts `items` by (depth, key, raw path); `node` maps an item to its node.
+template <typename T, typename NodeOf, typename KeyOf>
+void SortByKey(std::vector<T>& items, NodeOf node, KeyOf keyOf) {
+    std::vector<Keyed> keys;
+    keys.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) keys.push_back({keyOf(node(items[i])), i});
+    std::sort(keys.begin(), keys.end(), [&](const Keyed& a, const Keyed& b) {
+        const CFileEntry* x = node(items[a.index]);
+        const CFileEntry* y = node(items[b.index]);
+        if (x->m_nDepth != y->m_nDepth) return x->m_nDepth < y->m_nDepth;
+        if (a.key != b.key) return a.key < b.key;
+        // Names that are not valid UTF-8 can share a key; their raw bytes differ.
+        return x->m_strPath < y->m_strPath;
+    });
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (const Keyed& k : keys) sorted.push_back(std::move(items[k.index]));
+    items = std::move(sorted);
 }
 
 }  // namespace
@@ -62,10 +90,6 @@ void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry
     m_bDirectory = e.directory;
     m_device = e.device;
     m_inode = e.inode;
-    // Component by component: a folder's entries follow their parent's place,
-    // which is what ISO 9660 path tables need (ascending parent number within
-    // a depth). Whole-path collation would put "a b/y" before "a/x".
-    m_sortKey = (parent ? parent->m_sortKey : std::string()) + CollationKey(m_strName);
 }
 
 CFileEntry* CFileEntry::AddChild(const DirEntry& e, const std::string& path) {
@@ -132,15 +156,17 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
     return deepest;
 }
 
+// Component by component rather than by whole path: a folder's entries must
+// follow their parent's place, as ISO 9660 path tables need ascending parent
+// numbers within a depth (whole-path collation puts "a b/y" before "a/x").
 void SortEntries(std::vector<CFileEntry*>& entries) {
-    std::sort(entries.begin(), entries.end(), EntryLess);
+    SortByKey(entries, [](CFileEntry* e) { return e; }, ChainedKey);
 }
 
+// Siblings share their parent, so their names alone decide.
 void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const std::unique_ptr<CFileEntry>& a, const std::unique_ptr<CFileEntry>& b) {
-                  return EntryLess(a.get(), b.get());
-              });
+    SortByKey(entries, [](const std::unique_ptr<CFileEntry>& e) { return e.get(); },
+              [](const CFileEntry* e) { return CollationKey(e->m_strName); });
 }
 
 }  // namespace pm

@@ -66,9 +66,6 @@ public:
     bool m_bDirectory = false;
     std::vector<std::unique_ptr<CFileEntry>> m_children;
 
-    // Entry-order key of m_strPath, computed once when the node is made.
-    std::string m_sortKey;
-
     // Identity of the source entry (device, inode), for the loop guard.
     uint64_t m_device = 0, m_inode = 0;
 
@@ -78,8 +75,11 @@ private:
     int ScanFolder(int depth, const ScanContext& ctx);
 };
 
-// Sorts into entry order: depth, then the Japanese collation of m_strPath
-// (m_sortKey), then the raw path bytes; O(n log n).
+// Sorts into entry order: depth, then the Japanese collation of the path,
+// compared component by component (so every folder's entries follow their
+// parent), then the raw path bytes; O(n log n). Each element's key is made
+// once per call and not kept: a tree of 100,000 files would carry megabytes
+// of keys otherwise.
 void SortEntries(std::vector<CFileEntry*>& entries);
 void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries);
 

@@ -1,5 +1,7 @@
 #include "tree/WideString.h"
 
+#include <algorithm>
+
 #include "tree/Text.h"
 
 namespace pm {
@@ -8,14 +10,20 @@ int WideString::Allocate(int n) {
     Free();
     if (n <= 0) return n;
     m_length = n;
-    m_buffer.assign(size_t(n + 1) * 2, 0);
+    m_buffer = std::make_unique<uint8_t[]>(size_t(n + 1) * 2);  // zeroed: the trailing zero unit
     return n;
 }
 
 void WideString::Free() {
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
+    m_buffer.reset();
     m_length = 0;
+}
+
+WideString& WideString::operator=(const WideString& other) {
+    if (this != &other && Allocate(other.m_length) > 0)
+        std::copy(other.m_buffer.get(), other.m_buffer.get() + 2 * m_length, m_buffer.get());
+    else if (this != &other) Free();
+    return *this;
 }
 
 int WideString::Assign(const std::string& utf8) {
@@ -49,26 +57,25 @@ int Cs0String::Allocate(int n) {
     Free();
     if (n <= 0) return n;
     m_length = n;
-    m_buffer.assign(size_t(n) + 2, 0);
+    m_buffer = std::make_unique<uint8_t[]>(size_t(n) + 2);  // zeroed: the two trailing zero bytes
     return n;
 }
 
 void Cs0String::Free() {
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
+    m_buffer.reset();
     m_length = 0;
 }
 
 int Cs0String::AssignWide(const WideString& w) {
     int n = EncodeCs0BigEndian(w.Length(), 16, w.Data(), nullptr);
-    if (Allocate(n) > 0) EncodeCs0BigEndian(w.Length(), 16, w.Data(), m_buffer.data());
+    if (Allocate(n) > 0) EncodeCs0BigEndian(w.Length(), 16, w.Data(), m_buffer.get());
     return m_length;
 }
 
 int Cs0String::AssignUnits(int count, const char16_t* hostUnits) {
     if (count < 0) count = 0;
     int n = EncodeCs0(count, 16, hostUnits, nullptr);
-    if (Allocate(n) > 0) EncodeCs0(count, 16, hostUnits, m_buffer.data());
+    if (Allocate(n) > 0) EncodeCs0(count, 16, hostUnits, m_buffer.get());
     return m_length;
 }
 

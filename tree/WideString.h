@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <memory>
 
 namespace pm {
 
@@ -13,6 +13,10 @@ public:
     WideString() = default;
     explicit WideString(const std::string& utf8) { Assign(utf8); }
     virtual ~WideString() = default;
+    WideString(WideString&&) noexcept = default;
+    WideString& operator=(WideString&&) noexcept = default;
+    WideString(const WideString& other) { *this = other; }
+    WideString& operator=(const WideString& other);
 
     // Converts UTF-8 text; returns the length in units.
     int Assign(const std::string& utf8);
@@ -22,11 +26,12 @@ public:
     int ByteLength() const { return 2 * m_length; }
     // The units in stored (big-endian) order, followed by one zero unit; null
     // when empty.
-    const uint8_t* Data() const { return m_length ? m_buffer.data() : nullptr; }
-    uint8_t* Data() { return m_length ? m_buffer.data() : nullptr; }
+    const uint8_t* Data() const { return m_length ? m_buffer.get() : nullptr; }
+    uint8_t* Data() { return m_length ? m_buffer.get() : nullptr; }
 
 private:
-    std::vector<uint8_t> m_buffer;
+    // A bare buffer: every node of the tree holds two of these strings.
+    std::unique_ptr<uint8_t[]> m_buffer;
     int m_length = 0;
 };
 
@@ -40,6 +45,13 @@ public:
     Cs0String() = default;
     explicit Cs0String(const std::string& utf8) { Assign(utf8); }
     virtual ~Cs0String() = default;
+    Cs0String(Cs0String&&) noexcept = default;
+    Cs0String& operator=(Cs0String&&) noexcept = default;
+    Cs0String(const Cs0String& other) { Copy(other); }
+    Cs0String& operator=(const Cs0String& other) {
+        if (this != &other) Copy(other);
+        return *this;
+    }
 
     int AssignWide(const WideString& w);
     int AssignUnits(int count, const char16_t* hostUnits);
@@ -49,10 +61,10 @@ public:
     int Allocate(int n);
     void Free();
     int Length() const { return m_length; }  // bytes, compression ID included
-    const uint8_t* Data() const { return m_length ? m_buffer.data() : nullptr; }
+    const uint8_t* Data() const { return m_length ? m_buffer.get() : nullptr; }
 
 private:
-    std::vector<uint8_t> m_buffer;
+    std::unique_ptr<uint8_t[]> m_buffer;
     int m_length = 0;
 };
 
