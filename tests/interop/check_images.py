@@ -195,6 +195,53 @@ def pycdlib_read(iso, **path):
     return out.getvalue()
 
 
+def both16(n):
+    return n.to_bytes(2, "little") + n.to_bytes(2, "big")
+
+
+def both32(n):
+    return n.to_bytes(4, "little") + n.to_bytes(4, "big")
+
+
+def scaffold_record(extent, ident):
+    # A 34-byte directory record of a one-sector folder.
+    return (bytes([34, 0]) + both32(extent) + both32(SECTOR) + bytes(7) + bytes([2, 0, 0])
+            + both16(1) + bytes([1, ident]))
+
+
+def open_pycdlib_udf_only(image):
+    """pycdlib opens only images with an ISO 9660 primary volume descriptor.
+    It is given the UDF image with a minimal ISO 9660 volume put into the
+    zero sectors after the recognition sequence: the descriptor (19), its
+    terminator (20), an empty root folder (21) and its path tables (22, 23).
+    Every UDF byte it reads is the image's own."""
+    with open(image, "rb") as f:
+        data = bytearray(f.read())
+    total = len(data) // SECTOR
+    if any(data[19 * SECTOR:24 * SECTOR]):
+        raise AssertionError("sectors 19 to 23 of a UDF image are not zero")
+    root, table_l, table_m = 21, 22, 23
+    blank = lambda n: b" " * n  # noqa: E731
+    pvd = (bytes([1]) + b"CD001" + bytes([1, 0]) + blank(32) + b"UDF ONLY".ljust(32) + bytes(8)
+           + both32(total) + bytes(32) + both16(1) + both16(1) + both16(SECTOR) + both32(10)
+           + table_l.to_bytes(4, "little") + bytes(4) + table_m.to_bytes(4, "big") + bytes(4)
+           + scaffold_record(root, 0) + blank(128 * 4 + 37 + 36 + 37) + (b"0" * 16 + b"\0") * 4 + bytes([1]))
+    sectors = {
+        19: pvd,
+        20: bytes([255]) + b"CD001" + bytes([1]),
+        root: scaffold_record(root, 0) + scaffold_record(root, 1),
+        table_l: bytes([1, 0]) + root.to_bytes(4, "little") + (1).to_bytes(2, "little") + bytes(2),
+        table_m: bytes([1, 0]) + root.to_bytes(4, "big") + (1).to_bytes(2, "big") + bytes(2),
+    }
+    for n, content in sectors.items():
+        data[n * SECTOR:(n + 1) * SECTOR] = content.ljust(SECTOR, b"\0")
+    import io
+    import pycdlib
+    iso = pycdlib.PyCdlib()
+    iso.open_fp(io.BytesIO(bytes(data)))
+    return iso
+
+
 def pycdlib_tree(iso, key):
     """read_tree()-shaped dict of the Joliet or UDF hierarchy, and {path: record}."""
     tree, records = {}, {}
@@ -409,15 +456,12 @@ def check_udf_readers(kind, image, sectors, want, files, work, rep):
     rep.check("udfinfo: label, blocks, revision, counts", udfinfo)
 
     if kind == "udf":
-        # pycdlib opens only images with an ISO 9660 primary volume descriptor.
-        try:
-            open_pycdlib(image).close()
-            rep.result("pycdlib opens a UDF-only image", True)
-        except Exception as e:
-            if "at least one PVD" in str(e):
-                rep.skip("pycdlib: UDF tree", "pycdlib needs an ISO 9660 primary volume descriptor")
-            else:
-                rep.result("pycdlib opens a UDF-only image", False, f"{type(e).__name__}: {e}")
+        def pycdlib_udf_only():
+            iso = open_pycdlib_udf_only(image)
+            tree, _ = pycdlib_tree(iso, "udf_path")
+            iso.close()
+            return compare_trees(want, tree)
+        rep.check("pycdlib: UDF tree and every file (ISO 9660 scaffold added)", pycdlib_udf_only)
         return
 
     def pycdlib_udf():
