@@ -84,6 +84,10 @@ EMPTY_FOLDERS = ["empty folder", "data/nested/empty"]
 MANY_FOLDER = "many"
 MANY_COUNT = 300
 
+# Enough folders that both path tables span several sectors.
+FOLDERS_FOLDER = "folders"
+FOLDERS_COUNT = 200
+
 
 def make_tree(dest, seed=2024):
     """Creates the tree under dest (which must not exist yet)."""
@@ -105,6 +109,12 @@ def make_tree(dest, seed=2024):
     for i in range(MANY_COUNT):
         write(f"{MANY_FOLDER}/entry {i:03d} with a long name.txt",
               f"entry {i}\n".encode() + rng.randbytes(rng.randrange(0, 3000)))
+    for i in range(FOLDERS_COUNT):
+        rel = f"{FOLDERS_FOLDER}/subfolder number {i:03d}"
+        if i % 10 == 0:
+            write(f"{rel}/file {i}.txt", f"in folder {i}\n".encode())
+        else:
+            os.makedirs(os.path.join(dest, rel))
     for rel in EMPTY_FOLDERS:
         path = os.path.join(dest, rel)
         os.makedirs(path, exist_ok=True)
