@@ -44,6 +44,7 @@ class Report:
         word = "PASS" if ok else "FAIL"
         self.counts[word] += 1
         line = f"{word}  {self.group}: {name}"
+        detail = detail.strip()
         if detail and not ok:
             line += "\n      " + detail.replace("\n", "\n      ")
         print(line, flush=True)
@@ -115,11 +116,32 @@ def extracted(root):
     return read_tree(root)
 
 
+def wrong_times(root, want):
+    """Files whose extracted modification time is not the source's."""
+    bad = []
+    for rel, data in want.items():
+        path = os.path.join(root, rel)
+        if data is not None and os.path.isfile(path) and int(os.stat(path).st_mtime) != make_test_tree.FIXED_MTIME:
+            bad.append(f"{rel}: {int(os.stat(path).st_mtime)}")
+    return bad
+
+
+def extracted_equal(root, want):
+    """compare_trees() of an extracted tree, file times included."""
+    ok, detail = compare_trees(want, extracted(root))
+    times = wrong_times(root, want)
+    if times:
+        ok, detail = False, detail + f"\n{len(times)} files with another time than {make_test_tree.FIXED_MTIME}: " \
+            + ", ".join(times[:4])
+    shutil.rmtree(root)
+    return ok, detail
+
+
 class Cli:
     """parumero-cli with settings and exclusion list of its own, so that files
     beside the program or in the user's config folder cannot change a build."""
 
-    def __init__(self, path, work):
+    def __init__(self, path, work, tz):
         self.path = path
         cfg = os.path.join(work, "config")
         os.makedirs(cfg, exist_ok=True)
@@ -127,7 +149,7 @@ class Cli:
         self.except_file = os.path.join(cfg, "except.txt")
         for p in (self.settings, self.except_file):
             open(p, "w").close()
-        self.env = dict(os.environ, TZ="JST-9", LANG="C.UTF-8", XDG_CONFIG_HOME=cfg)
+        self.env = dict(os.environ, TZ=tz, LANG="C.UTF-8", XDG_CONFIG_HOME=cfg)
         self.env.pop("SOURCE_DATE_EPOCH", None)
 
     def build(self, source, image, kind, label=LABEL, date=DATE, extra_env=None, timeout=120):
@@ -412,10 +434,8 @@ def check_iso_readers(image, sectors, src, want, files, work, rep):
         p = run(["osirrox", "-indev", image, "-extract", "/", out])
         if p.returncode != 0:
             return False, f"exit {p.returncode}: {text(p.stderr)[-800:]}"
-        result = compare_trees(want, extracted(out))
-        shutil.rmtree(out)
-        return result
-    rep.check("osirrox -extract tree equals the source", osirrox)
+        return extracted_equal(out, want)
+    rep.check("osirrox -extract tree and file times equal the source", osirrox)
 
     def bsdtar():
         out = os.path.join(work, "bsdtar")
@@ -423,10 +443,8 @@ def check_iso_readers(image, sectors, src, want, files, work, rep):
         p = run(["bsdtar", "-xf", image, "-C", out])
         if p.returncode != 0:
             return False, f"exit {p.returncode}: {text(p.stderr)[-800:]}"
-        result = compare_trees(want, extracted(out))
-        shutil.rmtree(out)
-        return result
-    rep.check("bsdtar -xf tree equals the source", bsdtar)
+        return extracted_equal(out, want)
+    rep.check("bsdtar -xf tree and file times equal the source", bsdtar)
 
     def pycdlib_joliet():
         iso = open_pycdlib(image)
@@ -495,10 +513,8 @@ def check_7z(kind, image, want, work, rep):
         # error (exit 2) yet extracts every file: judge it by the tree.
         if p.returncode != 0 and not (kind == "bridge" and p.returncode == 2):
             return False, f"exit {p.returncode}: {text(p.stdout + p.stderr)[-800:]}"
-        result = compare_trees(want, extracted(out))
-        shutil.rmtree(out)
-        return result
-    rep.check("7z x tree equals the source" + (" (exit status not judged)" if kind == "bridge" else ""),
+        return extracted_equal(out, want)
+    rep.check("7z x tree and file times equal the source" + (" (exit status not judged)" if kind == "bridge" else ""),
               sevenzip)
 
 
@@ -664,6 +680,7 @@ def main(argv):
     parser.add_argument("--cli", required=True, help="path of parumero-cli")
     parser.add_argument("--kind", required=True, choices=sorted(READERS))
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--tz", default="JST-9", help="TZ of the builds (a POSIX zone string)")
     args = parser.parse_args(argv)
 
     rep = Report(args.kind)
@@ -677,7 +694,7 @@ def main(argv):
 
     work = tempfile.mkdtemp(prefix=f"parumero-interop-{args.kind}-")
     try:
-        cli = Cli(os.path.abspath(args.cli), work)
+        cli = Cli(os.path.abspath(args.cli), work, args.tz)
         if args.kind == "bad":
             check_bad_input(cli, work, rep)
         else:
