@@ -12,6 +12,8 @@ check failed. Needs only the standard library and Debian's python3-pycdlib.
 
 import argparse
 import collections
+import importlib.util
+import io
 import itertools
 import os
 import random
@@ -211,7 +213,6 @@ def open_pycdlib(image):
 
 
 def pycdlib_read(iso, **path):
-    import io
     out = io.BytesIO()
     iso.get_file_from_iso_fp(out, **path)
     return out.getvalue()
@@ -247,7 +248,7 @@ def open_pycdlib_udf_only(image):
     pvd = (bytes([1]) + b"CD001" + bytes([1, 0]) + blank(32) + b"UDF ONLY".ljust(32) + bytes(8)
            + both32(total) + bytes(32) + both16(1) + both16(1) + both16(SECTOR) + both32(10)
            + table_l.to_bytes(4, "little") + bytes(4) + table_m.to_bytes(4, "big") + bytes(4)
-           + scaffold_record(root, 0) + blank(128 * 4 + 37 + 36 + 37) + (b"0" * 16 + b"\0") * 4 + bytes([1]))
+           + scaffold_record(root, 0) + blank(128 * 4 + 37 * 3) + (b"0" * 16 + b"\0") * 4 + bytes([1]))
     sectors = {
         19: pvd,
         20: bytes([255]) + b"CD001" + bytes([1]),
@@ -257,7 +258,6 @@ def open_pycdlib_udf_only(image):
     }
     for n, content in sectors.items():
         data[n * SECTOR:(n + 1) * SECTOR] = content.ljust(SECTOR, b"\0")
-    import io
     import pycdlib
     iso = pycdlib.PyCdlib()
     iso.open_fp(io.BytesIO(bytes(data)))
@@ -685,9 +685,7 @@ def main(argv):
 
     rep = Report(args.kind)
     missing = [t for t in READERS[args.kind] if not shutil.which(t)]
-    try:
-        import pycdlib  # noqa: F401
-    except ImportError:
+    if importlib.util.find_spec("pycdlib") is None:
         missing.append("python3-pycdlib")
     if not rep.result("readers installed", not missing, f"missing {missing} (scripts/setup.sh installs them)"):
         return rep.close()
