@@ -72,8 +72,8 @@ class Report:
 
 # ---------------------------------------------------------------- helpers
 
-def run(args, env=None, timeout=120, cwd=None):
-    return subprocess.run(args, capture_output=True, env=env, timeout=timeout, cwd=cwd)
+def run(args, env=None, timeout=120):
+    return subprocess.run(args, capture_output=True, env=env, timeout=timeout)
 
 
 def text(b):
@@ -611,9 +611,11 @@ def check_bad_input(cli, work, rep):
     with open(os.path.join(odd, "regular.txt"), "w") as f:
         f.write("regular\n")
     os.mkfifo(os.path.join(odd, "fifo"))
-    sock = socket.socket(socket.AF_UNIX)
-    sock.bind(os.path.join(odd, "socket"))
-    sock.close()
+    with socket.socket(socket.AF_UNIX) as sock:
+        try:
+            sock.bind(os.path.join(odd, "socket"))
+        except OSError as e:  # a socket path is limited to about 100 bytes
+            rep.skip("a socket in the tree", str(e))
     os.symlink("nowhere", os.path.join(odd, "dangling"))
     os.symlink("self", os.path.join(odd, "self"))
     os.symlink("ping", os.path.join(odd, "pong"))
