@@ -26,7 +26,9 @@ void WriteDirectoryDate(uint8_t* d7, int64_t time) {
     d7[3] = uint8_t(t.hour);
     d7[4] = uint8_t(t.minute);
     d7[5] = uint8_t(t.second);
-    d7[6] = IsoOffsetByte(TimeZoneOffset);
+    // The offset in effect at that moment: the clock fields include daylight
+    // saving, and a standard-time offset would move summer times by an hour.
+    d7[6] = IsoOffsetByte(t.utcOffsetMinutes);
 }
 
 namespace {

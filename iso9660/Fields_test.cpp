@@ -36,11 +36,11 @@ TEST(Fields, DirectoryDateInJapan) {
     EXPECT_EQ(Bytes(d, d + 7), (Bytes{70, 1, 1, 8, 59, 59, 0x24}));
 }
 
-TEST(Fields, DirectoryDateKeepsDaylightClockButStandardOffset) {
+TEST(Fields, DirectoryDateCarriesTheOffsetInEffect) {
     TzScope tz("EST5EDT", -300);
     uint8_t d[7];
-    WriteDirectoryDate(d, Utc(2010, 7, 1, 12, 0, 0));  // 08:00 EDT
-    EXPECT_EQ(Bytes(d, d + 7), (Bytes{110, 7, 1, 8, 0, 0, 0xEC}));
+    WriteDirectoryDate(d, Utc(2010, 7, 1, 12, 0, 0));  // 08:00 EDT, UTC-4 -> -16 = F0
+    EXPECT_EQ(Bytes(d, d + 7), (Bytes{110, 7, 1, 8, 0, 0, 0xF0}));
     WriteDirectoryDate(d, Utc(2010, 1, 15, 12, 0, 0));  // 07:00 EST
     EXPECT_EQ(Bytes(d, d + 7), (Bytes{110, 1, 15, 7, 0, 0, 0xEC}));
 }

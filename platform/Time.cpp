@@ -17,6 +17,7 @@ bool LocalTime(int64_t seconds, CalendarTime& out) {
     out.hour = tm.tm_hour;
     out.minute = tm.tm_min;
     out.second = tm.tm_sec;
+    out.utcOffsetMinutes = int(tm.tm_gmtoff / 60);
     return true;
 }
 

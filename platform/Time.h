@@ -12,6 +12,7 @@ struct CalendarTime {
     int month = 0;   // 1-12
     int day = 0;     // 1-31
     int hour = 0, minute = 0, second = 0;
+    int utcOffsetMinutes = 0;  // offset in effect at that moment (LocalTime), daylight saving included
 };
 
 // Local time of a seconds value, daylight saving as the system applies it.

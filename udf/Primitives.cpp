@@ -29,16 +29,6 @@ constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
 
 bool IsCp932LeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-// Days from 1970-01-01 to a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    int64_t era = (y >= 0 ? y : y - 399) / 400;
-    int64_t yoe = y - era * 400;
-    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 void PutTimestampFields(uint8_t* field, uint16_t typeAndZone, int year, int month, int day, int hour,
                         int minute, int second) {
     PutLE16(field + 0, typeAndZone);     // type and time zone
@@ -150,10 +140,7 @@ void FillTimestampFromTime(uint8_t* field, int64_t time) {
     }
     // The zone is the offset in effect at that moment (daylight saving
     // included), so the local fields and the zone name the same instant.
-    int64_t localSeconds =
-        DaysFromCivil(c.year, c.month, c.day) * 86400 + c.hour * 3600 + c.minute * 60 + c.second;
-    int offset = int((localSeconds - time) / 60);
-    PutTimestampFields(field, TimestampTypeAndZone(offset), c.year, c.month, c.day, c.hour, c.minute, c.second);
+    PutTimestampFields(field, TimestampTypeAndZone(c.utcOffsetMinutes), c.year, c.month, c.day, c.hour, c.minute, c.second);
 }
 
 void FillTimestampFromDate(uint8_t* field, const VolumeDate& d) {
