@@ -20,7 +20,8 @@ import sys
 MiB = 1 << 20
 
 # Times are fixed so that two runs give the same tree.
-FIXED_MTIME = 1_600_000_000  # 2020-09-13
+FIXED_MTIME = 1_600_000_000  # 2020-09-13 (summer time where there is one)
+WINTER_MTIME = 1_610_000_000  # 2021-01-07
 
 TEXT_FILES = {
     # Japanese names, nested three folders and more.
@@ -121,8 +122,9 @@ def make_tree(dest, seed=2024):
 
     # Folders last, deepest first, so writing files does not touch them again.
     folders = [root for root, _, _ in os.walk(dest)]
-    for path in paths + sorted(folders, key=len, reverse=True):
-        os.utime(path, (FIXED_MTIME, FIXED_MTIME))
+    for i, path in enumerate(paths + sorted(folders, key=len, reverse=True)):
+        t = FIXED_MTIME if i % 2 == 0 else WINTER_MTIME
+        os.utime(path, (t, t))
     return dest
 
 
