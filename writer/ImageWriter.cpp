@@ -196,11 +196,10 @@ bool ImageWriter::Run() {
     m_base = 0;
     m_stopped = false;
 
-    UdfVolume v{m_b, m_info};
-    v.fileCount = uint32_t(m_b.m_files.size());
-    v.dirCount = uint32_t(m_b.m_directories.size());
-    v.rootEntryBlock = m_b.m_root.m_dwUdfEntryBlock;
-    if (m_b.m_bUdf) v.volumeSetId = MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds);
+    // Drawn once, so the main and the reserve sequence carry the same identifier.
+    UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
+                m_b.m_root.m_dwUdfEntryBlock,
+                m_b.m_bUdf ? MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds) : Cs0String()};
 
     PadTo(16);  // system area
     uint8_t* s = m_buffer.data();
