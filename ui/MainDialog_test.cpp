@@ -25,6 +25,7 @@
 #include "job/Strings.h"
 #include "platform/Platform.h"
 #include "tree/PathUtil.h"
+#include "ui/AppIcon.h"
 #include "ui/VolumeInfoDialog.h"
 
 using namespace pm;
@@ -143,6 +144,8 @@ private slots:
         }
         QCOMPARE(menus, QStringList({"ｼｽﾃﾑ(&X)", "終了(&X)", "追加情報(&P)", "ボリューム情報(&V)...", "ﾍﾙﾌﾟ(&H)",
                                      "奥付(&A)..."}));
+
+        QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
 
         QCOMPARE(SaveDialogFilters(LoadString(10033)),
                  QStringList({"ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)"}));
