@@ -13,6 +13,8 @@ packages=(
   genisoimage xorriso p7zip-full udftools libarchive-tools python3 python3-pycdlib
   # benchmarks and screenshots
   time hyperfine xvfb fonts-noto-cjk
+  # a private session bus for the screen saver test
+  dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do
