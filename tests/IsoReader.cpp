@@ -1,8 +1,6 @@
 #include "IsoReader.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -64,11 +62,6 @@ struct IsoReader::PathEntry {
 };
 
 IsoReader::IsoReader(std::vector<uint8_t> image) : m_image(std::move(image)) { Read(); }
-
-IsoReader IsoReader::FromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return IsoReader(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
-}
 
 std::string IsoReader::ProblemText() const {
     std::string s;

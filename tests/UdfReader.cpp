@@ -1,8 +1,6 @@
 #include "UdfReader.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -48,14 +46,7 @@ struct UdfReader::Entry {
     uint16_t links = 0;
     uint64_t infoLength = 0, blocksRecorded = 0, uniqueId = 0;
     std::vector<UdfExtent> extents;
-    std::vector<uint8_t> embedded;
-    bool isEmbedded = false;
 };
-
-std::vector<uint8_t> UdfReader::LoadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string UdfReader::ProblemText() const {
     std::string s;
@@ -73,7 +64,7 @@ bool UdfReader::CheckTag(const uint8_t* d, size_t avail, uint32_t location, cons
     unsigned sum = 0;
     for (int i = 0; i < 16; ++i) sum += i == 4 ? 0 : d[i];
     if (uint8_t(sum) != d[4]) Problem(what + ": tag checksum " + N(d[4]) + ", bytes sum to " + N(sum & 0xFF));
-    if (Le16(d + 2) != 2 && Le16(d + 2) != 3) Problem(what + ": descriptor version " + N(Le16(d + 2)));
+    if (Le16(d + 2) != 2) Problem(what + ": descriptor version " + N(Le16(d + 2)));
     size_t crcLength = Le16(d + 10);
     if (16 + crcLength > avail) return Problem(what + ": CRC length " + N(crcLength) + " runs past the descriptor"), false;
     if (Crc16(d + 16, crcLength) != Le16(d + 8)) Problem(what + ": CRC mismatch");
@@ -82,13 +73,13 @@ bool UdfReader::CheckTag(const uint8_t* d, size_t avail, uint32_t location, cons
 }
 
 void UdfReader::CheckRecognition() {
-    int bea = -1, nsr = -1, tea = -1;
+    int bea = -1, nsr = -1, tea = -1;  // a bridge has CD001 descriptors before them
     for (uint32_t n = 16; const uint8_t* s = Sector(n); ++n) {
         std::string id(reinterpret_cast<const char*>(s + 1), 5);
         if (id == "BEA01" && bea < 0) bea = int(n);
-        else if ((id == "NSR02" || id == "NSR03") && bea >= 0) nsr = int(n);
+        else if (id == "NSR02" && bea >= 0) nsr = int(n);
         else if (id == "TEA01" && bea >= 0) { tea = int(n); break; }
-        else if (id != "CD001" && id != "BOOT2" && id != "CDW02" && id != "BEA01") break;
+        else if (id != "CD001") break;
         if (s[6] != 1) Problem("recognition sector " + N(n) + ": structure version " + N(s[6]));
     }
     if (bea < 0 || nsr < 0 || tea < 0) Problem("volume recognition sequence BEA01 / NSR0x / TEA01 not found");
@@ -124,11 +115,7 @@ void UdfReader::CompareSequences(const std::vector<std::vector<uint8_t>>& main,
                                  const std::vector<std::vector<uint8_t>>& reserve) {
     if (main.size() != reserve.size()) return Problem("main and reserve sequences differ in length");
     for (size_t i = 0; i < main.size(); ++i) {
-        std::vector<uint8_t> x = main[i], y = reserve[i];
-        if (m_reserveMayDifferInVolumeSetId && Le16(x.data()) == 1 && x.size() >= 200 && y.size() >= 200) {
-            std::fill(x.begin() + 72, x.begin() + 200, 0);
-            std::fill(y.begin() + 72, y.begin() + 200, 0);
-        }
+        const std::vector<uint8_t>& x = main[i], & y = reserve[i];
         if (x.size() != y.size() || Le16(x.data()) != Le16(y.data()) || !std::equal(x.begin() + 16, x.end(), y.begin() + 16))
             Problem("reserve descriptor " + N(Le16(y.data())) + " differs from the main one");
     }
@@ -141,7 +128,6 @@ void UdfReader::ReadVolumeDescriptors(const std::vector<std::vector<uint8_t>>& v
         if (!byId.count(id)) Problem("main sequence lacks descriptor " + N(id));
     if (const uint8_t* pvd = byId[1]) {
         m_facts.volumeId = Dstring(pvd + 24, 32);
-        m_facts.volumeSetId = Dstring(pvd + 72, 128);
         m_facts.implementationId.assign(reinterpret_cast<const char*>(pvd + 389), 23);
         m_facts.implementationId.erase(m_facts.implementationId.find_last_not_of('\0') + 1);
     }
@@ -195,59 +181,33 @@ void UdfReader::ReadFileSet() {
     m_facts.rootEntryBlock = Le32(s + 404);
 }
 
+// Our entries: a file entry (261) with short_ads after the extended attributes.
 bool UdfReader::ReadEntry(uint32_t block, const std::string& path, Entry& e) {
     const uint8_t* b = Block(block);
     std::string what = "entry of " + path + " at block " + N(block);
     if (block >= m_facts.partitionLength || !b) return Problem(what + ": outside the partition"), false;
-    uint16_t id = Le16(b);
-    if (id != 261 && id != 266) return Problem(what + ": tag " + N(id) + " is not a file entry"), false;
+    if (Le16(b) != 261) return Problem(what + ": tag " + N(Le16(b)) + " is not a file entry"), false;
     if (!CheckTag(b, kBlock, block, what)) return false;
-    bool extended = id == 266;  // extended file entry: 40 more bytes before the variable part
     e.fileType = b[27];
     e.links = Le16(b + 48);
     e.infoLength = Le64(b + 56);
-    e.blocksRecorded = Le64(b + (extended ? 72 : 64));
-    e.uniqueId = Le64(b + (extended ? 200 : 160));
-    uint32_t eaLength = Le32(b + (extended ? 208 : 168)), adLength = Le32(b + (extended ? 212 : 172));
-    size_t eaStart = extended ? 216 : 176, adStart = eaStart + eaLength;
+    e.blocksRecorded = Le64(b + 64);
+    e.uniqueId = Le64(b + 160);
+    uint32_t eaLength = Le32(b + 168), adLength = Le32(b + 172);
+    size_t adStart = 176 + eaLength;
     if (adStart + adLength > kBlock || uint64_t(16) + Le16(b + 10) < adStart + adLength)
         return Problem(what + ": descriptors run past the entry or its CRC"), false;
-    if (eaLength >= 24) {
-        const uint8_t* ea = b + eaStart;
-        if (Le16(ea) != 262) Problem(what + ": extended attributes without a header descriptor");
-        else CheckTag(ea, eaLength, block, what + " (extended attribute header)");
-        for (uint32_t at = Le32(ea + 16), len; at + 52 <= eaLength; at += len) {
-            const uint8_t* a = ea + at;
-            len = Le32(a + 8);
-            if (len < 12 || at + len > eaLength) {
-                Problem(what + ": extended attribute of length " + N(len));
-                break;
-            }
-            uint16_t sum = 0;  // an implementation use attribute's header checksum
-            for (int i = 0; i < 48; ++i) sum = uint16_t(sum + a[i]);
-            if (Le32(a) == 2048 && len >= 50 && sum != Le16(a + 48)) Problem(what + ": implementation attribute checksum");
-        }
-    }
-    int adType = Le16(b + 34) & 7;
-    const uint8_t* ad = b + adStart;
-    if (adType == 3) {  // data inside the entry
-        e.isEmbedded = true;
-        e.embedded.assign(ad, ad + adLength);
-        if (e.infoLength != adLength) Problem(what + ": embedded data length differs from the information length");
-        return true;
-    }
-    if (adType > 1) return Problem(what + ": allocation descriptor type " + N(adType)), false;
-    size_t step = adType == 0 ? 8 : 16;  // short_ad or long_ad
+    if (eaLength >= 24 && Le16(b + 176) != 262) Problem(what + ": extended attributes without a header descriptor");
+    else if (eaLength >= 24) CheckTag(b + 176, eaLength, block, what + " (extended attribute header)");
+    if ((Le16(b + 34) & 7) != 0) return Problem(what + ": not short allocation descriptors"), false;
     uint64_t total = 0, blocks = 0;
-    for (size_t at = 0; at + step <= adLength; at += step) {
-        uint32_t len = Le32(ad + at) & 0x3FFFFFFF, type = Le32(ad + at) >> 30;
+    for (size_t at = adStart; at + 8 <= adStart + adLength; at += 8) {
+        uint32_t len = Le32(b + at) & 0x3FFFFFFF;
         if (len == 0) break;
-        if (type == 3) return Problem(what + ": continued allocation descriptors are not supported"), false;
-        UdfExtent x{Le32(ad + at + 4), len};
-        if (adType == 1 && Le16(ad + at + 8) != 0) Problem(what + ": extent in another partition");
+        UdfExtent x{Le32(b + at + 4), len};
         if (uint64_t(x.block) + Blocks(len) > m_facts.partitionLength)
             Problem(what + ": extent " + N(x.block) + "+" + N(len) + " leaves the partition");
-        if (type == 0) e.extents.push_back(x), blocks += Blocks(len);
+        if (Le32(b + at) >> 30 == 0) e.extents.push_back(x), blocks += Blocks(len);
         total += len;
     }
     if (total != e.infoLength) Problem(what + ": extents hold " + N(total) + " bytes, length " + N(e.infoLength));
@@ -271,7 +231,7 @@ void UdfReader::Walk(uint32_t block, const std::string& path, uint32_t parentBlo
 
     // The identifiers, and the block that each 2048 bytes of them came from:
     // an identifier's tag names the block its first byte lies in.
-    std::vector<uint8_t> area = e.embedded;
+    std::vector<uint8_t> area;
     std::vector<uint32_t> blockOf;
     for (const UdfExtent& x : e.extents)
         for (uint32_t off = 0; off < x.length; off += kBlock) {
@@ -286,7 +246,7 @@ void UdfReader::Walk(uint32_t block, const std::string& path, uint32_t parentBlo
         const uint8_t* f = area.data() + pos;
         std::string what = path + ": identifier at byte " + N(pos);
         if (Le16(f) != 257) return Problem(what + ": tag " + N(Le16(f)));
-        CheckTag(f, area.size() - pos, e.isEmbedded ? block : blockOf[pos / kBlock], what);
+        CheckTag(f, area.size() - pos, blockOf[pos / kBlock], what);
         uint8_t chars = f[18], nameLength = f[19];
         uint16_t useLength = Le16(f + 36);
         if (pos + 38 + useLength + nameLength > area.size()) return Problem(what + ": runs past the folder's data");
@@ -309,21 +269,21 @@ void UdfReader::Walk(uint32_t block, const std::string& path, uint32_t parentBlo
             continue;
         }
         m_nodes.emplace_back().path = childPath;
-        m_nodes.back().isDir = isDir, m_nodes.back().hidden = chars & 0x01;
+        m_nodes.back().isDir = isDir;
         Entry c;
         if (isDir) {
             ++subfolders;
             Walk(target, childPath, block, depth + 1);
         } else if (ReadEntry(target, childPath, c)) {
             UdfNode& n = m_nodes.back();
-            n.size = c.infoLength, n.extents = c.extents, n.embedded = c.embedded;
+            n.size = c.infoLength, n.extents = c.extents;
             n.entryBlock = target, n.uniqueId = c.uniqueId, n.linkCount = c.links;
             if (c.fileType != 5) Problem(childPath + ": file entry has file type " + N(c.fileType));
             if (c.links < 1) Problem(childPath + ": link count 0");
         }
         // The identifier repeats the entry's unique id.
         const UdfNode* child = Find(childPath);
-        if (m_requireFidUniqueIds && child && child->entryBlock == target && uint32_t(child->uniqueId) != fidUniqueId)
+        if (child && child->entryBlock == target && uint32_t(child->uniqueId) != fidUniqueId)
             Problem(childPath + ": identifier unique id " + N(fidUniqueId) + ", entry " + N(child->uniqueId));
     }
     if (area.size() < 38) Problem(path + ": folder without a parent entry");
@@ -341,7 +301,7 @@ bool UdfReader::Read() {
     if (m_image.size() % kBlock != 0) Problem("image length is not a whole number of sectors");
     CheckRecognition();
     bool first = ReadAnchor(256, true);
-    if (!ReadAnchor(uint32_t(m_image.size() / kBlock) - 1, m_requireLastAnchor) && !first) return false;
+    if (!ReadAnchor(uint32_t(m_image.size() / kBlock) - 1, true) && !first) return false;
     std::vector<std::vector<uint8_t>> main, reserve;
     if (!ReadSequence(m_facts.mainVds, 16 * kBlock, main, "main")) return false;
     ReadSequence(m_facts.reserveVds, 16 * kBlock, reserve, "reserve");
@@ -380,7 +340,7 @@ const UdfNode* UdfReader::Find(const std::string& path) const {
 std::optional<std::vector<uint8_t>> UdfReader::ReadFile(const std::string& path) const {
     const UdfNode* n = Find(path);
     if (!n || n->isDir) return std::nullopt;
-    std::vector<uint8_t> data = n->embedded;
+    std::vector<uint8_t> data;
     for (const UdfExtent& x : n->extents) {
         uint64_t start = (uint64_t(m_facts.partitionStart) + x.block) * kBlock;
         uint64_t end = std::min<uint64_t>(start + x.length, m_image.size());

@@ -21,10 +21,8 @@ struct UdfExtent {
 struct UdfNode {
     std::string path;     // "/" for the root, "/a/b" below it (UTF-8)
     bool isDir = false;
-    bool hidden = false;
     uint64_t size = 0;    // information length
-    std::vector<UdfExtent> extents;    // where the data lies (none when embedded)
-    std::vector<uint8_t> embedded;     // data kept inside the entry itself
+    std::vector<UdfExtent> extents;    // where the data lies
     uint32_t entryBlock = 0;
     uint64_t uniqueId = 0;
     uint16_t linkCount = 0;
@@ -37,14 +35,13 @@ struct UdfFacts {
     uint32_t integrityFiles = 0, integrityDirs = 0;
     uint64_t nextUniqueId = 0;
     uint32_t rootEntryBlock = 0;
-    std::string volumeId, volumeSetId, logicalVolumeId, fileSetId;  // UTF-8
+    std::string volumeId, logicalVolumeId, fileSetId;  // UTF-8
     std::string implementationId;  // regid identifier bytes of the primary descriptor
 };
 
 class UdfReader {
 public:
     explicit UdfReader(std::vector<uint8_t> image) : m_image(std::move(image)) {}
-    static std::vector<uint8_t> LoadFile(const std::string& path);
 
     // Checks the whole volume and walks the tree. True when no problem was
     // found.
@@ -56,13 +53,6 @@ public:
     const UdfNode* Find(const std::string& path) const;
     // The file's recorded bytes; nothing when there is no such file.
     std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) const;
-
-    // Options for images from other writers.
-    bool m_requireLastAnchor = true;
-    bool m_requireFidUniqueIds = true;  // identifiers carry their entry's unique id
-    // Some writers draw the volume set identifier anew for each copy of the
-    // primary volume descriptor; this lets that one field differ.
-    bool m_reserveMayDifferInVolumeSetId = false;
 
 private:
     struct Entry;

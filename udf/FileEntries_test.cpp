@@ -8,12 +8,13 @@
 #include "tree/FileEntry.h"
 #include "iso9660/Numbers.h"
 #include "udf/Primitives.h"
-#include "UdfTestSupport.h"
+#include "TreeBuilder.h"
+#include "iso9660/IsoTestSupport.h"
 
 namespace pm {
 namespace {
 
-using test::AddUdfNode;
+using test::Add;
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }
 std::vector<uint8_t> Zeros(size_t n) { return std::vector<uint8_t>(n, 0); }
@@ -32,10 +33,10 @@ struct ExampleTree {
     ExampleTree() {
         root.m_strPath = "/src";
         root.m_bDirectory = true;
-        a = AddUdfNode(root, "a.txt", false, 5);
-        b = AddUdfNode(root, "b.txt", false, 3000);
-        sub = AddUdfNode(root, "sub", true);
-        c = AddUdfNode(*sub, "c.txt", false, 0);
+        a = Add(root, "a.txt", false, 5);
+        b = Add(root, "b.txt", false, 3000);
+        sub = Add(root, "sub", true);
+        c = Add(*sub, "c.txt", false, 0);
         Place(root, 2, 0, 3, 2);
         Place(*a, 4, 16, 9);
         Place(*b, 5, 17, 10);
@@ -83,7 +84,7 @@ TEST(UdfFileEntries, FileIdentifierGoldenBytes) {
 }
 
 TEST(UdfFileEntries, FileEntryGoldenBytes) {
-    test::ScopedTimeZone tz("JST-9", 540);
+    test::TzScope tz("JST-9", 540);
     ExampleTree t;
     t.b->m_time = 1364785200;  // 2013-04-01 12:00:00 JST
     std::vector<uint8_t> e(2048, 0xAA);
@@ -170,7 +171,7 @@ TEST(UdfFileEntries, IdentifiersStraddleBlocks) {
     CFileEntry root;
     root.m_bDirectory = true;
     root.m_dwUdfDataBlock = 3;
-    for (int i = 0; i < 40; ++i) AddUdfNode(root, "file" + std::string(1, char('A' + i % 26)) + std::to_string(10 + i), false);
+    for (int i = 0; i < 40; ++i) Add(root, "file" + std::string(1, char('A' + i % 26)) + std::to_string(10 + i), false);
     root.m_nUdfSize = FidAreaSize(root);  // 40 + 40 * 56
     ASSERT_EQ(root.m_nUdfSize, 2280u);
     std::vector<uint8_t> area(4096, 0);

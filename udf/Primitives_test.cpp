@@ -9,7 +9,7 @@
 #include "settings/VolumeInfo.h"
 #include "tree/WideString.h"
 #include "udf/VolumeStructures.h"
-#include "UdfTestSupport.h"
+#include "iso9660/IsoTestSupport.h"
 
 namespace pm {
 namespace {
@@ -101,7 +101,7 @@ TEST(UdfPrimitives, Timestamps) {
         {"EST5EDT", -300, [](uint8_t* f) { FillTimestampFromTime(f, 1372694400); }, {0x10, 0x1F, 0xDD, 0x07, 7, 1, 12, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
-        test::ScopedTimeZone tz(c.tz, c.offset);
+        test::TzScope tz(c.tz, c.offset);
         EXPECT_EQ(Filled(12, c.fill), c.want) << c.tz << " " << &c - cases;
     }
     EXPECT_EQ(TimestampTypeAndZone(0), 0x1000);

@@ -9,7 +9,7 @@
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
 #include "udf/Primitives.h"
-#include "UdfTestSupport.h"
+#include "iso9660/IsoTestSupport.h"
 
 namespace pm {
 namespace {
@@ -39,7 +39,7 @@ struct Fixture {
         info.UdfVolSet.Copy(info.UdfLabel);
     }
     UdfVolume Volume() { return UdfVolume{layout, info, 3, 2, 2, MakeVolumeSetIdentifier(info, 1)}; }
-    test::ScopedTimeZone tz{"JST-9", 540};
+    test::TzScope tz{"JST-9", 540};
     ImageLayout layout;
     VolumeInfo info;
 };
