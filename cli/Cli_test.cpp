@@ -71,13 +71,15 @@ TEST_F(Cli, BuildSucceeds) {
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge, {{"a.txt", "alpha"}});
 }
 
-TEST_F(Cli, MissingFolderAndUsage) {
+TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Run({tmp / "nowhere", tmp / "x.iso"}), 1);
     EXPECT_EQ(Err(), tmp / "nowhere" + "\nフォルダが見つかりません。\n");
     EXPECT_EQ(Run({}), 2);
     EXPECT_NE(Err().find("usage: parumero-cli"), std::string::npos);
     EXPECT_EQ(Run({"--kind", "dvd", tmp / "src", tmp / "x.iso"}), 2);
     EXPECT_EQ(Run({"--date", "2010-04-31", tmp / "src", tmp / "x.iso"}), 2);
+    EXPECT_EQ(Run({"--label", "0123456789ABCDEF", tmp / "src", tmp / "x.iso"}), 1);
+    EXPECT_EQ(Err(), "15 文字以内で入力してください。\n");
     EXPECT_FALSE(std::filesystem::exists(tmp / "x.iso"));
 }
 
