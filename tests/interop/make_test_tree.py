@@ -1,13 +1,10 @@
-#!/usr/bin/python3
-"""make_test_tree.py DEST [--seed N]: the folder tree that the interop checks put
-into every image kind, with what tends to break readers or writers. The same
-seed gives the same names, bytes and times.
+"""The folder tree that the interop checks put into every image kind, with
+what tends to break readers or writers. The same seed gives the same names,
+bytes and times.
 """
 
-import argparse
 import os
 import random
-import sys
 
 MiB = 1 << 20
 
@@ -96,14 +93,3 @@ def make_tree(dest, seed=2024):
         os.utime(path, (t, t))
     return dest
 
-
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("dest")
-    parser.add_argument("--seed", type=int, default=2024)
-    args = parser.parse_args(argv)
-    make_tree(args.dest, args.seed)
-
-
-if __name__ == "__main__":
-    main(sys.argv[1:])
