@@ -1,6 +1,5 @@
 // The screen saver switch against a private session bus with a stand-in for
-// the desktop's service: a build holds the saver off and lets it go again,
-// and without a bus or a service nothing happens.
+// the desktop's service: a build holds the saver off and lets it go again.
 #include "ui/ScreenSaver.h"
 
 #include <QDBusConnection>
@@ -10,8 +9,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
-#include <thread>
 
 #include "platform/Platform.h"
 #include "ui/MainDialog.h"
@@ -38,32 +35,12 @@ struct NoBoxes : MessageBoxes {
     void Show(const std::string&, MessageIcon) override {}
 };
 
-// Runs fn on another thread, as the build's worker does, while this thread
-// keeps serving the bus.
-uint32_t OnWorker(const std::function<uint32_t()>& fn) {
-    std::atomic<bool> done{false};
-    uint32_t result = 0;
-    std::thread worker([&] {
-        result = fn();
-        done = true;
-    });
-    QDeadlineTimer deadline(10000);
-    while (!done && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join();  // the calls themselves give up after two seconds
-    return result;
-}
-
 }  // namespace
 
 class ScreenSaverTest : public QObject {
     Q_OBJECT
 private slots:
     void inhibitsForTheBuildOnly() {
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        qunsetenv("XDG_RUNTIME_DIR");
-        QCOMPARE(InhibitScreenSaver(), 0u);  // no bus: nothing, no error
-        UnInhibitScreenSaver(5);
-
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
         if (daemon.isEmpty()) QSKIP("dbus-daemon is not installed");
         bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
@@ -72,9 +49,6 @@ private slots:
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
         QDBusConnection session = QDBusConnection::sessionBus();
         QVERIFY(session.isConnected());
-
-        QCOMPARE(OnWorker(InhibitScreenSaver), 0u);  // a bus without the service
-
         FakeScreenSaver saver;
         QVERIFY(session.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
         QVERIFY(session.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
