@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Builds images with parumero-cli and reads them back with independent readers
-(isoinfo, xorriso/osirrox, 7z, bsdtar, udfinfo, pycdlib): every tree a reader
+(isoinfo, osirrox, 7z, bsdtar, udfinfo, pycdlib): every tree a reader
 extracts must equal the source byte for byte, file times included. One line
 per check; non-zero exit on a failure.
 """
@@ -33,14 +33,10 @@ class Report:
         self.group, self.counts = group, collections.Counter()
 
     def result(self, name, ok, detail=""):
-        """ok None: skipped, for the reason in detail."""
-        word = "SKIP" if ok is None else "PASS" if ok else "FAIL"
+        word = "PASS" if ok else "FAIL"
         self.counts[word] += 1
-        detail = detail.strip()
-        if ok is None:
-            name += f" ({detail})"
-        elif detail and not ok:
-            name += "\n      " + detail.replace("\n", "\n      ")
+        if detail.strip() and not ok:
+            name += "\n      " + detail.strip().replace("\n", "\n      ")
         print(f"{word}  {self.group}: {name}", flush=True)
         return ok
 
@@ -54,7 +50,7 @@ class Report:
 
     def close(self):
         c = self.counts
-        print(f"interop {self.group}: {c['PASS']} checks passed, {c['FAIL']} failed, {c['SKIP']} skipped")
+        print(f"interop {self.group}: {c['PASS']} checks passed, {c['FAIL']} failed")
         return 1 if c["FAIL"] else 0
 
 
@@ -134,10 +130,9 @@ class Cli:
         self.env = dict(os.environ, TZ=tz, LANG="C.UTF-8", XDG_CONFIG_HOME=cfg)
         self.env.pop("SOURCE_DATE_EPOCH", None)
 
-    def build(self, source, image, kind, label=LABEL, extra_env=None, timeout=120):
-        args = [self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file, "--quiet",
-                "--label", label, "--date", DATE, "--", source, image]
-        return run(args, env=dict(self.env, **(extra_env or {})), timeout=timeout)
+    def build(self, source, image, kind):
+        return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file, "--quiet",
+                    "--label", LABEL, "--date", DATE, "--", source, image], env=self.env)
 
     def size(self, source, kind):
         return run([self.path, "--size", "--kind", kind, "--except", self.except_file, source], env=self.env)
@@ -266,13 +261,6 @@ def check_iso_readers(image, sectors, want, files, work, rep):
         return not problems, "; ".join(problems) + "\n" + out
     rep.check("isoinfo -d: label, volume size, Joliet", descriptor)
 
-    def xorriso_find():
-        p = run(["xorriso", "-indev", image, "-find", "/"])
-        sorry = [line for line in text(p.stdout + p.stderr).splitlines() if "SORRY" in line or "FAILURE" in line]
-        listed = {line.strip("'").lstrip("/") for line in text(p.stdout).splitlines() if line.startswith("'/")} - {""}
-        return p.returncode == 0 and not sorry and listed == set(want), "\n".join(sorry[:5]) + \
-            f"\nexit {p.returncode}; missing {sorted(set(want) - listed)[:5]}, unexpected {sorted(listed - set(want))[:5]}"
-    rep.check("xorriso -find loads the tree without SORRY or FAILURE", xorriso_find)
     check_extract(rep, "osirrox -extract tree and file times equal the source",
                   ["osirrox", "-indev", image, "-extract", "/", f"{work}/osirrox"], f"{work}/osirrox", want)
     check_extract(rep, "bsdtar -xf tree and file times equal the source",
@@ -316,17 +304,14 @@ def check_udf_readers(kind, image, sectors, want, files, rep):
         iso = open_pycdlib(image, udf_only=kind == "udf")
         tree, records = pycdlib_tree(iso, "udf_path")
         ok, detail = compare_trees(want, tree)
-        # Bridge: the ISO 9660 and Joliet extents are the UDF data blocks
-        # shifted by the partition start.
+        # Bridge: the Joliet extents (and so their ISO 9660 twins') are the
+        # UDF data blocks shifted by the partition start.
         blocks = {rel: rec.alloc_descs[0].log_block_num for rel, rec in records.items() if rec.alloc_descs}
         bad = []
         for rel in records if kind == "bridge" else ():
             joliet = iso.get_record(joliet_path="/" + rel + ";1").extent_location()
             if rel not in blocks or joliet != UDF_PARTITION_START + blocks[rel]:
                 bad.append(f"{rel}: Joliet extent {joliet}, UDF block {blocks.get(rel)}")
-        for path, rec in iso9660_entries(iso) if kind == "bridge" else ():
-            if not rec.is_dir() and rec.extent_location() - UDF_PARTITION_START not in blocks.values():
-                bad.append(f"ISO 9660 {path!r}: extent {rec.extent_location()} is no UDF data block")
         iso.close()
         return ok and not bad, "\n".join([detail] + bad[:6])
     rep.check("pycdlib: UDF tree, every file, extents = 257 + UDF block" if kind == "bridge"
@@ -334,8 +319,8 @@ def check_udf_readers(kind, image, sectors, want, files, rep):
 
 
 READERS = {
-    "joliet": ["isoinfo", "xorriso", "osirrox", "7z", "bsdtar"],
-    "bridge": ["isoinfo", "xorriso", "osirrox", "7z", "bsdtar", "udfinfo"],
+    "joliet": ["isoinfo", "osirrox", "7z", "bsdtar"],
+    "bridge": ["isoinfo", "osirrox", "7z", "bsdtar", "udfinfo"],
     "udf": ["udfinfo", "7z"],
 }
 
