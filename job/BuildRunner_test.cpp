@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -98,59 +99,45 @@ TEST_F(RunnerTest, SourceDateEpochMakesImagesReproducible) {
     EXPECT_EQ(Output(), first);
 }
 
-TEST_F(RunnerTest, MissingSourceFolder) {
-    EXPECT_FALSE(runner.Run("/nowhere", "/out/x.iso", FileSystemType::Joliet));
-    EXPECT_EQ(sink.announced, 0u);
-    EXPECT_EQ(fake.outputs.count("/out/x.iso"), 0u);
-    EXPECT_EQ(FailureReport(), "/nowhere\nフォルダが見つかりません。\n\nイメージファイルの作成に失敗しました。");
-}
-
-TEST_F(RunnerTest, ImageCannotBeCreated) {
-    fake.createCause = kCauseAccessDenied;
-    EXPECT_FALSE(Run(FileSystemType::Joliet));
-    EXPECT_EQ(sink.calls, 0u);
-    EXPECT_EQ(fake.outputs.count("/out/x.iso"), 0u);
-    EXPECT_EQ(FailureReport(),
-              "/out/x.iso\nイメージファイルを開けませんでした。\nアクセスが禁止されています。\n\n"
-              "イメージファイルの作成に失敗しました。");
-}
-
-// The five lines of a full disk; the image keeps what was written before.
-TEST_F(RunnerTest, DiskFullIsReportedOnce) {
-    fake.outputFailAfter = 20 * SectorSize;
-    EXPECT_FALSE(Run(FileSystemType::Joliet));
-    EXPECT_FALSE(runner.Stopped());
-    EXPECT_EQ(Output().size(), 20u * SectorSize);
-    EXPECT_EQ(sink.calls, 20u);
-    EXPECT_EQ(FailureReport(),
-              "/out/x.iso\nイメージファイルへの書き込みに失敗しました。\nディスクが満杯です。\n\n"
-              "イメージファイルの作成に失敗しました。");
-}
-
-TEST_F(RunnerTest, SourceFileFailures) {
-    struct Case {
-        int openCause;
-        long long readFailAfter;
+// Each failure: the report the user sees, and what the image file keeps
+// (nothing when it was never created). With two folders the directories
+// end at 26, a.txt is 27 and b.txt 28-30: a failing source file leaves at
+// most the sector read before the failure.
+TEST_F(RunnerTest, Failures) {
+    const struct {
+        const char* source;
+        std::function<void(FakePlatform&)> arrange;
         const char* report;
+        int minSectors, maxSectors;  // -1: no image file
     } cases[] = {
-        {kCauseFileNotFound, -1, "/src/b.txt\nファイルを開けませんでした。\nファイルが見つかりません。"},
-        {kCauseSharingViolation, -1, "/src/b.txt\nファイルを開けませんでした。\nファイルを使用中です。"},
-        {kCauseNone, 3000, "/src/b.txt\nファイルの読み取りに失敗しました。\nハードウェアのエラーです。"},
+        {"/nowhere", [](FakePlatform&) {}, "/nowhere\nフォルダが見つかりません。", -1, -1},
+        {"/src", [](FakePlatform& f) { f.createCause = kCauseAccessDenied; },
+         "/out/x.iso\nイメージファイルを開けませんでした。\nアクセスが禁止されています。", -1, -1},
+        {"/src", [](FakePlatform& f) { f.outputFailAfter = 20 * SectorSize; },  // the five lines of a full disk
+         "/out/x.iso\nイメージファイルへの書き込みに失敗しました。\nディスクが満杯です。", 20, 20},
+        {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->openCause = kCauseFileNotFound; },
+         "/src/b.txt\nファイルを開けませんでした。\nファイルが見つかりません。", 28, 28},
+        {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->openCause = kCauseSharingViolation; },
+         "/src/b.txt\nファイルを開けませんでした。\nファイルを使用中です。", 28, 28},
+        {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->readFailAfter = 3000; },
+         "/src/b.txt\nファイルの読み取りに失敗しました。\nハードウェアのエラーです。", 28, 29},
     };
-    FakeNode* b = fake.Find("/src/b.txt");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.report);
-        b->openCause = c.openCause;
-        b->readFailAfter = c.readFailAfter;
-        EXPECT_FALSE(Run(FileSystemType::Joliet));
-        EXPECT_FALSE(runner.Stopped());
+        FakePlatform f;
+        for (const auto& [path, content] : kFiles) f.AddFile("/src/" + path, content);
+        c.arrange(f);
+        RecordingSink s;
+        BuildRunner r(f, &s);
+        EXPECT_FALSE(r.Run(c.source, "/out/x.iso", FileSystemType::Joliet));
+        EXPECT_FALSE(r.Stopped());
         EXPECT_EQ(FailureReport(), std::string(c.report) + "\n\nイメージファイルの作成に失敗しました。");
-        // Two folders: directories up to 26, a.txt at 27 is in; of b.txt
-        // (28-30) at most the sector read before the failure.
-        const size_t sectors = Output().size() / SectorSize;
-        EXPECT_EQ(Output().size() % SectorSize, 0u);
-        EXPECT_GE(sectors, 28u);
-        EXPECT_LE(sectors, c.readFailAfter < 0 ? 28u : 29u);
+        ASSERT_EQ(f.outputs.count("/out/x.iso"), size_t(c.maxSectors >= 0));
+        const size_t bytes = c.maxSectors < 0 ? 0 : f.outputs["/out/x.iso"].size();
+        EXPECT_EQ(bytes % SectorSize, 0u);
+        EXPECT_GE(int(bytes / SectorSize), std::max(c.minSectors, 0));
+        EXPECT_LE(int(bytes / SectorSize), std::max(c.maxSectors, 0));
+        EXPECT_EQ(s.calls, bytes / SectorSize);
     }
 }
 
