@@ -35,7 +35,7 @@ public:
         uint64_t end = m_node.size;
         if (m_node.readFailAfter >= 0) {
             if (m_pos >= uint64_t(m_node.readFailAfter)) {
-                err.cause = m_node.readCause;
+                err.cause = kCauseHardIo;
                 err.path = m_path;
                 return -1;
             }
@@ -81,7 +81,7 @@ public:
 
 private:
     bool Fail(FileError& err) {
-        err.cause = m_closed && !m_failed ? int(kCauseInvalidHandle) : m_fake.outputCause;
+        err.cause = m_closed && !m_failed ? int(kCauseInvalidHandle) : kCauseDiskFull;
         err.path = m_path;
         return false;
     }

@@ -12,10 +12,11 @@
 // With `shortNames` on, listings carry AssignShortNames aliases; a node's own
 // `shortName`, when set, replaces the alias.
 //
-// Failures: node.openCause (OpenRead fails), node.readFailAfter/readCause
-// (Read fails once that many bytes were delivered), node.unlistable (the
-// folder cannot be listed), fake.createCause (CreateOutput fails),
-// fake.outputFailAfter/outputCause (writes fail past that many bytes).
+// Failures: node.openCause (OpenRead fails), node.readFailAfter (Read fails
+// with a hardware error once that many bytes were delivered),
+// node.unlistable (the folder cannot be listed), fake.createCause
+// (CreateOutput fails), fake.outputFailAfter (writes fail, disk full, past
+// that many bytes).
 //
 // Output files are captured in `fake.outputs[path]` (bytes as written, also
 // those not yet flushed); `fake.createdFolders` records CreateFolder calls that
@@ -43,7 +44,6 @@ struct FakeNode {
     uint64_t device = 1, inode = 0;
     int openCause = kCauseNone;      // OpenRead fails with this cause
     long long readFailAfter = -1;    // Read fails after this many bytes
-    int readCause = kCauseHardIo;
     bool unlistable = false;         // ListFolder fails
     FakeNode* linkTarget = nullptr;  // a link: everything but the name comes from there
     std::vector<std::unique_ptr<FakeNode>> children;  // insertion order
@@ -66,10 +66,8 @@ public:
     bool shortNames;
     ListOrder listOrder = ListOrder::Insertion;
     std::string programPath = "/opt/parumero/bin/parumero";
-    int timeZoneOffset = 540;
     int createCause = kCauseNone;
     long long outputFailAfter = -1;
-    int outputCause = kCauseDiskFull;
     std::map<std::string, std::string> outputs;
     std::vector<std::string> createdFolders;
 
@@ -80,7 +78,7 @@ public:
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) override;
     bool CreateFolder(const std::string& path) override;
     std::string ProgramPath() override { return programPath; }
-    int StandardTimeZoneOffset() override { return timeZoneOffset; }
+    int StandardTimeZoneOffset() override { return 540; }
 
 private:
     FakeNode& Add(const std::string& path, bool directory);
