@@ -105,9 +105,8 @@ private slots:
         dialog.reset();
     }
 
-    // Every text the window shows before anything is typed, once, and the
-    // order the Tab key walks.
-    void controlTextsAndTabOrder() {
+    // Every text the window shows before anything is typed, once.
+    void controlTexts() {
         QStringList texts = {dialog->windowTitle(), Button(1)->text(), Button(2)->text(), Label(1001)->text(),
                              Label(1013)->text()};
         for (int i = 0; i < Combo()->count(); ++i) texts << Combo()->itemText(i);
@@ -120,24 +119,11 @@ private slots:
                                      "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&X)", "終了(&X)", "追加情報(&P)",
                                      "ボリューム情報(&V)...", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
                                      "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)"}));
-        QVERIFY(Button(1)->isDefault());
-        QCOMPARE(Combo()->currentIndex(), 0);
-        QCOMPARE(dialog->findChild<QDateEdit*>("date1006")->date(), QDate::currentDate());
-        QCOMPARE(dialog->findChild<QTimeEdit*>("time1007")->time(), QTime(0, 0, 0));
+        QVERIFY(Button(1)->isDefault() && Combo()->currentIndex() == 0);
+        QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate::currentDate(), QTime(0, 0)));
         QProgressBar* bar = dialog->findChild<QProgressBar*>("progress1008");
         QCOMPARE(bar->maximum(), bar->width());  // one step a pixel
         QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
-
-        QStringList order;
-        QWidget* w = Edit(1002);
-        for (int i = 0; i < 10; ++i, w = w->nextInFocusChain()) {
-            while (!(w->focusPolicy() & Qt::TabFocus) || w->objectName().isEmpty() ||
-                   w->objectName().startsWith(QLatin1String("qt_")))
-                w = w->nextInFocusChain();
-            order << w->objectName();
-        }
-        QCOMPARE(order, QStringList({"edit1002", "button1000", "edit1015", "button1014", "edit1004", "date1006",
-                                     "time1007", "combo1009", "button1", "button2"}));
     }
 
     void buildRunsToTheEnd() {
@@ -278,8 +264,7 @@ private slots:
         SetMtime(holiday, 1281847530);  // 2010-08-15 13:45:30 JST
         Drop(dialog.get(), holiday);
         QCOMPARE(Edit(1002)->text() + Edit(1004)->text(), holiday + "Holiday");
-        QCOMPARE(dialog->findChild<QDateEdit*>("date1006")->date(), QDate(2010, 8, 15));
-        QCOMPARE(dialog->findChild<QTimeEdit*>("time1007")->time(), QTime(13, 45, 30));
+        QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate(2010, 8, 15), QTime(13, 45, 30)));
         QCOMPARE(statuses.size(), 2);
         QCOMPARE(statuses[0], S(10051));
         QVERIFY(statuses[1].startsWith(QStringLiteral("作成されるイメージファイルの大きさ : ")));
@@ -302,8 +287,8 @@ private slots:
     }
 
     void creationDateWithVolumeInfo() {
-        auto* date = dialog->findChild<QDateEdit*>("date1006");
-        auto* time = dialog->findChild<QTimeEdit*>("time1007");
+        QDateEdit* date = Date();
+        QTimeEdit* time = Time();
         date->setDate(QDate(2020, 1, 2));
         time->setTime(QTime(3, 4, 5));
 
@@ -333,6 +318,8 @@ private:
     QLineEdit* Edit(int id) { return dialog->findChild<QLineEdit*>(QStringLiteral("edit%1").arg(id)); }
     QLabel* Label(int id) { return dialog->findChild<QLabel*>(QStringLiteral("static%1").arg(id)); }
     QComboBox* Combo() { return dialog->findChild<QComboBox*>("combo1009"); }
+    QDateEdit* Date() { return dialog->findChild<QDateEdit*>("date1006"); }
+    QTimeEdit* Time() { return dialog->findChild<QTimeEdit*>("time1007"); }
     bool MenuOn() { return dialog->findChild<QMenuBar*>()->actions().first()->isEnabled(); }
 
     // Starts a build with the fields as they are and waits for its end; false
