@@ -132,19 +132,37 @@ TEST_F(LayoutTest, ScanFailureQueuesFolderNotFound) {
 
 class NamesTest : public LayoutTest {};
 
-TEST_F(NamesTest, ShortNameTooLongStopsIsoKindsOnly) {
-    AddFile(b.m_root, "abcdefghi.txt", 1);  // 13 bytes, no 8.3 name
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(TheJobMessages().JoinedText(),
-              "abcdefghi.txt\n以上のファイルとフォルダで、ISO9660用の\n8.3形式のファイル名の取得に失敗しました。");
-    TheJobMessages().Clear();
-    Place(FileSystemType::UdfBridge);
-    EXPECT_EQ(b.CheckNames(), 1);
-    TheJobMessages().Clear();
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 0);
-    EXPECT_FALSE(TheJobMessages().HasMessages());
+// One file at a time: the limits of each kind, and the kinds it does not bind.
+TEST_F(NamesTest, EachKindsLimits) {
+    using K = FileSystemType;
+    std::string kanji64;
+    for (int i = 0; i < 64; ++i) kanji64 += "漢";
+    const uint64_t udfMax = 217ull * 0x3FFFF800;  // what one file entry can describe
+    const struct { K kind; std::string name, shortName; uint64_t size; const char* message; } cases[] = {
+        {K::Joliet, "abcdefghi.txt", "", 1, "以上のファイルとフォルダで、ISO9660用の\n8.3形式のファイル名の取得に失敗しました。"},
+        {K::UdfBridge, "abcdefghi.txt", "", 1, "8.3形式"},  // 13 bytes, no 8.3 name
+        {K::Udf, "abcdefghi.txt", "", 1, nullptr},
+        {K::Joliet, kanji64, "K1", 1, nullptr},
+        {K::Joliet, kanji64 + "漢", "K2", 1, "ファイル名は64文字以内です。"},
+        {K::Udf, std::string(127, 'u'), "", 1, nullptr},
+        {K::Udf, std::string(128, 'v'), "", 1, "127文字以内"},
+        {K::Udf, std::string(100, 'w'), "W~1", 1, nullptr},  // passes UDF alone, not a bridge
+        {K::UdfBridge, std::string(100, 'w'), "W~1", 1, "64文字以内"},
+        {K::Joliet, "big.bin", "", 5ull << 30, ""},
+        {K::Udf, "big.bin", "", 5ull << 30, nullptr},
+        {K::Udf, "huge.bin", "", udfMax, nullptr},
+        {K::Udf, "huge.bin", "", udfMax + 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20) + " " + std::to_string(int(c.kind)));
+        TheJobMessages().Clear();
+        b.m_root.DeleteChildren();
+        AddFile(b.m_root, c.name, c.size, c.shortName);
+        Place(c.kind);
+        EXPECT_EQ(b.CheckNames(), c.message ? 1 : 0);
+        if (c.message) EXPECT_EQ(TheJobMessages().JoinedText().rfind(c.name + "\n", 0), 0u);
+        if (c.message) EXPECT_NE(TheJobMessages().JoinedText().find(c.message), std::string::npos);
+    }
 }
 
 TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
@@ -158,59 +176,12 @@ TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
     EXPECT_EQ(TheJobMessages().JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
 }
 
-TEST_F(NamesTest, JolietAndUdfLimits) {
-    std::string kanji64, kanji65;
-    for (int i = 0; i < 64; ++i) kanji64 += "漢";
-    kanji65 = kanji64 + "漢";
-    AddFile(b.m_root, kanji64, 1, "K1");
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 0);
-    AddFile(b.m_root, kanji65, 1, "K2");
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_NE(TheJobMessages().JoinedText().find("ファイル名は64文字以内です。"), std::string::npos);
-    TheJobMessages().Clear();
-
-    test::MakeRoot(b.m_root);
-    b.m_root.DeleteChildren();
-    AddFile(b.m_root, std::string(127, 'u'), 1);
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 0);
-    AddFile(b.m_root, std::string(128, 'v'), 1);
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_NE(TheJobMessages().JoinedText().find("127文字以内"), std::string::npos);
-    TheJobMessages().Clear();
-    // 100 characters pass a UDF image but not a bridge.
-    b.m_root.DeleteChildren();
-    AddFile(b.m_root, std::string(100, 'w'), 1, "W~1");
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 0);
-    Place(FileSystemType::UdfBridge);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_NE(TheJobMessages().JoinedText().find("64文字以内"), std::string::npos);
-}
-
 TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
     test::MakeRoot(b.m_root, std::string(65, 'r'));
     b.m_root.m_strShortName = "R~1";
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
     EXPECT_EQ(TheJobMessages().JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
-}
-
-TEST_F(NamesTest, FilesTooLargeForTheChosenKindAreRefused) {
-    AddFile(b.m_root, "big.bin", 5ull << 30);
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_NE(TheJobMessages().JoinedText().find("big.bin\n"), std::string::npos);
-    TheJobMessages().Clear();
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 0);
-    AddFile(b.m_root, "huge.bin", 217ull * 0x3FFFF800 + 1);
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(TheJobMessages().JoinedText().rfind("huge.bin\n", 0), 0u);
 }
 
 }  // namespace
