@@ -64,6 +64,17 @@ TEST(Text, CodePage932Table) {
     EXPECT_EQ(SanitizeUtf8("a\xFF"), "a\xEF\xBF\xBD");
 }
 
+TEST(Text, AsciiShortcutAgreesWithTheConverter) {
+    // A leading "あ" forces the converter; alone, the byte may take the
+    // shortcut. Both must give the same bytes for every ASCII character.
+    for (int c = 1; c < 0x80; ++c) {
+        const std::string ch(1, char(c));
+        EXPECT_EQ(Utf8ToCp932(ch), Utf8ToCp932("あ" + ch).substr(2)) << c;
+        EXPECT_EQ(Cp932ToUtf8(ch), Cp932ToUtf8("\x82\xA0" + ch).substr(3)) << c;
+        EXPECT_EQ(Utf8ToUtf16(ch), Utf8ToUtf16("あ" + ch).substr(1)) << c;
+    }
+}
+
 TEST(Text, EntryOrderIsLocaleOrderWithCaseAsLaterDifference) {
     EXPECT_LT(CollatePaths("/r/a", "/r/B"), 0);
     EXPECT_LT(CollatePaths("/r/B", "/r/C"), 0);
