@@ -84,5 +84,20 @@ TEST(Text, EntryOrderIsLocaleOrderWithCaseAsLaterDifference) {
     EXPECT_EQ(CollatePaths("/r/x", "/r/x"), 0);
 }
 
+TEST(Text, DirectComparisonAgreesWithKeys) {
+    // Folders sort their entries by direct comparison, whole lists by keys;
+    // both must give one order, also where only the bytes tell two names
+    // apart (composed and decomposed e-acute collate equal).
+    const std::vector<std::string> names = {"a", "A", "ab", "\xC3\xA9", "e\xCC\x81", "e", "E",
+                                            "あ", "ア", "ｱ", "亜", "a b", "a_b", "a-b", "10", "9", ""};
+    for (const auto& x : names)
+        for (const auto& y : names) {
+            int keys = CollationKey(x).compare(CollationKey(y));
+            keys = keys < 0 ? -1 : (keys > 0 ? 1 : 0);
+            EXPECT_EQ(CollatePaths(x, y), keys) << x << " / " << y;
+        }
+    EXPECT_NE(CollatePaths("\xC3\xA9", "e\xCC\x81"), 0);
+}
+
 }  // namespace
 }  // namespace pm
