@@ -15,144 +15,92 @@ namespace {
 using namespace test;
 
 TEST(Fields, OffsetByteTruncatesTowardZero) {
-    EXPECT_EQ(IsoOffsetByte(540), 0x24);
-    EXPECT_EQ(IsoOffsetByte(-300), 0xEC);
-    EXPECT_EQ(IsoOffsetByte(-210), 0xF2);
-    EXPECT_EQ(IsoOffsetByte(-570), 0xDA);
-    EXPECT_EQ(IsoOffsetByte(345), 0x17);
-    EXPECT_EQ(IsoOffsetByte(-7), 0x00);
-    EXPECT_EQ(IsoOffsetByte(-15), 0xFF);
-    EXPECT_EQ(IsoOffsetByte(0), 0x00);
+    const int cases[][2] = {{540, 0x24}, {-300, 0xEC}, {-210, 0xF2}, {-570, 0xDA}, {345, 0x17}, {-7, 0}, {-15, 0xFF}, {0, 0}};
+    for (const auto& [minutes, byte] : cases) EXPECT_EQ(IsoOffsetByte(minutes), byte) << minutes;
 }
 
-TEST(Fields, DirectoryDateInJapan) {
-    TzScope tz("JST-9", 540);
-    uint8_t d[8];
-    std::memset(d, 0xAA, sizeof d);
-    WriteDirectoryDate(d, Utc(2010, 5, 31, 14, 59, 58));  // 23:59:58 local
-    EXPECT_EQ(Bytes(d, d + 8), (Bytes{0x6E, 0x05, 0x1F, 0x17, 0x3B, 0x3A, 0x24, 0xAA}));
-    // Before 1970 is fine while the local year is 1900 or later.
-    WriteDirectoryDate(d, -1);  // 1970-01-01 08:59:59 local
-    EXPECT_EQ(Bytes(d, d + 7), (Bytes{70, 1, 1, 8, 59, 59, 0x24}));
-}
-
-TEST(Fields, DirectoryDateCarriesTheOffsetInEffect) {
-    TzScope tz("EST5EDT", -300);
-    uint8_t d[7];
-    WriteDirectoryDate(d, Utc(2010, 7, 1, 12, 0, 0));  // 08:00 EDT, UTC-4 -> -16 = F0
-    EXPECT_EQ(Bytes(d, d + 7), (Bytes{110, 7, 1, 8, 0, 0, 0xF0}));
-    WriteDirectoryDate(d, Utc(2010, 1, 15, 12, 0, 0));  // 07:00 EST
-    EXPECT_EQ(Bytes(d, d + 7), (Bytes{110, 1, 15, 7, 0, 0, 0xEC}));
-}
-
-TEST(Fields, DirectoryDateOutOfRangeIsZero) {
-    TzScope tz("JST-9", 540);
-    const int64_t times[] = {Utc(1899, 12, 31, 0, 0, 0), Utc(2156, 1, 1, 0, 0, 0), INT64_MAX, INT64_MIN};
-    for (int64_t t : times) {
+// Seven bytes, the offset in effect at that moment; out of range: all zero.
+TEST(Fields, DirectoryDates) {
+    const struct { const char* tz; int offset; int64_t when; Bytes want; } cases[] = {
+        {"JST-9", 540, Utc(2010, 5, 31, 14, 59, 58), {0x6E, 0x05, 0x1F, 0x17, 0x3B, 0x3A, 0x24}},  // 23:59:58 local
+        {"JST-9", 540, -1, {70, 1, 1, 8, 59, 59, 0x24}},  // before 1970 is fine from local year 1900
+        {"JST-9", 540, Utc(2155, 12, 31, 14, 59, 59), {255, 12, 31, 23, 59, 59, 0x24}},  // the last local second
+        {"JST-9", 540, Utc(1899, 12, 31, 0, 0, 0), Bytes(7, 0)},
+        {"JST-9", 540, Utc(2156, 1, 1, 0, 0, 0), Bytes(7, 0)},
+        {"JST-9", 540, INT64_MAX, Bytes(7, 0)},
+        {"JST-9", 540, INT64_MIN, Bytes(7, 0)},
+        {"EST5EDT", -300, Utc(2010, 7, 1, 12, 0, 0), {110, 7, 1, 8, 0, 0, 0xF0}},  // EDT, UTC-4
+        {"EST5EDT", -300, Utc(2010, 1, 15, 12, 0, 0), {110, 1, 15, 7, 0, 0, 0xEC}},
+    };
+    for (const auto& c : cases) {
+        TzScope tz(c.tz, c.offset);
         uint8_t d[8];
         std::memset(d, 0xAA, sizeof d);
-        WriteDirectoryDate(d, t);
-        EXPECT_EQ(Bytes(d, d + 8), (Bytes{0, 0, 0, 0, 0, 0, 0, 0xAA})) << t;
+        WriteDirectoryDate(d, c.when);
+        EXPECT_EQ(Bytes(d, d + 8), Cat({c.want, {0xAA}})) << c.tz << " " << c.when;
     }
-    uint8_t d[7];
-    WriteDirectoryDate(d, Utc(2155, 12, 31, 14, 59, 59));  // last representable local second
-    EXPECT_EQ(Bytes(d, d + 7), (Bytes{255, 12, 31, 23, 59, 59, 0x24}));
 }
 
-std::string DateText(const uint8_t* d) { return std::string(reinterpret_cast<const char*>(d), 16); }
-
-TEST(Fields, DescriptorDate) {
-    TzScope tz("JST-9", 540);
-    uint8_t d[18];
-    std::memset(d, 0xAA, sizeof d);
-    VolumeDate date;
-    date.year = 2010, date.month = 5, date.day = 31, date.hour = 23, date.minute = 59, date.second = 58;
-    date.dayOfWeek = 1, date.milliseconds = 999;  // never read
-    WriteDescriptorDate(d, date);
-    EXPECT_EQ(DateText(d), "2010053123595800");
-    EXPECT_EQ(d[16], 0x24);
-    EXPECT_EQ(d[17], 0xAA);
-
-    // Unset: sixteen zero digits and a zero offset byte, whatever the zone.
-    VolumeDate unset;
-    unset.dayOfWeek = 3;
-    WriteDescriptorDate(d, unset);
-    EXPECT_EQ(DateText(d), "0000000000000000");
-    EXPECT_EQ(d[16], 0);
-
-    // Only a year set is not unset.
-    VolumeDate yearOnly;
-    yearOnly.year = 2012;
-    WriteDescriptorDate(d, yearOnly);
-    EXPECT_EQ(DateText(d), "2012000000000000");
-    EXPECT_EQ(d[16], 0x24);
+// Sixteen digits and the zone byte; unset (all six used members zero) is
+// zero digits and a zero byte; digits never spill past their field.
+TEST(Fields, DescriptorDates) {
+    const struct { const char* tz; int offset; VolumeDate date; std::string digits; uint8_t zone; } cases[] = {
+        {"JST-9", 540, {2010, 5, 1, 31, 23, 59, 58, 999}, "2010053123595800", 0x24},  // weekday, ms never read
+        {"JST-9", 540, {0, 0, 3, 0, 0, 0, 0, 0}, "0000000000000000", 0},
+        {"JST-9", 540, {2012, 0, 0, 0, 0, 0, 0, 0}, "2012000000000000", 0x24},  // only a year is set
+        {"EST5EDT", -300, {65535, 300, 0, 100, 65535, 60, 7, 0}, "9999999999600700", 0xEC},
+        {"EST5EDT", -300, {7, 1, 0, 2, 0, 0, 0, 0}, "0007010200000000", 0xEC},
+    };
+    for (const auto& c : cases) {
+        TzScope tz(c.tz, c.offset);
+        uint8_t d[18];
+        std::memset(d, 0xAA, sizeof d);
+        WriteDescriptorDate(d, c.date);
+        EXPECT_EQ(Bytes(d, d + 18), Cat({Str(c.digits), {c.zone, 0xAA}})) << c.digits;
+    }
 }
 
-TEST(Fields, DescriptorDateNeverSpills) {
-    TzScope tz("EST5EDT", -300);
-    uint8_t d[18];
-    std::memset(d, 0xAA, sizeof d);
-    VolumeDate date;
-    date.year = 65535, date.month = 300, date.day = 100, date.hour = 65535, date.minute = 60, date.second = 7;
-    WriteDescriptorDate(d, date);
-    EXPECT_EQ(DateText(d), "9999999999600700");
-    EXPECT_EQ(d[16], 0xEC);
-    EXPECT_EQ(d[17], 0xAA);
-    date = VolumeDate{};
-    date.year = 7, date.month = 1, date.day = 2;
-    WriteDescriptorDate(d, date);
-    EXPECT_EQ(DateText(d), "0007010200000000");
-}
-
+// Bytes copied as they are (no case folding; a double-byte character cut at
+// the field end keeps its first byte), padded with spaces.
 TEST(Fields, IsoText) {
-    uint8_t d[41];
-    std::memset(d, 0xAA, sizeof d);
-    EXPECT_EQ(WriteIsoText(d, 32, "ABC"), 3u);
-    EXPECT_EQ(Bytes(d, d + 33), Cat({{'A', 'B', 'C'}, Bytes(29, ' '), {0xAA}}));
-
-    std::string forty(40, 'x');
-    for (int i = 0; i < 40; ++i) forty[i] = char('0' + i % 10);
-    std::memset(d, 0xAA, sizeof d);
-    EXPECT_EQ(WriteIsoText(d, 37, forty), 37u);
-    EXPECT_EQ(std::string(d, d + 37), forty.substr(0, 37));
-    EXPECT_EQ(d[37], 0xAA);
-
-    EXPECT_EQ(WriteIsoText(d, 32, ""), 0u);
-    EXPECT_EQ(Bytes(d, d + 32), Bytes(32, ' '));
-
-    // Bytes are copied as they are: no case folding, a double-byte character
-    // cut at the field end keeps its first byte.
-    std::string sjis = "a\x82\xA0\x82\xA2";  // a, two hiragana
-    EXPECT_EQ(WriteIsoText(d, 4, sjis), 4u);
-    EXPECT_EQ(Bytes(d, d + 4), (Bytes{'a', 0x82, 0xA0, 0x82}));
+    const struct { size_t width; std::string text; Bytes want; } cases[] = {
+        {32, "ABC", Cat({Str("ABC"), Bytes(29, ' ')})},
+        {37, "0123456789012345678901234567890123456789", Str("0123456789012345678901234567890123456")},
+        {32, "", Bytes(32, ' ')},
+        {4, "a\x82\xA0\x82\xA2", {'a', 0x82, 0xA0, 0x82}},
+    };
+    for (const auto& c : cases) {
+        uint8_t d[41];
+        std::memset(d, 0xAA, sizeof d);
+        EXPECT_EQ(WriteIsoText(d, c.width, c.text), std::min(c.width, c.text.size()));
+        EXPECT_EQ(Bytes(d, d + c.width + 1), Cat({c.want, {0xAA}})) << c.text;
+    }
 }
 
+// Big-endian units padded with 00 20; an odd width ends in a zero byte, or
+// the high byte of a unit that no longer fits whole.
 TEST(Fields, JolietText) {
-    uint8_t d[41];
-    std::memset(d, 0xAA, sizeof d);
-    WriteJolietText(d, 32, "AB");
-    EXPECT_EQ(Bytes(d, d + 33),
-              Cat({{0x00, 0x41, 0x00, 0x42, 0x00, 0x00}, Pairs(12, 0x00, 0x20), {0x00, 0x00, 0xAA}}));
-
-    WriteJolietText(d, 32, "");
-    EXPECT_EQ(Bytes(d, d + 32), Cat({{0x00, 0x00}, Pairs(14, 0x00, 0x20), {0x00, 0x00}}));
-    std::memset(d, 0xAA, sizeof d);
-    WriteJolietText(d, 37, "");
-    EXPECT_EQ(Bytes(d, d + 38), Cat({{0x00, 0x00}, Pairs(17, 0x00, 0x20), {0x00, 0xAA}}));
-
-    // 16 units fill a 32-byte field with no terminator.
-    WriteJolietText(d, 32, "ABCDEFGHIJKLMNOP");
-    EXPECT_EQ(d[30], 0x00);
-    EXPECT_EQ(d[31], 'P');
-
-    // 37 bytes: 17 units leave 00 00 and the zero last byte; 18 units fill
-    // bytes 0-35; 19 units put the high byte of the 19th unit last.
-    WriteJolietText(d, 37, std::string(17, 'Z'));
-    EXPECT_EQ(Bytes(d + 32, d + 38), (Bytes{0x00, 'Z', 0x00, 0x00, 0x00, 0xAA}));
-    WriteJolietText(d, 37, std::string(18, 'Z'));
-    EXPECT_EQ(Bytes(d + 32, d + 38), (Bytes{0x00, 'Z', 0x00, 'Z', 0x00, 0xAA}));
-    WriteJolietText(d, 37, std::string(18, 'Z') + "\xE3\x81\x82");  // U+3042 last
-    EXPECT_EQ(Bytes(d + 32, d + 38), (Bytes{0x00, 'Z', 0x00, 'Z', 0x30, 0xAA}));
+    auto units = [](const std::string& ascii) {
+        Bytes v;
+        for (char c : ascii) v.insert(v.end(), {0, uint8_t(c)});
+        return v;
+    };
+    const std::string z17(17, 'Z'), z18(18, 'Z');
+    const struct { size_t width; std::string text; Bytes want; } cases[] = {
+        {32, "AB", Cat({units("AB"), {0, 0}, Pairs(12, 0x00, 0x20), {0, 0}})},
+        {32, "", Cat({{0, 0}, Pairs(14, 0x00, 0x20), {0, 0}})},
+        {37, "", Cat({{0, 0}, Pairs(17, 0x00, 0x20), {0}})},
+        {32, "ABCDEFGHIJKLMNOP", units("ABCDEFGHIJKLMNOP")},  // 16 units: no terminator
+        {37, z17, Cat({units(z17), {0, 0, 0}})},
+        {37, z18, Cat({units(z18), {0}})},
+        {37, z18 + "\xE3\x81\x82", Cat({units(z18), {0x30}})},  // U+3042 last
+    };
+    for (const auto& c : cases) {
+        uint8_t d[41];
+        std::memset(d, 0xAA, sizeof d);
+        WriteJolietText(d, c.width, c.text);
+        EXPECT_EQ(Bytes(d, d + c.width + 1), Cat({c.want, {0xAA}})) << c.text;
+    }
 }
 
 }  // namespace

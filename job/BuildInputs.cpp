@@ -62,6 +62,10 @@ bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) 
     if (y < 1 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
         s < 0 || s > 59)
         return false;
+    // A day the month does not have would be written into the image as is.
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (d > monthDays[mo - 1]) return false;
     date = VolumeDate{};
     time = VolumeDate{};
     date.year = uint16_t(y);

@@ -29,45 +29,28 @@ protected:
     ImageBuilder b{platform};
 };
 
+using U = std::vector<uint64_t>;
+
 TEST_F(LayoutTest, EmptyFolderJoliet) {
     Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.m_dwIsoPathTableSize, 10u);
-    EXPECT_EQ(b.m_dwJolietPathTableSize, 10u);
-    EXPECT_EQ(b.m_dwIsoPathTableL, 19u);
-    EXPECT_EQ(b.m_dwIsoPathTableM, 20u);
-    EXPECT_EQ(b.m_root.m_dwIsoSector, 21u);
-    EXPECT_EQ(b.m_dwJolietPathTableL, 22u);
-    EXPECT_EQ(b.m_dwJolietPathTableM, 23u);
-    EXPECT_EQ(b.m_root.m_dwJolietSector, 24u);
-    EXPECT_EQ(b.m_root.m_nIsoSize, 2048u);
-    EXPECT_EQ(b.m_dwTotalSectors, 25u);
-    EXPECT_EQ(b.GetImageBytes(), 51200u);
-    EXPECT_EQ(b.m_dwBufferSize, 2048u);
+    // Path tables (size, L, M), root directory, the same for Joliet, total.
+    EXPECT_EQ((U{b.m_dwIsoPathTableSize, b.m_dwIsoPathTableL, b.m_dwIsoPathTableM, b.m_root.m_dwIsoSector, b.m_root.m_nIsoSize,
+                 b.m_dwJolietPathTableSize, b.m_dwJolietPathTableL, b.m_dwJolietPathTableM, b.m_root.m_dwJolietSector,
+                 b.m_dwTotalSectors, b.GetImageBytes(), b.m_dwBufferSize}),
+              (U{10, 19, 20, 21, 2048, 10, 22, 23, 24, 25, 51200, 2048}));
 }
 
 TEST_F(LayoutTest, EmptyFolderUdfAndBridge) {
     Place(FileSystemType::Udf);
-    EXPECT_EQ(b.m_dwUdfMainVds, 32u);
-    EXPECT_EQ(b.m_dwUdfReserveVds, 48u);
-    EXPECT_EQ(b.m_dwUdfIntegrity, 64u);
-    EXPECT_EQ(b.m_dwUdfPartitionStart, 257u);
-    EXPECT_EQ(b.m_root.m_dwUdfEntryBlock, 2u);  // sector 259
-    EXPECT_EQ(b.m_root.m_dwUdfDataBlock, 3u);   // sector 260
-    EXPECT_EQ(b.m_root.m_nUdfSize, 40u);
-    EXPECT_EQ(b.m_dwUdfPartitionLength, 4u);
-    EXPECT_EQ(b.m_dwTotalSectors, 272u);
-    EXPECT_EQ(b.GetImageBytes(), 557056u);
-    EXPECT_EQ(b.m_dwUdfNextUniqueId, 16u);
-
-    Place(FileSystemType::UdfBridge);
-    EXPECT_EQ(b.m_dwUdfPartitionLength, 4u);
-    EXPECT_EQ(b.m_dwJolietPathTableL, 261u);
-    EXPECT_EQ(b.m_dwJolietPathTableM, 262u);
-    EXPECT_EQ(b.m_root.m_dwJolietSector, 263u);
-    EXPECT_EQ(b.m_dwIsoPathTableL, 264u);
-    EXPECT_EQ(b.m_dwIsoPathTableM, 265u);
-    EXPECT_EQ(b.m_root.m_dwIsoSector, 266u);
-    EXPECT_EQ(b.m_dwTotalSectors, 272u);
+    // Sequences, integrity, partition; root entry at 259, its identifiers at 260.
+    EXPECT_EQ((U{b.m_dwUdfMainVds, b.m_dwUdfReserveVds, b.m_dwUdfIntegrity, b.m_dwUdfPartitionStart, b.m_root.m_dwUdfEntryBlock,
+                 b.m_root.m_dwUdfDataBlock, b.m_root.m_nUdfSize, b.m_dwUdfPartitionLength, b.m_dwTotalSectors, b.GetImageBytes(),
+                 b.m_dwUdfNextUniqueId}),
+              (U{32, 48, 64, 257, 2, 3, 40, 4, 272, 557056, 16}));
+    Place(FileSystemType::UdfBridge);  // Joliet, then ISO 9660 after the partition
+    EXPECT_EQ((U{b.m_dwUdfPartitionLength, b.m_dwJolietPathTableL, b.m_dwJolietPathTableM, b.m_root.m_dwJolietSector,
+                 b.m_dwIsoPathTableL, b.m_dwIsoPathTableM, b.m_root.m_dwIsoSector, b.m_dwTotalSectors}),
+              (U{4, 261, 262, 263, 264, 265, 266, 272}));
 }
 
 TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
@@ -76,12 +59,8 @@ TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
     CFileEntry* f2 = AddFile(b.m_root, "A2", 2049);
     CFileEntry* f3 = AddFile(b.m_root, "A3", 1);
     Place(FileSystemType::Joliet);
-    EXPECT_EQ(f0->m_dwIsoSector, 25u);
-    EXPECT_EQ(f1->m_dwIsoSector, 26u);
-    EXPECT_EQ(f2->m_dwIsoSector, 27u);
-    EXPECT_EQ(f3->m_dwIsoSector, 29u);
-    EXPECT_EQ(f3->m_dwJolietSector, 29u);
-    EXPECT_EQ(b.m_dwTotalSectors, 30u);
+    EXPECT_EQ((U{f0->m_dwIsoSector, f1->m_dwIsoSector, f2->m_dwIsoSector, f3->m_dwIsoSector, f3->m_dwJolietSector, b.m_dwTotalSectors}),
+              (U{25, 26, 27, 29, 29, 30}));
 }
 
 TEST_F(LayoutTest, RecordsEndingAtASectorEndStayThere) {
@@ -111,10 +90,7 @@ TEST_F(LayoutTest, FoldersAreNumberedInEntryOrder) {
     CFileEntry* inner = AddFolder(*a, "inner");
     Place(FileSystemType::Joliet);
     ASSERT_EQ(b.m_directories.size(), 5u);
-    EXPECT_EQ(a->m_wDirNumber, 2);
-    EXPECT_EQ(bb->m_wDirNumber, 3);
-    EXPECT_EQ(c->m_wDirNumber, 4);
-    EXPECT_EQ(inner->m_wDirNumber, 5);
+    EXPECT_EQ((U{a->m_wDirNumber, bb->m_wDirNumber, c->m_wDirNumber, inner->m_wDirNumber}), (U{2, 3, 4, 5}));
     EXPECT_LT(a->m_dwIsoSector, bb->m_dwIsoSector);
     EXPECT_LT(bb->m_dwIsoSector, c->m_dwIsoSector);
     // ISO path table: 10 + (8+1+1)*3 + (8+5+1); Joliet: 10 + (8+2)*3 + (8+10)
@@ -140,23 +116,13 @@ TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
     CFileEntry* sub = AddFolder(b.m_root, "sub");
     CFileEntry* f3 = AddFile(*sub, "c.txt", 3);
     Place(FileSystemType::Udf);
-    EXPECT_EQ(b.m_root.m_dwUdfEntryBlock, 2u);
-    EXPECT_EQ(b.m_root.m_dwUdfDataBlock, 3u);
-    EXPECT_EQ(f1->m_dwUdfEntryBlock, 4u);
-    EXPECT_EQ(f1->m_dwUniqueId, 16u);
-    EXPECT_EQ(f2->m_dwUdfEntryBlock, 5u);
-    EXPECT_EQ(f2->m_dwUniqueId, 17u);
-    EXPECT_EQ(sub->m_dwUdfEntryBlock, 6u);
-    EXPECT_EQ(sub->m_dwUniqueId, 18u);
-    EXPECT_EQ(sub->m_dwUdfDataBlock, 7u);
-    EXPECT_EQ(f3->m_dwUdfEntryBlock, 8u);
-    EXPECT_EQ(f3->m_dwUniqueId, 19u);
-    EXPECT_EQ(b.m_dwUdfNextUniqueId, 20u);
-    EXPECT_EQ(b.m_root.m_wLinkCount, 2);
-    EXPECT_EQ(sub->m_wLinkCount, 1);
+    // Entry block and unique id of each node, folders' identifiers after their entry.
+    EXPECT_EQ((U{b.m_root.m_dwUdfEntryBlock, b.m_root.m_dwUdfDataBlock, f1->m_dwUdfEntryBlock, f1->m_dwUniqueId,
+                 f2->m_dwUdfEntryBlock, f2->m_dwUniqueId, sub->m_dwUdfEntryBlock, sub->m_dwUniqueId, sub->m_dwUdfDataBlock,
+                 f3->m_dwUdfEntryBlock, f3->m_dwUniqueId, b.m_dwUdfNextUniqueId, b.m_root.m_wLinkCount, sub->m_wLinkCount}),
+              (U{2, 3, 4, 16, 5, 17, 6, 18, 7, 8, 19, 20, 2, 1}));
     // Files follow the directory structures: data of a.txt at block 9.
-    EXPECT_EQ(f1->m_dwUdfDataBlock, 9u);
-    EXPECT_EQ(f1->m_dwIsoSector, 257u + 9u);
+    EXPECT_EQ((U{f1->m_dwUdfDataBlock, f1->m_dwIsoSector}), (U{9, 257 + 9}));
 }
 
 TEST_F(LayoutTest, ScanFailureQueuesFolderNotFound) {
@@ -199,12 +165,11 @@ TEST_F(NamesTest, JolietAndUdfLimits) {
     AddFile(b.m_root, kanji64, 1, "K1");
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 0);
-    CFileEntry* bad = AddFile(b.m_root, kanji65, 1, "K2");
+    AddFile(b.m_root, kanji65, 1, "K2");
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
     EXPECT_NE(TheJobMessages().JoinedText().find("ファイル名は64文字以内です。"), std::string::npos);
     TheJobMessages().Clear();
-    (void)bad;
 
     test::MakeRoot(b.m_root);
     b.m_root.DeleteChildren();

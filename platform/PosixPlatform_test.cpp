@@ -53,18 +53,12 @@ TEST(PosixPlatform, ListsFilesAndFoldersOnlyFollowingLinks) {
     struct stat st;
     ASSERT_EQ(::stat((t / "a.txt").c_str(), &st), 0);
     const DirEntry& a = byName["a.txt"];
-    EXPECT_EQ(a.size, 5u);
-    EXPECT_EQ(a.mtime, st.st_mtim.tv_sec);
-    EXPECT_FALSE(a.hidden || a.directory);
-    EXPECT_EQ(a.shortName, "");
+    EXPECT_TRUE(a.size == 5 && a.mtime == st.st_mtim.tv_sec && !a.hidden && !a.directory && a.shortName.empty());
     EXPECT_EQ(byName["filelink"].inode, a.inode);
     EXPECT_TRUE(byName[".hidden"].hidden);
-    EXPECT_EQ(byName[".hidden"].shortName, "HIDDEN~1");
-    EXPECT_EQ(byName["Long File Name.txt"].shortName, "LONGFI~1.TXT");
-    EXPECT_TRUE(byName["sub"].directory);
-    EXPECT_EQ(byName["sub"].size, 0u);  // folders carry no size of their own
-    EXPECT_TRUE(byName["dirlink"].directory);
-    EXPECT_EQ(byName["dirlink"].inode, byName["sub"].inode);
+    EXPECT_EQ(byName[".hidden"].shortName + " " + byName["Long File Name.txt"].shortName, "HIDDEN~1 LONGFI~1.TXT");
+    EXPECT_TRUE(byName["sub"].directory && byName["sub"].size == 0);  // folders carry no size of their own
+    EXPECT_TRUE(byName["dirlink"].directory && byName["dirlink"].inode == byName["sub"].inode);
 
     ASSERT_TRUE(MakePosixPlatform(false)->ListFolder(t.Path(), list));
     for (const auto& e : list) EXPECT_EQ(e.shortName, "") << e.name;
@@ -98,19 +92,15 @@ TEST(PosixPlatform, ReadsAndReportsCauses) {
     ASSERT_NE(in, nullptr);
     char buf[16];
     EXPECT_EQ(in->Read(buf, sizeof buf, err), 5);
-    EXPECT_EQ(std::string(buf, 5), "hello");
-    EXPECT_EQ(in->Read(buf, sizeof buf, err), 0);
+    EXPECT_EQ(std::string(buf, 5) + std::to_string(in->Read(buf, sizeof buf, err)), "hello0");
     auto dir = platform->OpenRead(t.Path(), err);  // opens, but reading a folder fails
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(dir->Read(buf, sizeof buf, err), -1);
     EXPECT_EQ(err.cause, kCauseGeneric);
 
-    EXPECT_EQ(CauseFromErrno(ENOENT), kCauseFileNotFound);
-    EXPECT_EQ(CauseFromErrno(EACCES), kCauseAccessDenied);
-    EXPECT_EQ(CauseFromErrno(EWOULDBLOCK), kCauseSharingViolation);
-    EXPECT_EQ(CauseFromErrno(ENOSPC), kCauseDiskFull);
-    EXPECT_EQ(CauseFromErrno(EIO), kCauseHardIo);
-    EXPECT_EQ(CauseFromErrno(EXDEV), kCauseGeneric);
+    const std::pair<int, int> causes[] = {{ENOENT, kCauseFileNotFound}, {EACCES, kCauseAccessDenied}, {EWOULDBLOCK, kCauseSharingViolation},
+                                          {ENOSPC, kCauseDiskFull}, {EIO, kCauseHardIo}, {EXDEV, kCauseGeneric}};
+    for (auto [e, cause] : causes) EXPECT_EQ(CauseFromErrno(e), cause) << e;
 }
 
 TEST(PosixPlatform, OutputGathersTruncatesAndLocksOutASecondWriter) {

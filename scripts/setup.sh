@@ -8,11 +8,13 @@ build=${1:-$here/build}
 packages=(
   g++ cmake ninja-build pkg-config
   libicu-dev libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   # independent readers used by the interop tests
   genisoimage xorriso p7zip-full udftools libarchive-tools python3 python3-pycdlib
   # benchmarks and screenshots
   time hyperfine xvfb fonts-noto-cjk
+  # a private session bus for the screen saver test
+  dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

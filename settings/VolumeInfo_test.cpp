@@ -1,13 +1,13 @@
 #include "settings/VolumeInfo.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
 
+#include "TempDir.h"
 #include "tree/Text.h"
 
 namespace pm {
@@ -15,73 +15,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class VolumeInfoFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pm_volinfo_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "parumero.INI").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-    std::string Read() {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    fs::path dir_;
-    std::string path_;
-};
+std::string Read(const std::string& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 std::vector<uint8_t> Bytes(const Cs0String& s) {
     return s.Data() ? std::vector<uint8_t>(s.Data(), s.Data() + s.Length()) : std::vector<uint8_t>();
 }
 
 VolumeDate Date(int y, int mo, int d, int h, int mi, int s) {
-    VolumeDate v;
-    v.year = uint16_t(y), v.month = uint16_t(mo), v.day = uint16_t(d);
-    v.hour = uint16_t(h), v.minute = uint16_t(mi), v.second = uint16_t(s);
-    return v;
+    return VolumeDate{uint16_t(y), uint16_t(mo), 0, uint16_t(d), uint16_t(h), uint16_t(mi), uint16_t(s), 0};
 }
 
-TEST_F(VolumeInfoFile, MissingFileGivesDefaults) {
+TEST(VolumeInfoFile, MissingFileGivesDefaults) {
     VolumeInfo info;
-    info.OS = "stale";
-    info.VolSetSize = 7;
-    info.Creation.year = 1999;
-    info.Label = "KEEP";
-    LoadVolumeInfo(info, (dir_ / "absent.INI").string());
-    EXPECT_EQ(info.OS, "");
-    EXPECT_EQ(info.VolSetSize, 1);
-    EXPECT_EQ(info.VolNumber, 1);
+    info.OS = "stale", info.VolSetSize = 7, info.Creation.year = 1999, info.Label = "KEEP";
+    LoadVolumeInfo(info, TempDir() / "absent.INI");
+    EXPECT_EQ(info.OS + info.ImplID, "");
+    EXPECT_EQ(info.VolSetSize + info.VolNumber, 2);
     EXPECT_TRUE(IsDateUnset(info.Creation));
-    EXPECT_EQ(info.ImplID, "");
     EXPECT_EQ(info.Label, "KEEP");  // not a persisted field
 }
 
-TEST_F(VolumeInfoFile, OnlyCreationYear) {
-    Write("[VolumeInfo]\nISO_PVD_Creation_Year=2012\n");
-    VolumeInfo info;
-    LoadVolumeInfo(info, path_);
-    EXPECT_EQ(info.Creation, Date(2012, 0, 0, 0, 0, 0));
-    EXPECT_FALSE(IsDateUnset(info.Creation));
-    EXPECT_EQ(info.VolSetSize, 1);
-}
-
-TEST_F(VolumeInfoFile, ReadsLooseWindowsFile) {
+TEST(VolumeInfoFile, ReadsLooseWindowsFile) {
     // Code page 932 text, CRLF lines, other case in section and keys, blanks
     // around "=", a comment, quotes, integers with junk and out of range.
-    Write("; written elsewhere\r\n[volumeinfo]\r\n  iso_pvd_publisher =  " + Utf8ToCp932("出版社") +
-          "  \r\nISO_PVD_OS=\" padded \"\r\nISO_PVD_VolSetSize=12abc\r\nISO_PVD_VolNumber=x3\r\n"
-          "ISO_PVD_Modification_Month=-1\r\nISO_PVD_Modification_Day=65537\r\nISO_PVD_Expiration_Year=\r\n");
+    TempDir t;
     VolumeInfo info;
-    LoadVolumeInfo(info, path_);
+    LoadVolumeInfo(info, t.Write("a.INI", "; written elsewhere\r\n[volumeinfo]\r\n  iso_pvd_publisher =  " +
+                                              Utf8ToCp932("出版社") + "  \r\nISO_PVD_OS=\" padded \"\r\n"
+                                              "ISO_PVD_VolSetSize=12abc\r\nISO_PVD_VolNumber=x3\r\n"
+                                              "ISO_PVD_Modification_Month=-1\r\nISO_PVD_Modification_Day=65537\r\n"
+                                              "ISO_PVD_Expiration_Year=\r\nISO_PVD_Creation_Year=2012\r\n"));
     EXPECT_EQ(info.Publisher, "出版社");
     EXPECT_EQ(info.OS, " padded ");
     EXPECT_EQ(info.VolSetSize, 12);
@@ -89,85 +56,64 @@ TEST_F(VolumeInfoFile, ReadsLooseWindowsFile) {
     EXPECT_EQ(info.Modification.month, 65535);
     EXPECT_EQ(info.Modification.day, 1);
     EXPECT_EQ(info.Expiration.year, 0);
+    EXPECT_EQ(info.Creation, Date(2012, 0, 0, 0, 0, 0));  // only a year: not unset
+    EXPECT_FALSE(IsDateUnset(info.Creation));
 }
 
-TEST_F(VolumeInfoFile, SaveAndLoadRoundTrip) {
-    Write("[Other]\nkeep=me\n\n[VolumeInfo]\nCustom=1\n; note\n");
+TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
+    TempDir t;
+    std::string path = t.Write("parumero.INI", "[Other]\nkeep=me\n\n[VolumeInfo]\nCustom=1\n; note\n");
     VolumeInfo info;
-    info.OS = "Linux";
-    info.VolSetID = "セット";
-    info.VolSetSize = 65535;
-    info.VolNumber = 0;
-    info.Publisher = " leading and trailing ";
-    info.Prepare = "\"quoted\"";
-    info.Application = "a=b;c";
-    info.Copyright = "COPY.TXT";
-    info.Abstract = "";
-    info.Biblographic = "BIB.TXT";
-    info.Creation = Date(2024, 2, 29, 23, 59, 60);
-    info.Modification = Date(1, 2, 3, 4, 5, 6);
-    info.Expiration = Date(0, 0, 0, 0, 0, 0);
+    info.OS = "Linux", info.VolSetID = "セット", info.VolSetSize = 65535, info.VolNumber = 0;
+    info.Publisher = " leading and trailing ", info.Prepare = "\"quoted\"", info.Application = "a=b;c";
+    info.Copyright = "COPY.TXT", info.Biblographic = "BIB.TXT", info.ImplID = "実装";
+    info.Creation = Date(2024, 2, 29, 23, 59, 60), info.Modification = Date(1, 2, 3, 4, 5, 6);
     info.Effective = Date(65535, 12, 31, 0, 0, 0);
-    info.ImplID = "実装";
-    std::string longText(4094, 'x');
-    longText += "あ";  // 3 bytes that cross the 4095 boundary
-    info.Abstract = longText;
-    ASSERT_TRUE(SaveVolumeInfo(info, path_));
-
-    std::string text = Read();
+    info.Abstract = std::string(4094, 'x') + "あ";  // 3 bytes that cross the 4095 boundary
+    ASSERT_TRUE(SaveVolumeInfo(info, path));
+    std::string text = Read(path);
     EXPECT_TRUE(IsValidUtf8(text));
     EXPECT_NE(text.find("[Other]\nkeep=me\n"), std::string::npos);
     EXPECT_NE(text.find("Custom=1\n; note\n"), std::string::npos);
     EXPECT_NE(text.find("ISO_PVD_VolSetSize=65535\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(path_ + ".tmp"));
+    EXPECT_FALSE(fs::exists(path + ".tmp"));
 
     VolumeInfo back;
-    LoadVolumeInfo(back, path_);
+    LoadVolumeInfo(back, path);
     EXPECT_EQ(back.Abstract, std::string(4094, 'x'));
-    back.Abstract = longText;
+    back.Abstract = info.Abstract;
     auto persisted = [](const VolumeInfo& v) {
         return std::tie(v.OS, v.VolSetID, v.VolSetSize, v.VolNumber, v.Publisher, v.Prepare, v.Application,
                         v.Copyright, v.Biblographic, v.Creation, v.Modification, v.Expiration, v.Effective, v.ImplID);
     };
     EXPECT_TRUE(persisted(back) == persisted(info));
-
-    // A second save rewrites the same keys in place.
-    ASSERT_TRUE(SaveVolumeInfo(back, path_));
-    EXPECT_EQ(Read(), text);
+    ASSERT_TRUE(SaveVolumeInfo(back, path));  // a second save rewrites the same keys in place
+    EXPECT_EQ(Read(path), text);
 }
 
-TEST_F(VolumeInfoFile, SaveConvertsCp932FileToUtf8) {
-    Write("[Old]\nname=" + Utf8ToCp932("日本語") + "\n");
+// A code page 932 file is rewritten as UTF-8; a missing folder is created; a
+// link stays a link and the file keeps its permissions.
+TEST(VolumeInfoFile, SaveKeepsTheFileUsable) {
+    TempDir t;
     VolumeInfo info;
-    ASSERT_TRUE(SaveVolumeInfo(info, path_));
-    std::string text = Read();
-    EXPECT_EQ(text.rfind("[Old]\nname=日本語\n\n[VolumeInfo]\nISO_PVD_OS=\n", 0), 0u);
-}
+    std::string old = t.Write("old.INI", "[Old]\nname=" + Utf8ToCp932("日本語") + "\n");
+    ASSERT_TRUE(SaveVolumeInfo(info, old));
+    EXPECT_EQ(Read(old).rfind("[Old]\nname=日本語\n\n[VolumeInfo]\nISO_PVD_OS=\n", 0), 0u);
 
-TEST_F(VolumeInfoFile, SaveCreatesMissingFolder) {
-    std::string nested = (dir_ / "a" / "b" / "parumero.INI").string();
-    VolumeInfo info;
     info.OS = "X";
-    ASSERT_TRUE(SaveVolumeInfo(info, nested));
-    VolumeInfo back;
-    LoadVolumeInfo(back, nested);
-    EXPECT_EQ(back.OS, "X");
-}
-
-TEST_F(VolumeInfoFile, SaveKeepsLinkAndPermissions) {
-    std::string real = (dir_ / "real.INI").string();
-    std::ofstream(real) << "[Mine]\na=1\n";
+    ASSERT_TRUE(SaveVolumeInfo(info, t / "a/b/parumero.INI"));
+    std::string real = t.Write("real.INI", "[Mine]\na=1\n");
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(real, path_);
-    VolumeInfo info;
-    info.OS = "X";
-    ASSERT_TRUE(SaveVolumeInfo(info, path_));
-    EXPECT_TRUE(fs::is_symlink(path_));
+    fs::create_symlink(real, t / "link.INI");
+    ASSERT_TRUE(SaveVolumeInfo(info, t / "link.INI"));
+    EXPECT_TRUE(fs::is_symlink(t / "link.INI"));
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-    VolumeInfo back;
-    LoadVolumeInfo(back, real);
-    EXPECT_EQ(back.OS, "X");
-    EXPECT_EQ(Read().rfind("[Mine]\na=1\n", 0), 0u);
+    EXPECT_EQ(Read(real).rfind("[Mine]\na=1\n", 0), 0u);
+    for (const std::string& path : {real, t / "a/b/parumero.INI"}) {
+        VolumeInfo back;
+        LoadVolumeInfo(back, path);
+        EXPECT_EQ(back.OS, "X") << path;
+    }
 }
 
 TEST(ApplyBuildInputs, LabelVolumeSetAndCreation) {

@@ -1,7 +1,6 @@
 #include "IsoReader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -33,9 +32,11 @@ std::string StripVersion(std::string name) {
 }
 
 bool ValidRecordDate(const uint8_t* d) {
-    if (std::all_of(d, d + 6, [](uint8_t b) { return b == 0; })) return true;
-    return d[1] >= 1 && d[1] <= 12 && d[2] >= 1 && d[2] <= 31 && d[3] < 24 && d[4] < 60 && d[5] < 60;
+    return std::all_of(d, d + 6, [](uint8_t b) { return b == 0; }) ||
+           (d[1] >= 1 && d[1] <= 12 && d[2] >= 1 && d[2] <= 31 && d[3] < 24 && d[4] < 60 && d[5] < 60);
 }
+
+bool AnyNonZero(const uint8_t* from, const uint8_t* to) { return std::any_of(from, to, [](uint8_t b) { return b; }); }
 
 }  // namespace
 
@@ -48,11 +49,9 @@ struct IsoReader::Hierarchy {
 
 // One directory found by walking from the root record.
 struct IsoReader::Dir {
-    std::string path;
-    std::string identifier;  // raw bytes as recorded ("\0" for the root)
+    std::string path, identifier;  // identifier: raw bytes as recorded ("\0" for the root)
     uint32_t extent = 0, size = 0;
-    int parent = -1;  // index into the walked list; -1 for the root
-    int depth = 0;
+    int parent = 0;  // index into the walked list; the root is its own parent
     std::vector<std::string> subdirs;  // identifiers of subfolders, record order
 };
 
@@ -60,6 +59,7 @@ struct IsoReader::PathEntry {
     std::string identifier;
     uint32_t extent = 0;
     uint16_t parent = 0;
+
     bool operator==(const PathEntry&) const = default;
 };
 
@@ -67,10 +67,7 @@ IsoReader::IsoReader(std::vector<uint8_t> image) : m_image(std::move(image)) { R
 
 IsoReader IsoReader::FromFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    IsoReader r(std::move(bytes));
-    if (!in.good() && !in.eof()) r.Problem("cannot read " + path);
-    return r;
+    return IsoReader(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }
 
 std::string IsoReader::ProblemText() const {
@@ -92,20 +89,17 @@ std::vector<uint8_t> IsoReader::ReadFile(const IsoTreeEntry& e) const {
 }
 
 uint32_t IsoReader::Both32(const uint8_t* p, const std::string& what) {
-    uint32_t le = GetLE32(p), be = GetBE32(p + 4);
-    if (le != be) Problem(what + ": both-byte halves differ (" + Num(le) + " / " + Num(be) + ")");
-    return le;
+    if (GetLE32(p) != GetBE32(p + 4)) Problem(what + ": both-byte halves differ (" + Num(GetLE32(p)) + " / " + Num(GetBE32(p + 4)) + ")");
+    return GetLE32(p);
 }
 
 uint16_t IsoReader::Both16(const uint8_t* p, const std::string& what) {
-    uint16_t le = GetLE16(p), be = GetBE16(p + 2);
-    if (le != be) Problem(what + ": both-byte halves differ (" + Num(le) + " / " + Num(be) + ")");
-    return le;
+    if (GetLE16(p) != GetBE16(p + 2)) Problem(what + ": both-byte halves differ (" + Num(GetLE16(p)) + " / " + Num(GetBE16(p + 2)) + ")");
+    return GetLE16(p);
 }
 
 bool IsoReader::InVolume(uint32_t extent, uint64_t size) const {
-    uint64_t sectors = (size + kSector - 1) / kSector;
-    return uint64_t(extent) + sectors <= m_volumeSectors;
+    return uint64_t(extent) + (size + kSector - 1) / kSector <= m_volumeSectors;
 }
 
 void IsoReader::Read() {
@@ -129,28 +123,18 @@ bool IsoReader::ReadDescriptors(Hierarchy& iso, Hierarchy& joliet) {
             return false;
         }
         if (s == 16 && d[0] != 1) Problem("sector 16 is not the primary volume descriptor");
-        if (d[0] == 1) {
-            iso.descriptor = d;
-        } else if (d[0] == 2 && d[88] == 0x25 && d[89] == 0x2F && d[90] == 0x45) {
-            joliet.descriptor = d;
-        } else if (d[0] == 255) {
-            terminated = true;
-            if (std::any_of(d + 7, d + kSector, [](uint8_t b) { return b; })) Problem(at + ": terminator not zero");
-        }
+        if (d[0] == 1) iso.descriptor = d;
+        if (d[0] == 2 && d[88] == 0x25 && d[89] == 0x2F && d[90] == 0x45) joliet.descriptor = d;
+        if ((terminated = d[0] == 255) && AnyNonZero(d + 7, d + kSector)) Problem(at + ": terminator not zero");
     }
     if (!terminated) Problem("no volume descriptor set terminator");
-    if (!iso.descriptor) {
-        Problem("no primary volume descriptor");
-        return false;
-    }
+    if (!iso.descriptor) return Problem("no primary volume descriptor"), false;
     if (!joliet.descriptor) Problem("no Joliet supplementary volume descriptor (escape %/E)");
 
     m_volumeSectors = Both32(iso.descriptor + 80, "volume space size");
     if (uint64_t(m_volumeSectors) * kSector > m_image.size())
         Problem("volume space size " + Num(m_volumeSectors) + " exceeds the image");
-    iso.label = "ISO 9660";
-    joliet.joliet = true;
-    joliet.label = "Joliet";
+    iso.label = "ISO 9660", joliet.label = "Joliet", joliet.joliet = true;
     for (Hierarchy* h : {&iso, &joliet}) {
         const uint8_t* d = h->descriptor;
         if (!d) continue;
@@ -170,12 +154,7 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
     if (root[0] != 34 || root[32] != 1 || root[33] != 0 || !(root[25] & 2))
         Problem(h.label + ": root record in the descriptor is not a 34-byte directory record with identifier 0");
 
-    std::vector<Dir> dirs;
-    Dir r;
-    r.identifier = std::string(1, '\0');
-    r.extent = Both32(root + 2, h.label + " root extent");
-    r.size = Both32(root + 10, h.label + " root size");
-    dirs.push_back(r);
+    std::vector<Dir> dirs = {{"", std::string(1, '\0'), Both32(root + 2, h.label + " root extent"), Both32(root + 10, h.label + " root size"), 0, {}}};
     std::set<uint32_t> seen;
 
     for (size_t i = 0; i < dirs.size(); ++i) {
@@ -190,7 +169,6 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
             Problem(where + ": extent " + Num(dir.extent) + " size " + Num(dir.size) + " is not whole sectors inside the volume");
             continue;
         }
-        const Dir* parent = dir.parent < 0 ? &dirs[0] : &dirs[dir.parent];
         const uint8_t* base = m_image.data() + uint64_t(dir.extent) * kSector;
         int index = 0;
         for (uint32_t sector = 0; sector < dir.size / kSector; ++sector) {
@@ -200,13 +178,9 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
                 const uint8_t* rec = s + off;
                 uint32_t len = rec[0];
                 std::string at = where + " record at byte " + std::to_string(sector * kSector + off);
-                if (off + len > kSector) {
-                    Problem(at + ": crosses the sector end");
-                    break;
-                }
                 uint32_t n = len >= 33 ? rec[32] : 0;
-                if (len < 34 || 33 + n > len) {
-                    Problem(at + ": bad record length " + std::to_string(len));
+                if (off + len > kSector || len < 34 || 33 + n > len) {
+                    Problem(at + (off + len > kSector ? ": crosses the sector end" : ": bad record length " + Num(len)));
                     break;
                 }
                 uint32_t extent = Both32(rec + 2, at + " extent");
@@ -216,7 +190,7 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
                 bool isDir = rec[25] & 2;
                 std::string id(rec + 33, rec + 33 + n);
                 if (index == 0 || index == 1) {
-                    const Dir& expect = index == 0 ? dir : *parent;
+                    const Dir& expect = index == 0 ? dir : dirs[size_t(dir.parent)];
                     std::string name = index == 0 ? "\".\"" : "\"..\"";
                     if (n != 1 || id[0] != char(index) || len != 34 || !isDir)
                         Problem(at + ": expected the " + name + " record");
@@ -230,21 +204,14 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
                     if (!InVolume(extent, size)) Problem(at + ": extent of \"" + path + "\" lies outside the volume");
                     out.push_back({path, isDir, extent, size});
                     if (isDir) {
-                        Dir child;
-                        child.path = path;
-                        child.identifier = id;
-                        child.extent = extent;
-                        child.size = size;
-                        child.parent = int(i);
-                        child.depth = dir.depth + 1;
-                        dirs.push_back(child);
+                        dirs.push_back({path, id, extent, size, int(i), {}});
                         dirs[i].subdirs.push_back(id);
                     }
                 }
                 ++index;
                 off += len;
             }
-            if (std::any_of(s + std::min(off, kSector), s + kSector, [](uint8_t b) { return b; }))
+            if (AnyNonZero(s + std::min(off, kSector), s + kSector))
                 Problem(where + ": bytes after the last record of sector " + std::to_string(sector) + " are not zero");
         }
         if (index < 2) Problem(where + ": no \".\" and \"..\" records");
@@ -263,15 +230,9 @@ std::vector<IsoReader::PathEntry> IsoReader::ReadPathTable(const Hierarchy& h, u
     uint32_t off = 0;
     while (off < h.pathTableSize) {
         uint32_t n = p[off];
-        if (n == 0 || off + 8 + n > h.pathTableSize) {
-            Problem(where + ": bad entry at byte " + std::to_string(off));
-            return entries;
-        }
-        PathEntry e;
-        e.extent = bigEndian ? GetBE32(p + off + 2) : GetLE32(p + off + 2);
-        e.parent = bigEndian ? GetBE16(p + off + 6) : GetLE16(p + off + 6);
-        e.identifier.assign(p + off + 8, p + off + 8 + n);
-        entries.push_back(e);
+        if (n == 0 || off + 8 + n > h.pathTableSize) return Problem(where + ": bad entry at byte " + Num(off)), entries;
+        entries.push_back({std::string(p + off + 8, p + off + 8 + n), bigEndian ? GetBE32(p + off + 2) : GetLE32(p + off + 2),
+                           bigEndian ? GetBE16(p + off + 6) : GetLE16(p + off + 6)});
         off += 8 + n + (n & 1);
     }
     if (off != h.pathTableSize) Problem(where + ": entries do not add up to the recorded size");
@@ -282,11 +243,8 @@ void IsoReader::CheckPathTables(const Hierarchy& h, const std::vector<Dir>& dirs
     std::vector<PathEntry> l = ReadPathTable(h, h.pathTableL, false);
     std::vector<PathEntry> m = ReadPathTable(h, h.pathTableM, true);
     if (l != m) Problem(h.label + ": type L and type M path tables differ");
-    if (l.size() != dirs.size()) {
-        Problem(h.label + ": path table lists " + std::to_string(l.size()) + " directories, the tree has " +
-                std::to_string(dirs.size()));
-        return;
-    }
+    if (l.size() != dirs.size())
+        return Problem(h.label + ": path table lists " + Num(uint32_t(l.size())) + " directories, the tree has " + Num(uint32_t(dirs.size())));
     std::map<uint32_t, size_t> byExtent;  // directory extent -> walked index
     for (size_t i = 0; i < dirs.size(); ++i) byExtent[dirs[i].extent] = i;
     std::vector<int> depth(l.size(), 0);

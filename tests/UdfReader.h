@@ -78,7 +78,6 @@ private:
     void ReadIntegrity();
     void ReadFileSet();
     bool ReadEntry(uint32_t block, const std::string& path, Entry& out);
-    std::vector<uint8_t> EntryData(const Entry& e, std::vector<std::pair<size_t, uint32_t>>& blocks) const;
     void Walk(uint32_t block, const std::string& path, uint32_t parentBlock, int depth);
 
     std::vector<uint8_t> m_image;

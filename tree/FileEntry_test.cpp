@@ -43,25 +43,17 @@ TEST(Scan, FillsNodesFromTheListing) {
     CFileEntry root;
     ScanContext ctx{&fake};
     ASSERT_GE(root.Scan("/src//", ctx), 0);
-    EXPECT_EQ(root.m_strPath, "/src");
-    EXPECT_EQ(root.m_strName, "src");
-    EXPECT_EQ(root.m_time, 1000);
-    EXPECT_TRUE(root.m_bDirectory);
-    EXPECT_EQ(root.m_pParent, nullptr);
+    EXPECT_EQ(root.m_strPath + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
+    EXPECT_TRUE(root.m_bDirectory && !root.m_pParent);
     EXPECT_EQ(ChildNames(root), (std::vector<std::string>{".git", "big.bin", "日本語の名前.txt"}));
 
     const CFileEntry& big = *root.m_children[1];
-    EXPECT_EQ(big.m_strPath, "/src/big.bin");
-    EXPECT_EQ(big.m_nIsoSize, 5ull << 30);
-    EXPECT_EQ(big.m_nJolietSize, 5ull << 30);
-    EXPECT_EQ(big.m_nUdfSize, 5ull << 30);
-    EXPECT_EQ(big.m_time, 2000);
-    EXPECT_EQ(big.m_strShortName, "big.bin");  // no alias: the name itself
-    EXPECT_EQ(big.m_wstrJoliet.Length(), 7);
-    EXPECT_EQ(big.m_udfName.Length(), 15);
+    EXPECT_EQ(big.m_strPath + " " + big.m_strShortName, "/src/big.bin big.bin");  // no alias: the name itself
+    // Sizes of the three names' files, time, name lengths, depth, links.
+    EXPECT_EQ((std::vector<int64_t>{int64_t(big.m_nIsoSize), int64_t(big.m_nJolietSize), int64_t(big.m_nUdfSize), big.m_time,
+                                    big.m_wstrJoliet.Length(), big.m_udfName.Length(), big.m_nDepth, big.m_wLinkCount}),
+              (std::vector<int64_t>{5ll << 30, 5ll << 30, 5ll << 30, 2000, 7, 15, 1, 1}));
     EXPECT_EQ(big.m_pParent, &root);
-    EXPECT_EQ(big.m_nDepth, 1);
-    EXPECT_EQ(big.m_wLinkCount, 1);
     EXPECT_EQ(root.m_children[2]->m_strShortName, Utf8ToCp932("日本語~1.TXT"));
 
     const CFileEntry* hid = root.m_children[0]->m_children[0]->m_children[0].get();
@@ -86,9 +78,8 @@ TEST(Scan, RootFolderAndShortNames) {
     ASSERT_GE(root.Scan("/", ScanContext{&fake, &except}), 0);
     EXPECT_EQ(root.m_strPath, "/");
     ASSERT_EQ(root.m_children.size(), 1u);
-    EXPECT_EQ(root.m_children[0]->m_strPath, "/Long File Name.txt");
-    EXPECT_EQ(root.m_children[0]->m_strName, "Long File Name.txt");
-    EXPECT_EQ(root.m_children[0]->m_strShortName, "LONGFI~1.TXT");
+    const CFileEntry& f = *root.m_children[0];
+    EXPECT_EQ(f.m_strPath + "|" + f.m_strName + "|" + f.m_strShortName, "/Long File Name.txt|Long File Name.txt|LONGFI~1.TXT");
 }
 
 TEST(Scan, ExclusionsAtEveryDepthButNeverTheRoot) {

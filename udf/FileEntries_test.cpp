@@ -53,13 +53,8 @@ struct ExampleTree {
 };
 
 TEST(UdfFileEntries, IdentifierSizes) {
-    // 5, 6 and 7 characters: 11, 13 and 15 bytes of CS0.
-    EXPECT_EQ(FidSize(11), 52u);
-    EXPECT_EQ(FidSize(13), 52u);
-    EXPECT_EQ(FidSize(15), 56u);
-    EXPECT_EQ(FidSize(0), 40u);
-    EXPECT_EQ(FidSize(255), 296u);
-
+    // 38 bytes and the CS0 name (5, 6, 7 characters: 11, 13, 15 bytes), padded to 4.
+    for (auto [name, size] : {std::pair{11, 52u}, {13, 52u}, {15, 56u}, {0, 40u}, {255, 296u}}) EXPECT_EQ(FidSize(name), size);
     CFileEntry empty;
     empty.m_bDirectory = true;
     EXPECT_EQ(FidAreaSize(empty), 40u);
@@ -131,18 +126,14 @@ TEST(UdfFileEntries, FileEntryGoldenBytes) {
 TEST(UdfFileEntries, ExampleTree) {
     ExampleTree t;
     std::vector<uint8_t> e(2048);
+    // Folder type 4, permissions, 1 + subfolders links, the identifier area as data.
     FillFileEntry(t.root, e.data(), 2048, "");
-    EXPECT_EQ(e[27], 4);                                // folder
-    EXPECT_EQ(GetLE32(e.data() + 44), 0x14A5u);
-    EXPECT_EQ(GetLE16(e.data() + 48), 2);               // 1 + one subfolder
-    EXPECT_EQ(GetLE64(e.data() + 56), 192u);
-    EXPECT_EQ(GetLE64(e.data() + 64), 1u);
+    EXPECT_EQ(Bytes(e.data() + 20, 8), (std::vector<uint8_t>{4, 0, 0, 0, 1, 0, 0, 4}));
+    EXPECT_EQ(Bytes(e.data() + 44, 28), (std::vector<uint8_t>{0xA5, 0x14, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 192, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(GetLE64(e.data() + 160), 0u);
-    EXPECT_EQ(GetLE32(e.data() + 308), 192u);           // the identifier area...
-    EXPECT_EQ(GetLE32(e.data() + 312), 3u);             // ...at block 3
+    EXPECT_EQ(Bytes(e.data() + 308, 8), (std::vector<uint8_t>{192, 0, 0, 0, 3, 0, 0, 0}));
     FillFileEntry(*t.sub, e.data(), 2048, "");
-    EXPECT_EQ(GetLE16(e.data() + 48), 1);
-    EXPECT_EQ(GetLE64(e.data() + 160), 18u);
+    EXPECT_EQ(GetLE16(e.data() + 48) + GetLE64(e.data() + 160), 1u + 18u);
 
     std::vector<uint8_t> area(2048, 0);
     ASSERT_EQ(FillDirectoryContents(t.root, area.data(), 2048), 192u);
@@ -165,10 +156,8 @@ TEST(UdfFileEntries, ExampleTree) {
     area.assign(2048, 0);
     ASSERT_EQ(FillDirectoryContents(*t.sub, area.data(), 2048), 92u);
     EXPECT_TRUE(TagIsSound(area.data(), kTagFileIdentifier, 7, 40));
-    EXPECT_EQ(GetLE32(area.data() + 24), 2u);           // parent: the root, id 0
-    EXPECT_EQ(GetLE32(area.data() + 32), 0u);
-    EXPECT_EQ(GetLE32(area.data() + 40 + 24), 8u);
-    EXPECT_EQ(GetLE32(area.data() + 40 + 32), 19u);
+    EXPECT_EQ(Bytes(area.data() + 24, 12), (std::vector<uint8_t>{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));  // the root, id 0
+    EXPECT_EQ(Bytes(area.data() + 40 + 24, 12), (std::vector<uint8_t>{8, 0, 0, 0, 0, 0, 0, 0, 19, 0, 0, 0}));
 
     // A hidden root's parent entry is hidden as well.
     t.root.m_bHidden = true;

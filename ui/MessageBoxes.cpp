@@ -1,5 +1,6 @@
 #include "ui/MessageBoxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace pm {
@@ -9,5 +10,7 @@ void QtMessageBoxes::Show(const std::string& text, MessageIcon icon) {
                     QStringLiteral("ぱるめろ"), QString::fromStdString(text), QMessageBox::Ok, m_parent);
     box.exec();
 }
+
+void QtMessageBoxes::Beep() { QApplication::beep(); }
 
 }  // namespace pm

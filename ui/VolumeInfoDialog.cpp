@@ -5,28 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 #include <QVBoxLayout>
 
-#include "tree/Text.h"
+#include "ui/ByteLimitValidator.h"
 
 namespace pm {
 
 namespace {
-
-// Refuses any edit that would make the text longer than the limit in code
-// page 932 bytes (the form the image stores), so double-byte characters count
-// twice; a maximum length in characters cannot express that.
-class ByteLimitValidator : public QValidator {
-public:
-    ByteLimitValidator(int limit, QObject* parent) : QValidator(parent), m_limit(limit) {}
-    State validate(QString& input, int&) const override {
-        return Utf8ToCp932(input.toStdString()).size() <= size_t(m_limit) ? Acceptable : Invalid;
-    }
-
-private:
-    int m_limit;
-};
 
 struct LabelledField {
     const char* label;

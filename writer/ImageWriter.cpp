@@ -44,7 +44,8 @@ void ImageWriter::PadTo(uint32_t target) {
 // mismatch would shift everything after it, so the build ends instead.
 bool ImageWriter::Expect(uint32_t planned) {
     if (m_stopped || m_counter == planned) return true;
-    TheJobMessages().AddFormatted(10080, std::to_string(m_counter), std::to_string(planned));
+    // Reported in image sectors, also inside the UDF partition.
+    TheJobMessages().AddFormatted(10080, std::to_string(m_counter + m_base), std::to_string(planned + m_base));
     m_planBroken = m_stopped = true;
     return false;
 }
@@ -61,10 +62,14 @@ void ImageWriter::WriteIsoBlock(bool joliet) {
     (joliet ? WriteJolietPathTableM : WriteIsoPathTableM)(m_b.m_directories, m_buffer.data());
     EmitBuffer(p);
     for (const CFileEntry* d : m_b.m_directories) {
-        if (m_stopped || !Expect(joliet ? d->m_dwJolietSector : d->m_dwIsoSector)) return;
+        const uint32_t start = joliet ? d->m_dwJolietSector : d->m_dwIsoSector;
+        if (m_stopped || !Expect(start)) return;
         std::fill(m_buffer.begin(), m_buffer.end(), 0);
         uint32_t used = (joliet ? WriteJolietDirectory : WriteIsoDirectory)(*d, m_buffer.data(), SectorSize);
         EmitBuffer(SectorsFor(used));
+        // The records must fill the very extent that the parent's record
+        // announces, not merely end before the next structure.
+        if (!Expect(start + SectorsFor(joliet ? d->m_nJolietSize : d->m_nIsoSize))) return;
     }
 }
 
@@ -105,6 +110,7 @@ void ImageWriter::WriteUdfVolume(UdfVolume& v) {
     PadTo(m_b.m_dwUdfPartitionStart);
     if (!Expect(m_b.m_dwUdfPartitionStart)) return;
     m_counter -= m_b.m_dwUdfPartitionStart;  // partition blocks from here
+    m_base = m_b.m_dwUdfPartitionStart;
     FillFileSetDescriptor(s, m_counter, v);
     Emit(s);
     FillTerminatingDescriptor(s, m_counter);
@@ -124,7 +130,8 @@ void ImageWriter::WriteUdfTree(UdfVolume& v) {
         std::fill(m_buffer.begin(), m_buffer.end(), 0);
         uint32_t used = FillDirectoryContents(folder, m_buffer.data(), SectorSize);
         EmitBuffer(SectorsFor(used));
-        return !m_stopped;
+        // The identifiers fill exactly what the folder's file entry records.
+        return Expect(folder.m_dwUdfDataBlock + SectorsFor(folder.m_nUdfSize)) && !m_stopped;
     };
     if (!entry(m_b.m_root) || !identifiers(m_b.m_root)) return;
     for (const CFileEntry* d : m_b.m_directories) {
@@ -186,13 +193,13 @@ bool ImageWriter::WriteFileData() {
 bool ImageWriter::Run() {
     m_buffer.assign(m_b.m_dwBufferSize, 0);
     m_counter = 0;
+    m_base = 0;
     m_stopped = false;
 
-    UdfVolume v{m_b, m_info};
-    v.fileCount = uint32_t(m_b.m_files.size());
-    v.dirCount = uint32_t(m_b.m_directories.size());
-    v.rootEntryBlock = m_b.m_root.m_dwUdfEntryBlock;
-    if (m_b.m_bUdf) v.volumeSetId = MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds);
+    // Drawn once, so the main and the reserve sequence carry the same identifier.
+    UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
+                m_b.m_root.m_dwUdfEntryBlock,
+                m_b.m_bUdf ? MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds) : Cs0String()};
 
     PadTo(16);  // system area
     uint8_t* s = m_buffer.data();
@@ -209,7 +216,8 @@ bool ImageWriter::Run() {
     if (m_b.m_bUdf) {
         WriteUdfVolume(v);
         if (!m_stopped) WriteUdfTree(v);
-        m_counter += m_b.m_dwUdfPartitionStart;  // image sectors again
+        m_counter += m_base;  // image sectors again
+        m_base = 0;
     } else if (m_b.m_bIso) {
         WriteIsoBlock(false);
         if (m_b.m_bJoliet && !m_stopped) WriteIsoBlock(true);

@@ -1,15 +1,7 @@
 #!/usr/bin/python3
-"""Creates the folder tree that the interop checks put into every image kind.
-
-The tree gathers what tends to break readers or writers: Japanese names and a
-trail byte of 0x5C in code page 932, names that code page 932 cannot spell,
-long names that need 8.3 aliases (some sharing a prefix), a folder large
-enough that its directories span several sectors, files at sector
-boundaries, an empty file and folder, a hidden file and seeded random data up
-to a few MiB. Every run with the same seed gives the same names, bytes and
-times.
-
-Usage: make_test_tree.py DEST [--seed N]
+"""make_test_tree.py DEST [--seed N]: the folder tree that the interop checks put
+into every image kind, with what tends to break readers or writers. The same
+seed gives the same names, bytes and times.
 """
 
 import argparse
@@ -36,45 +28,26 @@ TEXT_FILES = {
     # Beyond code page 932: an emoji and a character outside the BMP.
     "😀 smile.txt": "emoji\n",
     "𠮷野家/𠮷.txt": "tsuchiyoshi\n",
-    # Long names that get 8.3 aliases.
-    "Release notes 2024.txt": "release notes\n",
-    "a.b.c.d": "dots\n",
-    "name with spaces.txt": "spaces\n",
-    "plus+sign.txt": "plus\n",
-    "comma,name.txt": "comma\n",
-    "semi;colon.txt": "semicolon\n",
-    "equals=sign.txt": "equals\n",
-    "[brackets].txt": "brackets\n",
-    "mix + , ; = [ ] all.txt": "all of them\n",
-    "Document version one.txt": "one\n",
-    "Document version two.txt": "two\n",
-    "Document version three.txt": "three\n",
-    "Document version four.txt": "four\n",
+    # Long names that get 8.3 aliases, some sharing a prefix.
+    "Release notes 2024.txt": "release notes\n", "a.b.c.d": "dots\n", "name with spaces.txt": "spaces\n",
+    "plus+sign.txt": "plus\n", "comma,name.txt": "comma\n", "semi;colon.txt": "semicolon\n",
+    "equals=sign.txt": "equals\n", "[brackets].txt": "brackets\n", "mix + , ; = [ ] all.txt": "all of them\n",
+    **{f"Document version {n}.txt": f"{n}\n" for n in ("one", "two", "three", "four")},
     # A folder's 8.3 name must fit 8 bytes, so a dotted folder keeps it short.
     "dot.dir/inner file.txt": "inside a dotted folder\n",
     # Already legal 8.3 names, one in mixed case.
-    "README.TXT": "readme\n",
-    "MixCase.Txt": "mixed case\n",
+    "README.TXT": "readme\n", "MixCase.Txt": "mixed case\n",
     # Joliet holds at most 64 UTF-16 units: this one is exactly 64.
     "L" * 60 + ".txt": "longest Joliet name\n",
     # Hidden entries.
-    ".hidden": "hidden file\n",
-    ".config/settings.ini": "[hidden folder]\n",
+    ".hidden": "hidden file\n", ".config/settings.ini": "[hidden folder]\n",
 }
 
 # Sizes around sector boundaries and up to a few MiB, in random bytes.
 BINARY_SIZES = {
-    "empty.txt": 0,
-    "exact2048.bin": 2048,
-    "exact2049.bin": 2049,
-    "data/one byte.bin": 1,
-    "data/2047.bin": 2047,
-    "data/4095.bin": 4095,
-    "data/4097.bin": 4097,
-    "data/64k.bin": 65536,
-    "data/odd size 100003.bin": 100003,
-    "data/nested/one MiB.bin": MiB,
-    "data/nested/three MiB plus.bin": 3 * MiB + 5,
+    "empty.txt": 0, "exact2048.bin": 2048, "exact2049.bin": 2049, "data/one byte.bin": 1, "data/2047.bin": 2047,
+    "data/4095.bin": 4095, "data/4097.bin": 4097, "data/64k.bin": 65536, "data/odd size 100003.bin": 100003,
+    "data/nested/one MiB.bin": MiB, "data/nested/three MiB plus.bin": 3 * MiB + 5,
 }
 
 EMPTY_FOLDERS = ["empty folder", "data/nested/empty"]
@@ -82,12 +55,9 @@ EMPTY_FOLDERS = ["empty folder", "data/nested/empty"]
 # Enough entries that the folder's ISO 9660, Joliet and UDF directories each
 # span several sectors; the names share a long prefix, so their aliases
 # run past ~9 and ~99.
-MANY_FOLDER = "many"
-MANY_COUNT = 300
-
+MANY_FOLDER, MANY_COUNT = "many", 300
 # Enough folders that both path tables span several sectors.
-FOLDERS_FOLDER = "folders"
-FOLDERS_COUNT = 200
+FOLDERS_FOLDER, FOLDERS_COUNT = "folders", 200
 
 
 def make_tree(dest, seed=2024):
@@ -117,8 +87,7 @@ def make_tree(dest, seed=2024):
         else:
             os.makedirs(os.path.join(dest, rel))
     for rel in EMPTY_FOLDERS:
-        path = os.path.join(dest, rel)
-        os.makedirs(path, exist_ok=True)
+        os.makedirs(os.path.join(dest, rel), exist_ok=True)
 
     # Folders last, deepest first, so writing files does not touch them again.
     folders = [root for root, _, _ in os.walk(dest)]
@@ -134,8 +103,7 @@ def main(argv):
     parser.add_argument("--seed", type=int, default=2024)
     args = parser.parse_args(argv)
     make_tree(args.dest, args.seed)
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    main(sys.argv[1:])

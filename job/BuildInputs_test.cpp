@@ -1,0 +1,72 @@
+// The start button's rules shared by the dialog and the command line.
+#include "job/BuildInputs.h"
+
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "iso9660/IsoTestSupport.h"
+
+namespace pm {
+namespace {
+
+TEST(BuildInputs, ImageExtension) {
+    EXPECT_EQ(NormaliseImagePath("disk"), "disk.iso");
+    EXPECT_EQ(NormaliseImagePath("disk.iso"), "disk.iso");
+    EXPECT_EQ(NormaliseImagePath("disk.ISO"), "disk.ISO");
+    EXPECT_EQ(NormaliseImagePath("disk.Img"), "disk.Img");
+    EXPECT_EQ(NormaliseImagePath("/out/disk.bin"), "/out/disk.bin");
+    EXPECT_EQ(NormaliseImagePath("disk.txt"), "disk.txt.iso");
+    EXPECT_EQ(NormaliseImagePath("/home/me/images/disk"), "/home/me/images/disk.iso");
+    // A dot in a folder name is no extension of the file.
+    EXPECT_EQ(NormaliseImagePath("/media/v1.iso/disk"), "/media/v1.iso/disk.iso");
+    EXPECT_EQ(ImageFolder("/media/v1/disk.iso"), "/media/v1/");
+    EXPECT_EQ(ImageFolder("disk.iso"), "");
+}
+
+TEST(BuildInputs, LabelIsCutToFifteenUnits) {
+    EXPECT_EQ(CutToUnits("ABCDEFGHIJKLMNOPQRST", 15), "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(CutToUnits("あいうえおかきくけこさしすせそたち", 15), "あいうえおかきくけこさしすせそ");
+    // Fourteen units and a surrogate pair: the pair is left out whole.
+    EXPECT_EQ(CutToUnits("ABCDEFGHIJKLMN\xF0\xA0\xAE\xB7", 15), "ABCDEFGHIJKLMN");
+    EXPECT_EQ(CutToUnits("short", 15), "short");
+    EXPECT_TRUE(LabelFits("ABCDEFGHIJKLMNO"));
+    EXPECT_FALSE(LabelFits("ABCDEFGHIJKLMNOP"));
+    EXPECT_TRUE(LabelFits("あいうえおかきくけこさしすせそ"));
+}
+
+TEST(BuildInputs, FolderDefaults) {
+    test::TzScope tz("JST-9", 540);
+    FakePlatform fake;
+    fake.AddFolder("/photos/Holiday.2010").mtime = test::Utc(2010, 5, 31, 14, 59, 58);
+    fake.AddFolder("/photos/ABCDEFGHIJKLMNOPQRST");
+    std::string label;
+    VolumeDate date, time;
+    ASSERT_TRUE(FolderDefaults(fake, "/photos/Holiday.2010", label, date, time));
+    EXPECT_EQ(label, "Holiday");
+    EXPECT_EQ(date, (VolumeDate{2010, 5, 0, 31, 0, 0, 0, 0}));
+    EXPECT_EQ(time, (VolumeDate{0, 0, 0, 0, 23, 59, 58, 0}));
+    ASSERT_TRUE(FolderDefaults(fake, "/photos/ABCDEFGHIJKLMNOPQRST", label, date, time));
+    EXPECT_EQ(label, "ABCDEFGHIJKLMNO");
+    EXPECT_FALSE(FolderDefaults(fake, "/photos/missing", label, date, time));
+}
+
+TEST(BuildInputs, ParseDateTime) {
+    VolumeDate date, time;
+    ASSERT_TRUE(ParseDateTime("2010-05-31 23:59:58", date, time));
+    EXPECT_EQ(date, (VolumeDate{2010, 5, 0, 31, 0, 0, 0, 0}));
+    EXPECT_EQ(time, (VolumeDate{0, 0, 0, 0, 23, 59, 58, 0}));
+    ASSERT_TRUE(ParseDateTime("2012-02-29", date, time));
+    EXPECT_EQ(date, (VolumeDate{2012, 2, 0, 29, 0, 0, 0, 0}));
+    EXPECT_EQ(time, VolumeDate{});
+    for (const char* bad : {"", "2010", "2010-05-31 23:59", "2010-05-31 23:59:58x", "2010-13-01", "2010-00-10",
+                            "2010-05-32", "2010-05-31 24:00:00", "2010-05-31 23:60:00", "2010-04-31",
+                            "2011-02-29", "1900-02-29", "abc"}) {
+        VolumeDate d{1, 1, 0, 1, 0, 0, 0, 0}, t{};
+        EXPECT_FALSE(ParseDateTime(bad, d, t)) << bad;
+        EXPECT_EQ(d, (VolumeDate{1, 1, 0, 1, 0, 0, 0, 0})) << bad;  // untouched
+    }
+    EXPECT_TRUE(ParseDateTime("2000-02-29 00:00:00", date, time));
+}
+
+}  // namespace
+}  // namespace pm

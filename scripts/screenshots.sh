@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Regenerates the screenshots in docs/ under a virtual X server with a
+# Japanese font: the main window idle (size of samples/sample) and during a
+# build, and the volume information window.
+# Usage: scripts/screenshots.sh [build-dir]   (needs xvfb and fonts-noto-cjk)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+cmake --build "$build" --target parumero-shots -j2
+# Prefer the Japanese forms of the shared CJK glyphs; no session bus, so the
+# screen saver is left alone.
+FC_LANG=ja LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
+  xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+  "$build/ui/parumero-shots" "$here/docs" "$here/samples/sample"

@@ -1,0 +1,22 @@
+#include "ui/BuilderApp.h"
+
+#include "settings/Locations.h"
+#include "settings/VolumeInfo.h"
+#include "ui/MainDialog.h"
+
+namespace pm {
+
+void BuilderApp::LoadSettings() {
+    m_settingsPath = SettingsFilePath(m_platform);
+    LoadVolumeInfo(TheVolumeInfo(), m_settingsPath);
+    TheVolumeInfo().ExceptList.Load(ExceptListPath(m_platform));
+}
+
+int BuilderApp::Run() {
+    LoadSettings();
+    MainDialog dialog(m_platform, m_settingsPath);
+    dialog.exec();
+    return 0;
+}
+
+}  // namespace pm

@@ -1,0 +1,28 @@
+// Start-up of the desktop program: the settings, the exclusion list, then the
+// main window until it closes. Nothing is saved at exit.
+#pragma once
+
+#include <string>
+
+namespace pm {
+
+class Platform;
+
+class BuilderApp {
+public:
+    explicit BuilderApp(Platform& platform) : m_platform(platform) {}
+
+    // Loads the volume information and the exclusion list into the
+    // process-wide record.
+    void LoadSettings();
+    // LoadSettings, then the main window, modally; the result is not looked at.
+    int Run();
+
+    const std::string& SettingsPath() const { return m_settingsPath; }
+
+private:
+    Platform& m_platform;
+    std::string m_settingsPath;
+};
+
+}  // namespace pm

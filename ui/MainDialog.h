@@ -1,0 +1,162 @@
+// The program's one window: collects the parameters of a build, previews the
+// image size, runs the build on a worker thread and shows its progress.
+// Controls are named by their ids ("edit1002", "button1", "combo1009",
+// "date1006", "time1007", "static1001", "progress1008") so tests find them.
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "job/Progress.h"
+#include "layout/ImageBuilder.h"
+#include "settings/VolumeInfo.h"
+#include "ui/MessageBoxes.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QTimeEdit;
+
+namespace pm {
+
+class Platform;
+
+// The parameters of one build, as the fields stood when it was started.
+struct BuildJob {
+    std::string sourceFolder;
+    std::string imagePath;
+    std::string volumeLabel;
+    FileSystemType kind = FileSystemType::Joliet;
+    VolumeDate creationDate;
+    VolumeDate creationTime;
+};
+
+// The save dialog's filters from the string table's "description|patterns|"
+// list: each description kept as written, its patterns in a trailing
+// parenthesis that the dialog hides; "*.*" becomes "*" (all files, with or
+// without a dot).
+QStringList SaveDialogFilters(const std::string& table);
+
+class MainDialog : public QDialog, public ProgressSink {
+    Q_OBJECT
+public:
+    // `settingsPath` is where the volume information dialog saves its
+    // defaults. Without `boxes` real message boxes are used.
+    MainDialog(Platform& platform, std::string settingsPath, MessageBoxes* boxes = nullptr,
+               QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // Every field to the controls, or from them with the label check (false
+    // after its message was shown, focus in the label box).
+    bool ExchangeData(bool fromControls);
+
+    // After a folder was chosen: label, date and time from the folder, then
+    // the size preview. False when the folder cannot be found.
+    bool TakeFolder();
+    void BrowseFolder();
+    void DropFolder(const std::string& path);
+    void BrowseImage();
+    void KindChanged();
+    // Status line shows the size; returns the sector count, 0 on failure.
+    uint32_t PreviewImageSize();
+    void StartBuild();
+    void ExitOrStop();
+    void ShowVolumeInfo();
+    void ShowAbout();
+
+    bool IsBuilding() const { return m_bBuilding.load(); }
+
+    // The worker's steps. They run on the worker thread and reach the
+    // controls through blocking calls on the window's thread; called on the
+    // window's thread they act directly.
+    bool RunBuild(const BuildJob& job);
+    void ReportOutcome();
+    void SetBuildingState(bool on);
+    uint32_t SuspendMenusAndSaver();
+    void ResumeMenusAndSaver(uint32_t saverCookie);
+
+    // ProgressSink, called by the build on the worker thread.
+    void OnBuildStarted() override;
+    void OnImageSize(uint64_t totalBytes) override;
+    bool OnBytesWritten(uint32_t bytes) override;
+    void RefreshByteCounter();
+
+    // The fields the controls show (ExchangeData moves them).
+    std::string m_strSourceFolder;
+    std::string m_strImagePath;
+    std::string m_strVolumeLabel;
+    int m_nImageKind = 0;
+    VolumeDate m_creationDate;
+    VolumeDate m_creationTime;
+    std::string m_strStatus;
+    std::string m_strByteCount;
+    std::string m_strPercent;
+
+signals:
+    // Every text the status line is given, in order.
+    void StatusShown(const QString& text);
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void ShowStatus();
+    // Runs fn on the window's thread and waits for it.
+    void OnGui(const std::function<void()>& fn);
+
+    Platform& m_platform;
+    std::string m_settingsPath;
+    std::unique_ptr<MessageBoxes> m_ownBoxes;
+    MessageBoxes* m_boxes;
+
+    QMenuBar* m_menuBar = nullptr;
+    QLineEdit* m_editFolder = nullptr;
+    QPushButton* m_browseFolder = nullptr;
+    QLineEdit* m_editImage = nullptr;
+    QPushButton* m_browseImage = nullptr;
+    QLineEdit* m_editLabel = nullptr;
+    QDateEdit* m_datePicker = nullptr;
+    QTimeEdit* m_timePicker = nullptr;
+    QComboBox* m_kindList = nullptr;
+    QLabel* m_statusText = nullptr;
+    QLabel* m_byteCounter = nullptr;
+    QLabel* m_percentText = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QPushButton* m_startButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+
+    std::atomic<bool> m_bBuilding{false};
+    std::atomic<bool> m_bStopRequested{false};
+    bool m_bPreviewValid = false;
+    bool m_bBarMeasured = false;
+    int m_nTimerId = 0;
+
+    // Progress: the counter belongs to the worker; the timer reads the bytes
+    // done through the atomic copy.
+    ProgressCounter m_progress;
+    std::atomic<uint64_t> m_nBytesDone{0};
+    uint64_t m_nBytesTotal = 0;
+    int m_nBarWidth = 0;
+
+    std::thread m_worker;
+};
+
+}  // namespace pm
