@@ -81,6 +81,8 @@ private:
 // once per call and not kept: a tree of 100,000 files would carry megabytes
 // of keys otherwise.
 void SortEntries(std::vector<CFileEntry*>& entries);
+// The same order for the children of one folder, which compares names
+// directly and makes no keys.
 void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries);
 
 }  // namespace pm

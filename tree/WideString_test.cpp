@@ -64,6 +64,17 @@ TEST(Text, CodePage932Table) {
     EXPECT_EQ(SanitizeUtf8("a\xFF"), "a\xEF\xBF\xBD");
 }
 
+TEST(Text, AsciiShortcutAgreesWithTheConverter) {
+    // A leading "あ" forces the converter; alone, the byte may take the
+    // shortcut. Both must give the same bytes for every ASCII character.
+    for (int c = 1; c < 0x80; ++c) {
+        const std::string ch(1, char(c));
+        EXPECT_EQ(Utf8ToCp932(ch), Utf8ToCp932("あ" + ch).substr(2)) << c;
+        EXPECT_EQ(Cp932ToUtf8(ch), Cp932ToUtf8("\x82\xA0" + ch).substr(3)) << c;
+        EXPECT_EQ(Utf8ToUtf16(ch), Utf8ToUtf16("あ" + ch).substr(1)) << c;
+    }
+}
+
 TEST(Text, EntryOrderIsLocaleOrderWithCaseAsLaterDifference) {
     EXPECT_LT(CollatePaths("/r/a", "/r/B"), 0);
     EXPECT_LT(CollatePaths("/r/B", "/r/C"), 0);
@@ -71,6 +82,21 @@ TEST(Text, EntryOrderIsLocaleOrderWithCaseAsLaterDifference) {
     EXPECT_EQ(CollatePaths("/r/a", "/r/A"), -CollatePaths("/r/A", "/r/a"));
     EXPECT_LT(CollatePaths("/r/a", "/r/Ab"), 0);  // case does not outrank letters
     EXPECT_EQ(CollatePaths("/r/x", "/r/x"), 0);
+}
+
+TEST(Text, DirectComparisonAgreesWithKeys) {
+    // Folders sort their entries by direct comparison, whole lists by keys;
+    // both must give one order, also where only the bytes tell two names
+    // apart (composed and decomposed e-acute collate equal).
+    const std::vector<std::string> names = {"a", "A", "ab", "\xC3\xA9", "e\xCC\x81", "e", "E",
+                                            "あ", "ア", "ｱ", "亜", "a b", "a_b", "a-b", "10", "9", ""};
+    for (const auto& x : names)
+        for (const auto& y : names) {
+            int keys = CollationKey(x).compare(CollationKey(y));
+            keys = keys < 0 ? -1 : (keys > 0 ? 1 : 0);
+            EXPECT_EQ(CollatePaths(x, y), keys) << x << " / " << y;
+        }
+    EXPECT_NE(CollatePaths("\xC3\xA9", "e\xCC\x81"), 0);
 }
 
 }  // namespace
