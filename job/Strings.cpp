@@ -49,6 +49,7 @@ const std::map<int, std::string>& Table() {
         {10078, "以上のファイルは4GB以上のため、ISO9660とJolietには格納できません。\nこのようなファイルはファイルシステム「UDF」で作成してください。"},  // files of 4 GiB or more in a kind with ISO 9660
         {10079, "以上のファイルは大きすぎるため、UDFのファイルエントリに格納できません。"},  // files beyond 217 extents of one UDF file entry
         {10080, "イメージの配置に内部エラーが発生しました。\n(セクタ %s、予定 %s)"},  // the writer left the layout's plan
+        {10081, "フォルダが %s 個あります。ISO9660とJolietに格納できるフォルダは65,535個までです。\nこのようなフォルダはファイルシステム「UDF」で作成してください。"},  // more folders than a path table can number
         {61712, "整数を入力してください。"},  // not an integer
         {61714, "%1 から %2 までの整数を入力してください。"},  // integer out of range
         {61716, "%1 文字以内で入力してください。"},  // text too long

@@ -5,6 +5,7 @@
 
 #include "job/JobMessages.h"
 #include "layout/ImageBuilder.h"
+#include "tree/PathUtil.h"
 #include "udf/FileEntries.h"
 
 namespace pm {
@@ -44,6 +45,13 @@ int ImageBuilder::CheckNames() {
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
         count = Report({}, m_files, 10078, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
+    // Path tables number folders with 16 bits: more would give wrong parents.
+    if (m_bIso && count == 0 && m_directories.size() > 65535) {
+        std::string n = std::to_string(m_directories.size());
+        GroupDigits(n);
+        TheJobMessages().AddFormatted(10081, n);
+        count = 1;
+    }
     // One UDF file entry holds at most 217 allocation descriptors.
     if (m_bUdf && count == 0)
         count = Report({}, m_files, 10079, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });

@@ -176,6 +176,21 @@ TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
     EXPECT_EQ(TheJobMessages().JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
 }
 
+TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
+    DirEntry e;
+    e.directory = true;
+    for (int i = 0; i < 65535; ++i) {  // with the root, one more than 16 bits can number
+        e.name = "d" + std::to_string(100000 + i);
+        b.m_root.AddChild(e, "/src/src/" + e.name);
+    }
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_EQ(TheJobMessages().JoinedText().rfind("フォルダが 65,536 個あります。", 0), 0u);
+    TheJobMessages().Clear();
+    Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 0);
+}
+
 TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
     test::MakeRoot(b.m_root, std::string(65, 'r'));
     b.m_root.m_strShortName = "R~1";
