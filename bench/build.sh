@@ -17,6 +17,7 @@
 # Usage: bench/build.sh [build-dir] [work-dir]     (RUNS=5 TREES="large small")
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/common.sh"
 build=${1:-$here/build}
 work=${2:-/tmp/parumero-bench}
 runs=${RUNS:-5}
@@ -54,22 +55,13 @@ command_for() {  # index, tree -> the command line in CMD
     esac
 }
 
-# One run: seconds (microsecond clock) and peak KiB into LAST_T / LAST_M.
+# One run of a build, from an empty output and a settled disk.
 run_once() {
     rm -f "$out"
     sync
-    local t0=$EPOCHREALTIME
-    if ! /usr/bin/time -f '%M' -o "$work/mem.txt" "${CMD[@]}" >/dev/null 2>"$work/err.txt"; then
-        echo "failed: ${CMD[*]}" >&2
-        cat "$work/err.txt" >&2
-        exit 1
-    fi
-    local t1=$EPOCHREALTIME
-    LAST_T=$(awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.4f", b-a}')
-    LAST_M=$(tail -n 1 "$work/mem.txt")
+    timed_run
 }
 
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 echo "# load before: $(cut -d' ' -f1-3 /proc/loadavg), $runs timed runs per command"

@@ -13,6 +13,7 @@
 # Usage: bench/size_preview.sh [build-dir] [work-dir]      (RUNS=7, CLI=binary)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/bench/common.sh"
 build=${1:-$here/build}
 work=${2:-/tmp/parumero-bench}
 runs=${RUNS:-7}
@@ -36,26 +37,13 @@ command_for() {
         3) CMD=("$cli" --size --kind udf "$tree") ;;
     esac
 }
-run_once() {  # -> LAST_T seconds, LAST_M KiB; a failing command ends the bench
-    local t0=$EPOCHREALTIME
-    if ! /usr/bin/time -f '%M' -o "$work/mem.txt" "${CMD[@]}" >/dev/null 2>"$work/err.txt"; then
-        echo "failed: ${CMD[*]}" >&2
-        cat "$work/err.txt" >&2
-        exit 1
-    fi
-    local t1=$EPOCHREALTIME
-    LAST_T=$(awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.4f", b-a}')
-    LAST_M=$(tail -n 1 "$work/mem.txt")
-}
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
-
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "tree: $(find "$tree" -type f | wc -l) files, $(find "$tree" -mindepth 1 -type d | wc -l) folders; $runs runs each"
 declare -A times=() peak=()
-for i in "${!labels[@]}"; do command_for "$i"; run_once; done  # warm-up
+for i in "${!labels[@]}"; do command_for "$i"; timed_run; done  # warm-up
 for ((r = 1; r <= runs; r++)); do
     for i in "${!labels[@]}"; do
-        command_for "$i"; run_once
+        command_for "$i"; timed_run
         times[$i]+="$LAST_T "
         [ "${peak[$i]:-0}" -ge "$LAST_M" ] || peak[$i]=$LAST_M
     done
