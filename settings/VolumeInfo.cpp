@@ -107,14 +107,29 @@ void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDa
     info.Label = label;
     info.UdfLabel.Assign(info.Label);
     info.UdfVolSet.Assign(info.VolSetID.empty() ? info.Label : info.VolSetID);
-    if (!IsDateUnset(date)) {
-        info.Creation.year = date.year;
-        info.Creation.month = date.month;
-        info.Creation.day = date.day;
-        info.Creation.hour = time.hour;
-        info.Creation.minute = time.minute;
-        info.Creation.second = time.second;
-    }
+    if (!IsDateUnset(date)) info.Creation = JoinDateTime(date, time);
+}
+
+VolumeDate JoinDateTime(const VolumeDate& date, const VolumeDate& time) {
+    VolumeDate d;
+    d.year = date.year;
+    d.month = date.month;
+    d.day = date.day;
+    d.hour = time.hour;
+    d.minute = time.minute;
+    d.second = time.second;
+    return d;
+}
+
+void SplitDateTime(const VolumeDate& both, VolumeDate& date, VolumeDate& time) {
+    date = VolumeDate{};
+    time = VolumeDate{};
+    date.year = both.year;
+    date.month = both.month;
+    date.day = both.day;
+    time.hour = both.hour;
+    time.minute = both.minute;
+    time.second = both.second;
 }
 
 }  // namespace pm

@@ -18,6 +18,11 @@ struct VolumeDate {
 
 bool IsDateUnset(const VolumeDate& d);
 
+// The dialogs keep a date picker and a time picker; the record one date.
+// Join takes year, month and day of `date` and the clock of `time`.
+VolumeDate JoinDateTime(const VolumeDate& date, const VolumeDate& time);
+void SplitDateTime(const VolumeDate& both, VolumeDate& date, VolumeDate& time);
+
 class VolumeInfo {
 public:
     virtual ~VolumeInfo() = default;

@@ -144,14 +144,7 @@ void VolumeInfoForm::Load(const VolumeInfo& info, const VolumeDate& creationDate
     Field(kFieldVolSetSize) = Show(m_volSetSize);
     Field(kFieldVolNumber) = Show(m_volNumber);
 
-    VolumeDate creation;
-    creation.year = creationDate.year;
-    creation.month = creationDate.month;
-    creation.day = creationDate.day;
-    creation.hour = creationTime.hour;
-    creation.minute = creationTime.minute;
-    creation.second = creationTime.second;
-    m_dates[0] = IsDateUnset(info.Creation) ? creation : info.Creation;
+    m_dates[0] = IsDateUnset(info.Creation) ? JoinDateTime(creationDate, creationTime) : info.Creation;
     for (int r = 1; r < 4; ++r) m_dates[r] = info.*kDateFields[r];
     for (int r = 0; r < 4; ++r)
         for (int j = 0; j < 6; ++j) Field(kDateRowIds[r] + j) = Show(m_dates[r].*kDateMembers[j].member);

@@ -432,16 +432,7 @@ void MainDialog::ShowVolumeInfo() {
     VolumeInfoDialog dialog(TheVolumeInfo(), m_creationDate, m_creationTime, m_settingsPath, m_boxes, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const VolumeDate& c = dialog.Creation();
-    if (!IsDateUnset(c)) {
-        m_creationDate = VolumeDate{};
-        m_creationDate.year = c.year;
-        m_creationDate.month = c.month;
-        m_creationDate.day = c.day;
-        m_creationTime = VolumeDate{};
-        m_creationTime.hour = c.hour;
-        m_creationTime.minute = c.minute;
-        m_creationTime.second = c.second;
-    }
+    if (!IsDateUnset(c)) SplitDateTime(c, m_creationDate, m_creationTime);
     ExchangeData(false);
 }
 
