@@ -144,11 +144,26 @@ TEST_F(RunnerTest, Failures) {
 // The file keeps exactly the sectors written before the stop was noticed,
 // and a stop is no failure.
 TEST_F(RunnerTest, StopAfterAnySector) {
-    for (uint64_t n : {1, 3, 16, 17, 25, 27}) {
-        SCOPED_TRACE(n);
+    // Joliet: descriptors, path tables, directories, data. Bridge: the
+    // recognition sequence, both descriptor sequences, the integrity
+    // sequence, the first anchor, the file set, UDF entries, and (counted
+    // from the end) the trailing Joliet and ISO 9660 blocks and the last anchor.
+    const struct {
+        FileSystemType kind;
+        int64_t n;  // sectors before the stop; negative counts from the end
+    } cases[] = {{FileSystemType::Joliet, 1},     {FileSystemType::Joliet, 17},    {FileSystemType::Joliet, 25},
+                 {FileSystemType::Joliet, 27},    {FileSystemType::UdfBridge, 20}, {FileSystemType::UdfBridge, 35},
+                 {FileSystemType::UdfBridge, 65}, {FileSystemType::UdfBridge, 257}, {FileSystemType::UdfBridge, 261},
+                 {FileSystemType::UdfBridge, -14}, {FileSystemType::UdfBridge, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.n);
+        sink = RecordingSink();
+        ASSERT_TRUE(Run(c.kind));  // a full build gives the length
+        const int64_t total = int64_t(sink.announced / SectorSize);
+        const uint64_t n = uint64_t(c.n > 0 ? c.n : total + c.n);
         sink = RecordingSink();
         sink.stopAfter = n;
-        EXPECT_TRUE(Run(FileSystemType::Joliet));
+        EXPECT_TRUE(Run(c.kind));
         EXPECT_TRUE(runner.Stopped());
         EXPECT_FALSE(TheJobMessages().HasMessages());
         EXPECT_EQ(Output().size(), n * SectorSize);
