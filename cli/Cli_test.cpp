@@ -71,6 +71,21 @@ TEST_F(Cli, BuildSucceeds) {
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge, {{"a.txt", "alpha"}});
 }
 
+// SOURCE_DATE_EPOCH replaces the clock in the UDF volume set identifier, so
+// two builds of the same inputs are the same bytes.
+TEST_F(Cli, SourceDateEpochMakesTheSameBytes) {
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    const std::vector<std::string> args{"--kind", "bridge", "--quiet", "--date", "2024-01-01 00:00:00", tmp / "src"};
+    auto first = args, second = args;
+    first.push_back(tmp / "1.iso");
+    second.push_back(tmp / "2.iso");
+    EXPECT_EQ(Run(first), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another second on the clock
+    EXPECT_EQ(Run(second), 0);
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(ReadAll(tmp / "1.iso"), ReadAll(tmp / "2.iso"));
+}
+
 TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Run({tmp / "nowhere", tmp / "x.iso"}), 1);
     EXPECT_EQ(Err(), tmp / "nowhere" + "\nフォルダが見つかりません。\n");
