@@ -7,8 +7,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 cmake --build "$build" --target parumero-shots -j2
+# The sample is copied to a short, neutral path, so the pictures do not show
+# where this checkout happens to live.
+shots=/tmp/parumero-shots-home
+rm -rf "$shots" && mkdir -p "$shots" && cp -a "$here/samples/sample" "$shots/"
+trap 'rm -rf "$shots"' EXIT
 # Prefer the Japanese forms of the shared CJK glyphs; no session bus, so the
 # screen saver is left alone.
 FC_LANG=ja LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
   xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  "$build/ui/parumero-shots" "$here/docs" "$here/samples/sample"
+  "$build/ui/parumero-shots" "$here/docs" "$shots/sample"
