@@ -31,10 +31,14 @@ std::string ReadAll(const std::string& path) {
 
 class Cli : public ::testing::Test {
 protected:
-    void SetUp() override { tmp.Write("src/a.txt", "alpha"); }
+    void SetUp() override {
+        tmp.Write("src/a.txt", "alpha");
+        tmp.Write("none.ini", "");
+        tmp.Write("none.txt", "");
+    }
 
     // Starts the program with stdout and stderr going to files; settings and
-    // exclusions come from (missing) files in the scratch folder.
+    // exclusions come from empty files in the scratch folder.
     pid_t Start(std::vector<std::string> args) {
         args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
         if (args.size() == 5) args.resize(1);  // no arguments at all

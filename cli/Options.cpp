@@ -6,7 +6,8 @@ namespace pm::cli {
 
 const char* const kUsage =
     "usage: parumero-cli [--kind joliet|bridge|udf] [--label TEXT] [--date \"YYYY-MM-DD HH:MM:SS\"]\n"
-    "                    [--settings FILE] [--except FILE] [--no-short-names] [--quiet] SOURCE IMAGE\n"
+    "                    [--settings FILE] [--except FILE] [--no-short-names] [--hide-dot-files] [--quiet]\n"
+    "                    SOURCE IMAGE\n"
     "       parumero-cli --size [--check] [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE\n";
 
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
@@ -32,6 +33,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         else if (a == "--size") out.size = true;
         else if (a == "--check") out.check = true;
         else if (a == "--no-short-names") out.shortNames = false;
+        else if (a == "--hide-dot-files") out.hideDotFiles = true;
         else if (a == "--quiet") out.quiet = true;
         else if (a == "--kind") {
             if (!value(i, "--kind", v)) return false;

@@ -15,6 +15,7 @@ struct Options {
     std::string exceptFile;   // --except
     std::string settingsFile; // --settings
     bool shortNames = true;   // --no-short-names turns them off
+    bool hideDotFiles = false;  // --hide-dot-files
     std::optional<std::string> label;  // --label
     std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS"
     bool quiet = false;

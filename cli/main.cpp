@@ -16,6 +16,7 @@
 #include "settings/Locations.h"
 #include "settings/VolumeInfo.h"
 #include "tree/PathUtil.h"
+#include "tree/Text.h"
 
 namespace pm::cli {
 namespace {
@@ -30,20 +31,50 @@ void ShowQueued() {
     TheJobMessages().ShowAll([](const std::string& text) { std::cerr << text << '\n'; });
 }
 
+// A settings or list file: one the user named must be read; the ones found
+// beside the program or in the configuration folder may be missing (or be no
+// regular file, which counts as missing). Anything else stops with exit 2.
+bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cause, bool named) {
+    int why = 0;
+    switch (status) {
+    case SmallFileStatus::Ok: return true;
+    case SmallFileStatus::Missing: why = named ? CauseTextId(kCauseFileNotFound) : 0; break;
+    case SmallFileStatus::NotRegular: why = named ? 10090 : 0; break;
+    case SmallFileStatus::TooLarge: why = 10091; break;
+    case SmallFileStatus::Unreadable: why = CauseTextId(cause); break;
+    }
+    if (why == 0) return true;
+    std::cerr << EscapeInvalidUtf8(path) << '\n' << LoadString(10089) << '\n' << LoadString(why) << '\n';
+    return false;
+}
+
+// Entries the image will not hold although the source has them.
+void ListSkipped(const ScanReport& report) {
+    if (report.skipped.empty()) return;
+    for (const SkippedEntry& s : report.skipped) {
+        const int why = s.why == SkippedEntry::DanglingLink ? 10094 : s.why == SkippedEntry::Special ? 10095 : 10096;
+        std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(why) << '\n';
+    }
+    std::cout << LoadString(10093) << '\n';
+}
+
 int RunSize(Platform& platform, const Options& o) {
     ImageBuilder builder(platform);
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
+    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     if (!builder.Layout(TrimSeparators(o.source), o.kind)) {
         TheJobMessages().AddText(10052);
         ShowQueued();
         return 1;
     }
-    std::string sectors = std::to_string(builder.m_dwTotalSectors);
+    std::string sectors = std::to_string(builder.m_nTotalSectors);
     std::string bytes = std::to_string(builder.GetImageBytes());
     GroupDigits(sectors);
     GroupDigits(bytes);
     std::cout << FormatString(10053, sectors, bytes) << '\n';
-    if (o.check && builder.CheckNames() > 0) {
+    if (!o.check) return 0;
+    ListSkipped(builder.GetScanReport());
+    if (builder.CheckNames() > 0) {
         ShowQueued();
         return 1;
     }
@@ -60,6 +91,10 @@ int RunBuild(Platform& platform, const Options& o) {
     }
     if (o.image.empty()) {
         std::cerr << LoadString(10077) << '\n';
+        return 1;
+    }
+    if (ImagePathNamesFolder(platform, o.image)) {
+        std::cerr << FormatString(10088, EscapeInvalidUtf8(o.image)) << '\n';
         return 1;
     }
     const std::string image = NormaliseImagePath(o.image);
@@ -81,7 +116,11 @@ int RunBuild(Platform& platform, const Options& o) {
     const std::string folderOfImage = ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
 
-    LoadVolumeInfo(TheVolumeInfo(), o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile);
+    const std::string settings = o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile;
+    int cause = 0;
+    SmallFileStatus status = LoadVolumeInfo(TheVolumeInfo(), settings, &cause);
+    if (!FileReadAsIntended(settings, status, cause, !o.settingsFile.empty())) return 2;
+    if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
     ApplyBuildInputs(TheVolumeInfo(), label, date, time);
 
     InstallStopHandlers();
@@ -100,6 +139,8 @@ int RunBuild(Platform& platform, const Options& o) {
         return 130;
     }
     std::cout << LoadString(10041) << '\n';
+    if (runner.SkippedCount() > 0 && !o.quiet)
+        std::cerr << FormatString(10092, std::to_string(runner.SkippedCount())) << '\n';
     return 0;
 }
 
@@ -116,7 +157,9 @@ int main(int argc, char** argv) {
     }
     auto platform = MakePosixPlatform(o.shortNames);
     std::string exceptPath = o.exceptFile.empty() ? ExceptListPath(*platform) : o.exceptFile;
-    TheVolumeInfo().ExceptList.Load(exceptPath);
+    int cause = 0;
+    SmallFileStatus status = TheVolumeInfo().ExceptList.Load(exceptPath, &cause);
+    if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
     if (o.size) return cli::RunSize(*platform, o);
     return cli::RunBuild(*platform, o);
 }

@@ -22,7 +22,8 @@ bool FolderDefaults(Platform& platform, const std::string& folder, std::string& 
                     VolumeDate& time) {
     DirEntry e;
     if (!platform.LookupEntry(folder, e)) return false;
-    std::string title = SanitizeUtf8(e.name);
+    std::string title;
+    DecodeName(e.name, title);
     size_t dot = title.rfind('.');
     if (dot != std::string::npos) title.erase(dot);
     label = CutToUnits(title, kMaxLabelUnits);
@@ -54,14 +55,37 @@ std::string ImageFolder(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+namespace {
+
+// Reads 1 to maxDigits decimal digits at text[i]; no sign, no overflow.
+bool Digits(const std::string& text, size_t& i, size_t maxDigits, int& out) {
+    size_t start = i;
+    out = 0;
+    while (i < text.size() && i - start < maxDigits && text[i] >= '0' && text[i] <= '9') out = out * 10 + (text[i++] - '0');
+    return i > start && !(i < text.size() && text[i] >= '0' && text[i] <= '9');
+}
+
+bool Expect(const std::string& text, size_t& i, char c) {
+    if (i >= text.size() || text[i] != c) return false;
+    ++i;
+    return true;
+}
+
+}  // namespace
+
 bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) {
+    // Each field has a bounded number of digits, so no number can overflow
+    // into a plausible smaller one.
     int y, mo, d, h = 0, mi = 0, s = 0;
-    char tail;
-    int n = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
-    if (n != 3 && n != 6) return false;
-    if (y < 1 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
-        s < 0 || s > 59)
+    size_t i = 0;
+    if (!Digits(text, i, 4, y) || !Expect(text, i, '-') || !Digits(text, i, 2, mo) || !Expect(text, i, '-') ||
+        !Digits(text, i, 2, d))
         return false;
+    if (i < text.size() && (!Expect(text, i, ' ') || !Digits(text, i, 2, h) || !Expect(text, i, ':') ||
+                            !Digits(text, i, 2, mi) || !Expect(text, i, ':') || !Digits(text, i, 2, s)))
+        return false;
+    if (i != text.size()) return false;
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59) return false;
     // A day the month does not have would be written into the image as is.
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
     const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -75,6 +99,14 @@ bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) 
     time.minute = uint16_t(mi);
     time.second = uint16_t(s);
     return true;
+}
+
+bool ImagePathNamesFolder(Platform& platform, const std::string& typed) {
+    // "out/" would become the hidden file "out/.iso".
+    if (!typed.empty() && typed.back() == '/') return true;
+    DirEntry e;
+    if (platform.LookupEntry(typed, e) && e.directory) return true;
+    return platform.LookupEntry(NormaliseImagePath(typed), e) && e.directory;
 }
 
 }  // namespace pm

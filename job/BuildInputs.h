@@ -28,6 +28,9 @@ std::string NormaliseImagePath(const std::string& path);
 
 // The folder part of an image path, with its trailing "/" ("" when none).
 std::string ImageFolder(const std::string& path);
+// The typed image path ends in "/" or names a folder (as typed, or with the
+// extension the start button would append): no image file can be made of it.
+bool ImagePathNamesFolder(Platform& platform, const std::string& typed);
 
 // "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
 // does not parse or a member is out of range.

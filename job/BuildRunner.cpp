@@ -41,19 +41,28 @@ int BuildRunner::OnSector(int kind, const uint8_t* data, uint32_t length) {
         m_bWriteFailed = true;
         return 0;
     }
-    if (m_pSink && m_pSink->OnBytesWritten(length)) {
+    if (m_pSink && m_pSink->OnBytesWritten(ReachedSinceLastReport())) {
         m_bStopped = 1;
         return 0;
     }
     return 1;
 }
 
+uint32_t BuildRunner::ReachedSinceLastReport() {
+    const uint64_t reached = m_imageFile->Written();
+    const uint32_t delta = uint32_t(reached - m_nReported);
+    m_nReported = reached;
+    return delta;
+}
+
 bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind) {
     m_bStopped = 0;
     m_bWriteFailed = false;
+    m_nReported = 0;
     m_imagePath = imagePath;
     ImageBuilder builder(m_platform);
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
+    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     builder.m_dwSeedSeconds = SeedSeconds();
     if (m_pSink) m_pSink->OnBuildStarted();
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
@@ -64,7 +73,9 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     if (m_platform.LookupEntry(imagePath, existing) && !existing.directory)
         builder.SkipIdentity(existing.device, existing.inode);
 
+    m_nSkipped = 0;
     if (!builder.Layout(sourceFolder, kind)) return false;
+    m_nSkipped = builder.GetScanReport().skipped.size();
     if (builder.CheckNames() > 0) return false;  // nothing written; an existing image is untouched
     if (m_pSink) m_pSink->OnImageSize(builder.GetImageBytes());
 
@@ -77,7 +88,9 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     }
     bool result = builder.WriteImage();
     // Every sector handed over reaches the file, whatever ended the build.
-    if (!m_imageFile->Flush(err)) {
+    const bool flushed = m_imageFile->Flush(err);
+    if (m_pSink) m_pSink->OnBytesWritten(ReachedSinceLastReport());
+    if (!flushed) {
         err.path = imagePath;
         if (!m_bWriteFailed) TheJobMessages().AddFileError(10074, err);
         m_bWriteFailed = true;

@@ -23,6 +23,9 @@ public:
     bool Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind);
     int OnSector(int kind, const uint8_t* data, uint32_t length);
     bool Stopped() const { return m_bStopped != 0; }
+    // Entries the scan of the last build left out (dangling links, special
+    // files, links back to an ancestor).
+    size_t SkippedCount() const { return m_nSkipped; }
 
     // Seconds seeding the UDF volume set identifier: SOURCE_DATE_EPOCH when
     // set (reproducible images), otherwise the clock.
@@ -30,6 +33,8 @@ public:
 
 private:
     static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);
+    // Bytes that reached the image file since the last report to the sink.
+    uint32_t ReachedSinceLastReport();
 
     Platform& m_platform;
     ProgressSink* m_pSink;
@@ -37,6 +42,8 @@ private:
     std::string m_imagePath;
     int m_bStopped = 0;
     bool m_bWriteFailed = false;
+    uint64_t m_nReported = 0;
+    size_t m_nSkipped = 0;
 };
 
 }  // namespace pm

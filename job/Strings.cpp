@@ -50,6 +50,21 @@ const std::map<int, std::string>& Table() {
         {10079, "以上のファイルは大きすぎるため、UDFのファイルエントリに格納できません。"},  // files beyond 217 extents of one UDF file entry
         {10080, "イメージの配置に内部エラーが発生しました。\n(セクタ %s、予定 %s)"},  // the writer left the layout's plan
         {10081, "フォルダが %s 個あります。ISO9660とJolietに格納できるフォルダは65,535個までです。\nこのようなフォルダはファイルシステム「UDF」で作成してください。"},  // more folders than a path table can number
+        {10082, "以上のファイルとフォルダの名前は、UTF-8としてもShift_JISとしても読めません。\n名前を変更してください。"},  // names neither UTF-8 nor code page 932
+        {10083, "以上のファイルとフォルダは、同じフォルダの中でイメージ上の名前が重なります。\n(Jolietでは末尾のピリオドと空白は無視されます)"},  // names that come out the same in the image
+        {10084, "以上のファイルとフォルダの名前には、Jolietに使用できない文字\n(制御文字、* : ; ? \\)が含まれています。"},  // characters Joliet cannot hold
+        {10085, "%s\nファイルが読み取り中に変更されました。"},  // a source file changed while it was copied
+        {10086, "%s\nフォルダの中にフォルダが %s 個あります。UDFに格納できるのは65,534個までです。"},  // more subfolders than a UDF link count holds
+        {10087, "イメージが %s セクタになります。作成できるイメージは4,294,967,295セクタまでです。"},  // more sectors than an image can number
+        {10088, "%s\nフォルダです。イメージファイル名を入力してください。"},  // the image path names a folder
+        {10089, "ファイルを読み込めませんでした。"},  // a settings or exclusion file cannot be read
+        {10090, "通常のファイルではありません。"},  // cause: not a regular file
+        {10091, "ファイルが大きすぎます。(1 MiBまで)"},  // cause: larger than a settings file can be
+        {10092, "%s 個の項目(リンク先のないリンク、親フォルダへのリンク、特殊ファイル)はイメージに含まれていません。一覧は --size --check で表示されます。"},  // after a build that skipped entries
+        {10093, "以上の項目はイメージに含まれません。"},  // below the list of skipped entries
+        {10094, "(リンク先がありません)"},  // skipped: dangling link
+        {10095, "(特殊ファイル)"},  // skipped: FIFO, socket, device
+        {10096, "(親フォルダへのリンク)"},  // skipped: link back to an ancestor
         {61712, "整数を入力してください。"},  // not an integer
         {61714, "%1 から %2 までの整数を入力してください。"},  // integer out of range
         {61716, "%1 文字以内で入力してください。"},  // text too long

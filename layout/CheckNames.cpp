@@ -1,11 +1,16 @@
-// The names (and sizes) the chosen file systems cannot hold, reported before
-// any file is opened. At most one report per build: a later check runs only
-// when the earlier ones found nothing.
+// What the chosen file systems cannot hold, reported before any file is
+// opened: what the scan could not read, names that cannot be spelt or that
+// would come out twice, names and sizes beyond the records' limits. The
+// length checks give at most one report, as a later one runs only when the
+// earlier ones found nothing.
 #include <functional>
+#include <string_view>
+#include <unordered_map>
 
 #include "job/JobMessages.h"
 #include "layout/ImageBuilder.h"
 #include "tree/PathUtil.h"
+#include "tree/Text.h"
 #include "udf/FileEntries.h"
 
 namespace pm {
@@ -15,23 +20,82 @@ namespace {
 constexpr uint64_t kFourGiB = 1ull << 32;
 
 // Lists every folder, then every file, that fails `fits`; reports the list with
-// message `id` when it is not empty.
+// message `id` when it is not empty. Names alone, or paths where the name
+// does not tell which entry is meant.
 int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>& files, int id,
-           const std::function<bool(const CFileEntry&)>& fits) {
+           const std::function<bool(const CFileEntry&)>& fits, bool paths = false) {
     std::vector<std::string> names;
-    for (const CFileEntry* d : dirs)
-        if (!fits(*d)) names.push_back(d->m_strName);
-    for (const CFileEntry* f : files)
-        if (!fits(*f)) names.push_back(f->m_strName);
+    for (const auto* list : {&dirs, &files})
+        for (const CFileEntry* e : *list)
+            if (!fits(*e)) names.push_back(paths ? EscapeInvalidUtf8(e->m_strPath) : e->m_strName);
     if (!names.empty()) TheJobMessages().AddNameList(id, names);
     return int(names.size());
+}
+
+// Joliet identifiers must not hold these; no Windows name can either.
+bool JolietCanHold(const CFileEntry& e) {
+    const uint8_t* p = e.m_wstrJoliet.Data();
+    for (int i = 0; i < e.m_wstrJoliet.Length(); ++i) {
+        const char16_t u = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+        if (u < 0x20 || u == '*' || u == ':' || u == ';' || u == '?' || u == '\\') return false;
+    }
+    return true;
+}
+
+// The Joliet name as readers compare it: they drop trailing dots and blanks,
+// so "a" and "a." would be one file on extraction.
+std::string_view JolietKey(const CFileEntry& e) {
+    auto p = reinterpret_cast<const char*>(e.m_wstrJoliet.Data());
+    size_t n = size_t(e.m_wstrJoliet.ByteLength());
+    while (n >= 2 && p[n - 2] == 0 && (p[n - 1] == '.' || p[n - 1] == ' ')) n -= 2;
+    return std::string_view(p ? p : "", n);
+}
+
+std::string_view UdfKey(const CFileEntry& e) {
+    return std::string_view(reinterpret_cast<const char*>(e.m_udfName.Data()), size_t(e.m_udfName.Length()));
+}
+
+// Entries of one folder whose names come out the same: both paths listed.
+int ReportCollisions(const std::vector<CFileEntry*>& dirs, bool joliet, bool udf) {
+    std::vector<std::string> paths;
+    std::unordered_map<std::string_view, const CFileEntry*> seen;
+    auto check = [&](const CFileEntry& d, std::string_view (*key)(const CFileEntry&)) {
+        seen.clear();
+        for (const auto& c : d.m_children) {
+            auto [it, fresh] = seen.emplace(key(*c), c.get());
+            if (fresh) continue;
+            paths.push_back(EscapeInvalidUtf8(it->second->m_strPath));
+            paths.push_back(EscapeInvalidUtf8(c->m_strPath));
+        }
+    };
+    for (const CFileEntry* d : dirs) {
+        const size_t before = paths.size();
+        if (joliet) check(*d, JolietKey);
+        // The same pair must not be listed twice when both names collide.
+        if (udf && paths.size() == before) check(*d, UdfKey);
+    }
+    if (!paths.empty()) TheJobMessages().AddNameList(10083, paths);
+    return int(paths.size());
 }
 
 }  // namespace
 
 int ImageBuilder::CheckNames() {
+    // Folders that could not be listed and files that cannot be read would be
+    // missing from the image, or found missing only after the old image was
+    // truncated.
     int count = 0;
-    if (m_bIso)
+    for (const FileError& err : m_scanReport.unreadable) {
+        FileError shown{err.cause, EscapeInvalidUtf8(err.path)};
+        TheJobMessages().AddFileError(10054, shown);
+        ++count;
+    }
+    // A name that is neither UTF-8 nor code page 932 has no true Joliet or
+    // UDF form; a stand-in would be a name the user never gave.
+    count += Report(m_directories, m_files, 10082, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
+    if (m_bJoliet && count == 0) count = Report(m_directories, m_files, 10084, JolietCanHold, true);
+
+    if (m_bIso && count == 0)
         count = Report(m_directories, m_files, 10076, [](const CFileEntry& e) {
             return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
         });
@@ -41,6 +105,9 @@ int ImageBuilder::CheckNames() {
     if (m_bUdf && count == 0)
         count = Report(m_directories, m_files, 10072,
                        [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
+    // Two entries of one name: readers would show one and lose the other.
+    if (count == 0) count = ReportCollisions(m_directories, m_bJoliet, m_bUdf);
+
     // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
@@ -52,9 +119,28 @@ int ImageBuilder::CheckNames() {
         TheJobMessages().AddFormatted(10081, n);
         count = 1;
     }
+    if (m_bUdf && count == 0) {
+        // A UDF file entry counts its links in 16 bits: itself and one per subfolder.
+        for (const CFileEntry* d : m_directories) {
+            size_t subfolders = 0;
+            for (const auto& c : d->m_children) subfolders += c->m_bDirectory;
+            if (subfolders < 65535) continue;
+            std::string n = std::to_string(subfolders);
+            GroupDigits(n);
+            TheJobMessages().AddFormatted(10086, EscapeInvalidUtf8(d->m_strPath), n);
+            ++count;
+        }
+    }
     // One UDF file entry holds at most 217 allocation descriptors.
     if (m_bUdf && count == 0)
         count = Report({}, m_files, 10079, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
+    // Sector numbers are 32 bits everywhere in the image.
+    if (count == 0 && m_nTotalSectors > 0xFFFFFFFFull) {
+        std::string n = std::to_string(m_nTotalSectors);
+        GroupDigits(n);
+        TheJobMessages().AddFormatted(10087, n);
+        count = 1;
+    }
     return count;
 }
 

@@ -11,7 +11,7 @@ namespace pm {
 
 namespace {
 
-uint32_t SectorsFor(uint64_t bytes) { return uint32_t((bytes + SectorSize - 1) / SectorSize); }
+uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
 
 // Places one folder's records: none crosses a sector end; returns the extent's
 // length in whole sectors.
@@ -27,7 +27,7 @@ uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
         }
         used += r;
     }
-    return SectorsFor(used);
+    return uint32_t(SectorsFor(used));
 }
 
 }  // namespace
@@ -61,8 +61,11 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     m_bUdf = kind != FileSystemType::Joliet;
     m_strFolder = folder;
 
+    m_scanReport = ScanReport();
     ScanContext ctx;
     ctx.platform = &m_platform;
+    ctx.hideDotFiles = m_bHideDotFiles;
+    ctx.report = &m_scanReport;
     ctx.except = m_pExcept;
     ctx.skipIdentity = m_bSkipIdentity;
     ctx.skipDevice = m_skipDevice;
@@ -83,7 +86,9 @@ void ImageBuilder::PlaceTree() {
     MeasureJolietPathTable();
 
     const uint32_t first = m_bIso ? 19 : 16;  // after primary, Joliet and terminator
-    uint32_t next;
+    // Counted in 64 bits: a layout past 2^32 sectors must be seen (and
+    // refused), not wrapped into a plausible small image.
+    uint64_t next;
     if (m_bUdf) {
         m_dwUdfMainVds = (first + 18) / 16 * 16;
         m_dwUdfReserveVds = m_dwUdfMainVds + 16;
@@ -96,17 +101,18 @@ void ImageBuilder::PlaceTree() {
     }
     next = PlaceFiles(next);
     if (m_bUdf) {
-        m_dwUdfPartitionLength = next - m_dwUdfPartitionStart;
+        m_dwUdfPartitionLength = uint32_t(next - m_dwUdfPartitionStart);
         if (m_bIso) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
             if (m_bJoliet) next = PlaceJolietBlock(next);
             next = PlaceIsoBlock(next);
         }
         // The last sector holds the second anchor, so at least one follows.
-        m_dwTotalSectors = (next + 16) / 16 * 16;
+        m_nTotalSectors = (next + 16) / 16 * 16;
     } else {
-        m_dwTotalSectors = next;
+        m_nTotalSectors = next;
     }
+    m_dwTotalSectors = uint32_t(m_nTotalSectors);
     ComputeBufferSize();
 }
 
@@ -143,23 +149,23 @@ void ImageBuilder::MeasureJolietPathTable() {
     m_dwJolietPathTableSize = size;
 }
 
-uint32_t ImageBuilder::PlaceIsoBlock(uint32_t s) {
-    uint32_t p = SectorsFor(m_dwIsoPathTableSize);
-    m_dwIsoPathTableL = s;
-    m_dwIsoPathTableM = s + p;
+uint64_t ImageBuilder::PlaceIsoBlock(uint64_t s) {
+    uint64_t p = SectorsFor(m_dwIsoPathTableSize);
+    m_dwIsoPathTableL = uint32_t(s);
+    m_dwIsoPathTableM = uint32_t(s + p);
     return PlaceIsoDirectories(s + 2 * p);
 }
 
-uint32_t ImageBuilder::PlaceJolietBlock(uint32_t s) {
-    uint32_t j = SectorsFor(m_dwJolietPathTableSize);
-    m_dwJolietPathTableL = s;
-    m_dwJolietPathTableM = s + j;
+uint64_t ImageBuilder::PlaceJolietBlock(uint64_t s) {
+    uint64_t j = SectorsFor(m_dwJolietPathTableSize);
+    m_dwJolietPathTableL = uint32_t(s);
+    m_dwJolietPathTableM = uint32_t(s + j);
     return PlaceJolietDirectories(s + 2 * j);
 }
 
-uint32_t ImageBuilder::PlaceIsoDirectories(uint32_t s) {
+uint64_t ImageBuilder::PlaceIsoDirectories(uint64_t s) {
     for (CFileEntry* d : m_directories) {
-        d->m_dwIsoSector = s;
+        d->m_dwIsoSector = uint32_t(s);
         uint32_t n = DirectorySectors(*d, [](const CFileEntry& c) { return uint32_t(IsoRecordLength(c)); });
         d->m_nIsoSize = uint64_t(n) * SectorSize;
         s += n;
@@ -167,9 +173,9 @@ uint32_t ImageBuilder::PlaceIsoDirectories(uint32_t s) {
     return s;
 }
 
-uint32_t ImageBuilder::PlaceJolietDirectories(uint32_t s) {
+uint64_t ImageBuilder::PlaceJolietDirectories(uint64_t s) {
     for (CFileEntry* d : m_directories) {
-        d->m_dwJolietSector = s;
+        d->m_dwJolietSector = uint32_t(s);
         uint32_t n = DirectorySectors(*d, [](const CFileEntry& c) { return uint32_t(JolietRecordLength(c)); });
         d->m_nJolietSize = uint64_t(n) * SectorSize;
         s += n;
@@ -177,23 +183,23 @@ uint32_t ImageBuilder::PlaceJolietDirectories(uint32_t s) {
     return s;
 }
 
-uint32_t ImageBuilder::PlaceFiles(uint32_t s) {
+uint64_t ImageBuilder::PlaceFiles(uint64_t s) {
     for (CFileEntry* f : m_files) {
-        f->m_dwIsoSector = f->m_dwJolietSector = s;
-        f->m_dwUdfDataBlock = s - m_dwUdfPartitionStart;
+        f->m_dwIsoSector = f->m_dwJolietSector = uint32_t(s);
+        f->m_dwUdfDataBlock = uint32_t(s - m_dwUdfPartitionStart);
         s += f->m_nIsoSize == 0 ? 1 : SectorsFor(f->m_nIsoSize);
     }
     return s;
 }
 
-uint32_t ImageBuilder::PlaceUdfTree(uint32_t s) {
+uint64_t ImageBuilder::PlaceUdfTree(uint64_t s) {
     const uint32_t start = m_dwUdfPartitionStart;
-    uint32_t next = s - start;  // partition blocks from here; 0 and 1 hold the file set descriptor
+    uint32_t next = uint32_t(s - start);  // partition blocks from here; 0 and 1 hold the file set descriptor
     m_root.m_dwUniqueId = 0;
     m_root.m_dwUdfEntryBlock = next;
     m_root.m_dwUdfDataBlock = next + 1;
     m_root.m_nUdfSize = FidAreaSize(m_root);
-    next = next + 1 + SectorsFor(m_root.m_nUdfSize);
+    next = next + 1 + uint32_t(SectorsFor(m_root.m_nUdfSize));
     m_dwUdfNextUniqueId = 16;
     for (CFileEntry* d : m_directories) {
         d->m_wLinkCount = 1;
@@ -208,11 +214,11 @@ uint32_t ImageBuilder::PlaceUdfTree(uint32_t s) {
             c->m_dwUniqueId = m_dwUdfNextUniqueId++;
             c->m_dwUdfDataBlock = next + 1;
             c->m_nUdfSize = FidAreaSize(*c);
-            next = next + 1 + SectorsFor(c->m_nUdfSize);
+            next = next + 1 + uint32_t(SectorsFor(c->m_nUdfSize));
             ++d->m_wLinkCount;
         }
     }
-    return next + start;
+    return uint64_t(next) + start;
 }
 
 void ImageBuilder::ComputeBufferSize() {

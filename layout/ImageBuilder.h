@@ -33,6 +33,9 @@ struct ImageLayout {
     uint32_t m_dwUdfIntegrity = 64;
     uint32_t m_dwUdfNextUniqueId = 16;
     uint32_t m_dwTotalSectors = 0;
+    // The image length before it is cut to the 32 bits of the records: a
+    // layout of more sectors than they can number is refused.
+    uint64_t m_nTotalSectors = 0;
     uint32_t m_dwSectorSize = SectorSize;
     uint32_t m_dwBufferSize = SectorSize;
 };
@@ -54,7 +57,9 @@ public:
     void PlaceTree();
     // Names the chosen file systems cannot hold, reported in JobMessages.
     int CheckNames();
-    uint64_t GetImageBytes() const { return uint64_t(m_dwTotalSectors) * m_dwSectorSize; }
+    uint64_t GetImageBytes() const { return m_nTotalSectors * m_dwSectorSize; }
+    // What the last scan could not read and what it left out.
+    const ScanReport& GetScanReport() const { return m_scanReport; }
 
     // Emits the whole image sector by sector (writer/). False when it stopped
     // early: a stop request, or a source file that failed (queued).
@@ -66,6 +71,7 @@ public:
     // Exclusions and the self-inclusion guard used by the next scan.
     void SetExceptList(const ExceptList* list) { m_pExcept = list; }
     void SkipIdentity(uint64_t device, uint64_t inode);
+    void SetHideDotFiles(bool hide) { m_bHideDotFiles = hide; }
 
     Platform& GetPlatform() { return m_platform; }
 
@@ -87,18 +93,20 @@ private:
     void CollectEntries();
     void MeasureIsoPathTable();
     void MeasureJolietPathTable();
-    uint32_t PlaceIsoBlock(uint32_t s);
-    uint32_t PlaceJolietBlock(uint32_t s);
-    uint32_t PlaceIsoDirectories(uint32_t s);
-    uint32_t PlaceJolietDirectories(uint32_t s);
-    uint32_t PlaceFiles(uint32_t s);
-    uint32_t PlaceUdfTree(uint32_t s);
+    uint64_t PlaceIsoBlock(uint64_t s);
+    uint64_t PlaceJolietBlock(uint64_t s);
+    uint64_t PlaceIsoDirectories(uint64_t s);
+    uint64_t PlaceJolietDirectories(uint64_t s);
+    uint64_t PlaceFiles(uint64_t s);
+    uint64_t PlaceUdfTree(uint64_t s);
     void ComputeBufferSize();
 
     Platform& m_platform;
     const ExceptList* m_pExcept = nullptr;
     bool m_bSkipIdentity = false;
     uint64_t m_skipDevice = 0, m_skipInode = 0;
+    bool m_bHideDotFiles = false;
+    ScanReport m_scanReport;
 };
 
 }  // namespace pm

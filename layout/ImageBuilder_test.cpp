@@ -165,6 +165,31 @@ TEST_F(NamesTest, EachKindsLimits) {
     }
 }
 
+// Names no reader could tell apart, or cannot show: refused with both paths.
+TEST_F(NamesTest, CollisionsForbiddenCharactersAndUndecodableNames) {
+    using K = FileSystemType;
+    const struct { K kind; std::vector<std::string> names; const char* report; } cases[] = {
+        {K::Joliet, {"a", "a. "}, "/src/src/a\n/src/src/a. \n以上のファイルとフォルダは、同じフォルダの中で"},
+        {K::UdfBridge, {"x.txt", "x.txt."}, "/src/src/x.txt\n/src/src/x.txt.\n以上"},
+        {K::Udf, {"a", "a."}, nullptr},  // UDF readers keep trailing dots
+        {K::Joliet, {"README", "readme"}, nullptr},  // Linux readers keep case apart
+        {K::Udf, {"日本語.txt", "\x93\xfa\x96\x7b\x8c\xea.txt"}, "/src/src/\\x93\\xFA\\x96{\\x8C\\xEA.txt\n/src/src/日本語.txt\n"},
+        {K::UdfBridge, {"a:b", "tab\tname"}, "/src/src/a:b\n/src/src/tab\tname\n以上のファイルとフォルダの名前には、Joliet"},
+        {K::Joliet, {"x;y"}, "/src/src/x;y\n以上"},
+        {K::Udf, {"a:b?c*\\"}, nullptr},
+        {K::Udf, {"bad\xff.txt"}, "/src/src/bad\\xFF.txt\n以上のファイルとフォルダの名前は、UTF-8としても"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names[0] + " " + std::to_string(int(c.kind)));
+        TheJobMessages().Clear();
+        b.m_root.DeleteChildren();
+        for (const std::string& n : c.names) AddFile(b.m_root, n, 1, "A~1");
+        Place(c.kind);
+        EXPECT_EQ(b.CheckNames() > 0, c.report != nullptr);
+        if (c.report) EXPECT_EQ(TheJobMessages().JoinedText().rfind(c.report, 0), 0u) << TheJobMessages().JoinedText();
+    }
+}
+
 TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
     std::string n65(65, 'x');
     AddFile(b.m_root, n65, 1, "X~1");            // Joliet too long, 8.3 fine
@@ -186,9 +211,16 @@ TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
     EXPECT_EQ(TheJobMessages().JoinedText().rfind("フォルダが 65,536 個あります。", 0), 0u);
+    // A UDF file entry counts links in 16 bits: itself and one per subfolder.
     TheJobMessages().Clear();
     Place(FileSystemType::Udf);
+    EXPECT_EQ(b.CheckNames(), 1);
+    EXPECT_EQ(TheJobMessages().JoinedText(), "/src/src\nフォルダの中にフォルダが 65,535 個あります。UDFに格納できるのは65,534個までです。");
+    TheJobMessages().Clear();
+    b.m_root.m_children.pop_back();
+    Place(FileSystemType::Udf);
     EXPECT_EQ(b.CheckNames(), 0);
+    EXPECT_EQ(b.m_root.m_wLinkCount, 65535);
 }
 
 TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {

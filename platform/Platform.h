@@ -40,14 +40,25 @@ struct FileError {
 // errno -> cause code.
 int CauseFromErrno(int err);
 
+// Listed entries that cannot enter an image, and why.
+enum class Skipped : uint8_t {
+    No = 0,
+    DanglingLink,  // a symbolic link whose target is missing
+    Special,       // a FIFO, socket or device: reading it could hang or never end
+};
+
 // One entry as the listing reports it.
 struct DirEntry {
     std::string name;       // as listed: raw bytes, normally UTF-8
     std::string shortName;  // 8.3 alternate name (UTF-8), empty when there is none
     uint64_t size = 0;
     int64_t mtime = 0;      // last write, seconds since 1970-01-01 UTC
-    bool hidden = false;
+    bool hidden = false;    // the source file system's own hidden attribute (FAT, NTFS)
     bool directory = false;
+    // By its permission bits this user may read the file (or list the
+    // folder); what the bits cannot tell is found when the file is opened.
+    bool readable = true;
+    Skipped skipped = Skipped::No;
     uint64_t device = 0;    // identity, for loop and self-inclusion guards
     uint64_t inode = 0;
 };
@@ -58,6 +69,9 @@ public:
     // Reads up to n bytes; returns the count (0 at the end). On failure returns
     // -1 and fills err.
     virtual long long Read(void* data, size_t n, FileError& err) = 0;
+    // Size and last write of the open file now, to notice a file that
+    // changed while it was copied. False when they cannot be had.
+    virtual bool Stat(uint64_t& size, int64_t& mtime) = 0;
 };
 
 class OutputFile {
@@ -71,6 +85,9 @@ public:
     virtual bool Flush(FileError& err) = 0;
     // Flushes and closes; a second call does nothing and succeeds.
     virtual bool Close(FileError& err) = 0;
+    // Bytes that reached the file: taken by a write that returned. Progress
+    // counts these, so a failed build never shows more than the file holds.
+    virtual uint64_t Written() const = 0;
 };
 
 class Platform {
@@ -82,9 +99,10 @@ public:
     virtual bool LookupEntry(const std::string& path, DirEntry& out) = 0;
 
     // Lists a folder in the order the file system returns it, without "."
-    // and "..", following links; only regular files and folders are
-    // reported. False when the folder cannot be listed.
-    virtual bool ListFolder(const std::string& path, std::vector<DirEntry>& out) = 0;
+    // and "..", following links. Entries other than regular files and
+    // folders come back marked `skipped`. False, with the cause in err, when
+    // the folder cannot be listed. Any path length works.
+    virtual bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) = 0;
 
     // Opens a source file for reading.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) = 0;
@@ -101,6 +119,15 @@ public:
     // Standard-time offset in minutes east of UTC (daylight saving not applied).
     virtual int StandardTimeZoneOffset() = 0;
 };
+
+// How reading a settings or list file went.
+enum class SmallFileStatus { Ok, Missing, NotRegular, TooLarge, Unreadable };
+constexpr size_t kSmallFileLimit = size_t(1) << 20;  // no real settings or list file comes near
+
+// Reads a whole settings or list file. Only a regular file of at most
+// kSmallFileLimit bytes is read: a device or FIFO named by mistake would never
+// end. `cause` is set for Unreadable.
+SmallFileStatus ReadSmallFile(const std::string& path, std::string& bytes, int& cause);
 
 // The POSIX implementation. `shortNames` false reports no 8.3 alternate names.
 std::unique_ptr<Platform> MakePosixPlatform(bool shortNames = true);

@@ -1,11 +1,17 @@
 // The POSIX side of the platform seam.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/msdos_fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
@@ -32,8 +38,103 @@ void FillFromStat(DirEntry& e, const struct stat& st) {
     e.inode = uint64_t(st.st_ino);
 }
 
-bool IsHiddenName(const std::string& name) {
-    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() { int fd = m_fd; m_fd = -1; return fd; }
+    void reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// A folder by a path of any length: the kernel takes at most PATH_MAX bytes
+// in one call, so a longer path is walked in pieces, each relative to the
+// handle of the folder before it. Links are followed as everywhere else.
+int OpenFolderPath(const std::string& dir) {
+    const int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    if (dir.size() < PATH_MAX) return ::open(dir.empty() ? "." : dir.c_str(), flags);
+    size_t pos = 0;
+    Fd at(::open(dir[0] == '/' ? "/" : ".", flags));
+    while (at.get() >= 0) {
+        while (pos < dir.size() && dir[pos] == '/') ++pos;
+        if (pos == dir.size()) return at.release();
+        // The longest run of whole components that one call takes.
+        size_t end = pos;
+        for (size_t next = dir.find('/', pos);; next = dir.find('/', next + 1)) {
+            size_t stop = next == std::string::npos ? dir.size() : next;
+            if (stop - pos >= PATH_MAX - 1 && end > pos) break;
+            end = stop;
+            if (next == std::string::npos) break;
+        }
+        at.reset(::openat(at.get(), dir.substr(pos, end - pos).c_str(), flags));
+        pos = end;
+    }
+    return -1;
+}
+
+// Splits off the last component: the folder (may be "") and the name.
+void SplitLast(const std::string& path, std::string& folder, std::string& name) {
+    size_t slash = path.rfind('/');
+    folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : path.substr(0, slash));
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int OpenAnyLength(const std::string& path, int flags, mode_t mode = 0) {
+    if (path.size() < PATH_MAX) return ::open(path.c_str(), flags, mode);
+    std::string folder, name;
+    SplitLast(path, folder, name);
+    Fd at(OpenFolderPath(folder));
+    if (at.get() < 0) return -1;
+    return ::openat(at.get(), name.c_str(), flags, mode);
+}
+
+int StatAnyLength(const std::string& path, struct stat& st) {
+    if (path.size() < PATH_MAX) return ::stat(path.c_str(), &st);
+    std::string folder, name;
+    SplitLast(path, folder, name);
+    Fd at(OpenFolderPath(folder));
+    if (at.get() < 0) return -1;
+    return ::fstatat(at.get(), name.c_str(), &st, 0);
+}
+
+// File systems that carry the DOS hidden attribute, and how to read it.
+enum class Attributes { None, Fat, Ntfs };
+
+Attributes AttributesOf(int dirFd) {
+    struct statfs fs;
+    if (::fstatfs(dirFd, &fs) != 0) return Attributes::None;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x4d44:      // vfat, msdos
+    case 0x2011BAB0:  // exfat
+        return Attributes::Fat;
+    case 0x7366746e:  // ntfs3
+    case 0x65735546:  // fuse (ntfs-3g): asked, and ignored where unknown
+        return Attributes::Ntfs;
+    default:
+        return Attributes::None;
+    }
+}
+
+bool HasHiddenAttribute(int dirFd, const char* name, Attributes kind) {
+    if (kind == Attributes::None) return false;
+    Fd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) return false;
+    if (kind == Attributes::Fat) {
+        uint32_t attr = 0;
+        return ::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &attr) == 0 && (attr & ATTR_HIDDEN) != 0;
+    }
+    uint8_t be[4];
+    if (::fgetxattr(fd.get(), "system.ntfs_attrib_be", be, sizeof be) != sizeof be) return false;
+    return (be[3] & 0x02) != 0;  // FILE_ATTRIBUTE_HIDDEN
 }
 
 class PosixInputFile : public InputFile {
@@ -57,6 +158,14 @@ public:
             err.path = m_path;
             return -1;
         }
+    }
+
+    bool Stat(uint64_t& size, int64_t& mtime) override {
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0) return false;
+        size = uint64_t(st.st_size);
+        mtime = int64_t(st.st_mtim.tv_sec);
+        return true;
     }
 
 private:
@@ -99,6 +208,8 @@ public:
         return ok;
     }
 
+    uint64_t Written() const override { return m_written; }
+
     bool Close(FileError& err) override {
         if (m_fd < 0) return true;
         bool ok = m_failed == 0 ? Flush(err) : Usable(err);
@@ -140,6 +251,7 @@ private:
             if (put == 0) return Fail(ENOSPC, err);
             p += put;
             n -= size_t(put);
+            m_written += uint64_t(put);
         }
         return true;
     }
@@ -147,19 +259,28 @@ private:
     int m_fd;
     std::string m_path;
     std::vector<char> m_buffer;
+    uint64_t m_written = 0;
     int m_failed = kCauseNone;
 };
 
 class PosixPlatform : public Platform {
 public:
-    explicit PosixPlatform(bool shortNames) : m_shortNames(shortNames) {}
+    explicit PosixPlatform(bool shortNames) : m_shortNames(shortNames) {
+        m_euid = ::geteuid();
+        m_groups.push_back(::getegid());
+        int n = ::getgroups(0, nullptr);
+        if (n > 0) {
+            std::vector<gid_t> more(static_cast<size_t>(n), gid_t(0));
+            n = ::getgroups(n, more.data());
+            if (n > 0) m_groups.insert(m_groups.end(), more.begin(), more.begin() + n);
+        }
+    }
 
     bool LookupEntry(const std::string& path, DirEntry& out) override {
         struct stat st;
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+        if (path.empty() || StatAnyLength(path, st) != 0) return false;
         out = DirEntry();
         out.name = LastComponent(path);
-        out.hidden = IsHiddenName(out.name);
         FillFromStat(out, st);
         if (m_shortNames) {
             std::vector<DirEntry> one{out};
@@ -169,30 +290,53 @@ public:
         return true;
     }
 
-    bool ListFolder(const std::string& path, std::vector<DirEntry>& out) override {
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override {
         out.clear();
-        DIR* dir = ::opendir(path.c_str());
-        if (!dir) return false;
-        int dfd = ::dirfd(dir);
+        err = FileError{kCauseNone, path};
+        Fd dfd(OpenAnyLength(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        DIR* dir = dfd.get() < 0 ? nullptr : ::fdopendir(dfd.get());
+        if (!dir) return Fail(err);
+        dfd.release();  // the stream owns it now
+        const int fd = ::dirfd(dir);
+        const Attributes attributes = AttributesOf(fd);
+        bool ok = true;
         for (;;) {
             errno = 0;
             struct dirent* d = ::readdir(dir);
-            if (!d) break;
-            std::string name = d->d_name;
-            if (name == "." || name == "..") continue;
+            if (!d) {
+                ok = errno == 0 || Fail(err);
+                break;
+            }
+            if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+            DirEntry e;
+            e.name = d->d_name;
             struct stat st;
-            // Follows links; a dangling link fails here and is left out.
-            if (::fstatat(dfd, d->d_name, &st, 0) != 0) continue;
+            if (::fstatat(fd, d->d_name, &st, 0) != 0) {
+                // A link to nothing (or to itself) is told apart from a folder
+                // whose entries this user may not look at.
+                int why = errno;
+                struct stat link;
+                if ((why == ENOENT || why == ELOOP) && ::fstatat(fd, d->d_name, &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISLNK(link.st_mode)) {
+                    e.skipped = Skipped::DanglingLink;
+                    out.push_back(std::move(e));
+                    continue;
+                }
+                if (why == ENOENT) continue;  // removed since it was listed
+                errno = why;
+                ok = Fail(err);
+                break;
+            }
+            FillFromStat(e, st);
             // Only files and folders: reading a FIFO or a device would hang
             // or never end.
-            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) continue;
-            DirEntry e;
-            e.name = std::move(name);
-            e.hidden = IsHiddenName(e.name);
-            FillFromStat(e, st);
+            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) e.skipped = Skipped::Special;
+            else {
+                e.readable = MayRead(st);
+                e.hidden = HasHiddenAttribute(fd, d->d_name, attributes);
+            }
             out.push_back(std::move(e));
         }
-        bool ok = errno == 0;
         ::closedir(dir);
         if (!ok) {
             out.clear();
@@ -203,7 +347,8 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) override {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a file replaced by a FIFO since the scan must not hang the build.
+        int fd = OpenAnyLength(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) {
             err.cause = CauseFromErrno(errno);
             err.path = path;
@@ -216,7 +361,7 @@ public:
         err.path = path;
         // No O_TRUNC: a file another build holds must survive this attempt.
         // O_NONBLOCK only keeps a FIFO from blocking the open.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        int fd = OpenAnyLength(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0) {
             err.cause = CauseFromErrno(errno);
             return nullptr;
@@ -263,10 +408,63 @@ public:
     }
 
 private:
+    static bool Fail(FileError& err) {
+        err.cause = CauseFromErrno(errno);
+        if (err.cause == kCauseNone) err.cause = kCauseGeneric;
+        return false;
+    }
+
+    // What the permission bits let this user do; root reads everything.
+    bool MayRead(const struct stat& st) const {
+        if (m_euid == 0) return true;
+        const unsigned need = S_ISDIR(st.st_mode) ? 5 : 4;  // r-x for a folder, r-- for a file
+        unsigned shift = 0;
+        if (st.st_uid == m_euid) shift = 6;
+        else if (std::find(m_groups.begin(), m_groups.end(), st.st_gid) != m_groups.end()) shift = 3;
+        return ((unsigned(st.st_mode) >> shift) & need) == need;
+    }
+
     bool m_shortNames;
+    uid_t m_euid = 0;
+    std::vector<gid_t> m_groups;
 };
 
 }  // namespace
+
+SmallFileStatus ReadSmallFile(const std::string& path, std::string& bytes, int& cause) {
+    bytes.clear();
+    cause = kCauseNone;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    Fd fd(path.empty() ? -1 : OpenAnyLength(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        if (path.empty() || errno == ENOENT) return SmallFileStatus::Missing;
+        cause = CauseFromErrno(errno);
+        return SmallFileStatus::Unreadable;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) {
+        cause = CauseFromErrno(errno);
+        return SmallFileStatus::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) return SmallFileStatus::NotRegular;
+    if (uint64_t(st.st_size) > kSmallFileLimit) return SmallFileStatus::TooLarge;
+    char piece[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), piece, sizeof piece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            cause = CauseFromErrno(errno);
+            bytes.clear();
+            return SmallFileStatus::Unreadable;
+        }
+        if (n == 0) return SmallFileStatus::Ok;
+        bytes.append(piece, size_t(n));
+        if (bytes.size() > kSmallFileLimit) {  // grew since the fstat
+            bytes.clear();
+            return SmallFileStatus::TooLarge;
+        }
+    }
+}
 
 std::unique_ptr<Platform> MakePosixPlatform(bool shortNames) {
     return std::make_unique<PosixPlatform>(shortNames);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -20,12 +21,14 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Files and folders only (a FIFO stands for every other kind), links followed.
-TEST(PosixPlatform, ListsFilesAndFoldersOnlyFollowingLinks) {
+// Files and folders, links followed; everything else comes back marked as
+// skipped (a FIFO stands for every other kind).
+TEST(PosixPlatform, ListsFilesAndFoldersFollowingLinksAndMarksTheRest) {
     TempDir t;
     t.Write("a.txt", "12345");
     t.Write(".hidden", "");
     t.Write("sub/x", "");
+    t.Write("python3.11/x", "");
     t.Write("Long File Name.txt", "");
     ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("missing", (t / "dangling").c_str()), 0);
@@ -34,27 +37,61 @@ TEST(PosixPlatform, ListsFilesAndFoldersOnlyFollowingLinks) {
 
     auto platform = MakePosixPlatform(true);
     std::vector<DirEntry> list;
-    ASSERT_TRUE(platform->ListFolder(t.Path(), list));
+    FileError err;
+    ASSERT_TRUE(platform->ListFolder(t.Path(), list, err));
     std::map<std::string, DirEntry> byName;
     for (const auto& e : list) byName[e.name] = e;
-    std::vector<std::string> names;
-    for (const auto& [n, e] : byName) names.push_back(n);
-    EXPECT_EQ(names, (std::vector<std::string>{".hidden", "Long File Name.txt", "a.txt", "dirlink", "filelink", "sub"}));
+    std::string names;
+    for (const auto& [n, e] : byName) names += n + "=" + std::to_string(int(e.skipped)) + " ";
+    EXPECT_EQ(names, ".hidden=0 Long File Name.txt=0 a.txt=0 dangling=1 dirlink=0 fifo=2 filelink=0 python3.11=0 sub=0 ");
 
     struct stat st;
     ASSERT_EQ(::stat((t / "a.txt").c_str(), &st), 0);
     const DirEntry& a = byName["a.txt"];
     EXPECT_TRUE(a.size == 5 && a.mtime == st.st_mtim.tv_sec && !a.hidden && !a.directory && a.shortName.empty());
     EXPECT_EQ(byName["filelink"].inode, a.inode);
-    EXPECT_TRUE(byName[".hidden"].hidden);
-    EXPECT_EQ(byName[".hidden"].shortName + " " + byName["Long File Name.txt"].shortName, "HIDDEN~1 LONGFI~1.TXT");
+    EXPECT_FALSE(byName[".hidden"].hidden);  // Linux names hide nothing by themselves
+    // A folder identifier holds no dot, so such a folder always gets an alias.
+    EXPECT_EQ(byName[".hidden"].shortName + " " + byName["Long File Name.txt"].shortName + " " +
+                  byName["python3.11"].shortName + " " + byName["fifo"].shortName,
+              "HIDDEN~1 LONGFI~1.TXT PYTHON~1 ");
     EXPECT_TRUE(byName["sub"].directory && byName["sub"].size == 0);  // folders carry no size of their own
     EXPECT_TRUE(byName["dirlink"].directory && byName["dirlink"].inode == byName["sub"].inode);
 
-    ASSERT_TRUE(MakePosixPlatform(false)->ListFolder(t.Path(), list));
+    ASSERT_TRUE(MakePosixPlatform(false)->ListFolder(t.Path(), list, err));
     for (const auto& e : list) EXPECT_EQ(e.shortName, "") << e.name;
-    EXPECT_FALSE(platform->ListFolder(t / "missing", list));
-    EXPECT_FALSE(platform->ListFolder(t / "a.txt", list));
+    EXPECT_FALSE(platform->ListFolder(t / "missing", list, err));
+    EXPECT_EQ(err.cause, kCauseFileNotFound);
+    EXPECT_FALSE(platform->ListFolder(t / "a.txt", list, err));
+    EXPECT_EQ(err.cause, kCauseBadPath);
+
+    // Deeper than PATH_MAX: listed, looked up and read relative to folder handles.
+    char cwd[PATH_MAX];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(::chdir(t.Path().c_str()), 0);
+    std::string deep = t.Path();
+    for (int i = 0; i < 80; ++i) {
+        const std::string part = std::string(60, char('a' + i % 26));
+        ASSERT_EQ(::mkdir(part.c_str(), 0700), 0);  // one step at a time: mkdir takes no longer path
+        ASSERT_EQ(::chdir(part.c_str()), 0);
+        deep += "/" + part;
+    }
+    ASSERT_EQ(::chdir(cwd), 0);
+    ASSERT_GT(deep.size(), size_t(PATH_MAX));
+    DirEntry e;
+    ASSERT_TRUE(platform->LookupEntry(deep, e));
+    EXPECT_TRUE(e.directory);
+    FileError made;
+    auto out = platform->CreateOutput(deep + "/f", made);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->Write("deep", 4, made) && out->Close(made));
+    ASSERT_TRUE(platform->ListFolder(deep, list, err));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].size, 4u);
+    char buf[8];
+    auto in = platform->OpenRead(deep + "/f", err);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->Read(buf, sizeof buf, err), 4);
 }
 
 TEST(PosixPlatform, LookupEntry) {
@@ -64,10 +101,8 @@ TEST(PosixPlatform, LookupEntry) {
     DirEntry e;
     ASSERT_TRUE(platform->LookupEntry(t / ".dot", e));
     EXPECT_EQ(e.name, ".dot");
-    EXPECT_TRUE(e.hidden && e.directory);
+    EXPECT_TRUE(!e.hidden && e.directory);
     EXPECT_EQ(e.shortName, "DOT~1");
-    ASSERT_TRUE(platform->LookupEntry(t / ".dot/.", e));
-    EXPECT_FALSE(e.hidden);  // "." names the folder, it does not hide it
     EXPECT_FALSE(platform->LookupEntry(t / "nothing", e));
     EXPECT_FALSE(platform->LookupEntry("", e));
 }
@@ -92,6 +127,20 @@ TEST(PosixPlatform, ReadsAndReportsCauses) {
     const std::pair<int, int> causes[] = {{ENOENT, kCauseFileNotFound}, {EACCES, kCauseAccessDenied}, {EWOULDBLOCK, kCauseSharingViolation},
                                           {ENOSPC, kCauseDiskFull}, {EIO, kCauseHardIo}, {EXDEV, kCauseGeneric}};
     for (auto [e, cause] : causes) EXPECT_EQ(CauseFromErrno(e), cause) << e;
+
+    // Settings and list files: only regular files of sane size are read.
+    ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
+    const std::pair<std::string, SmallFileStatus> small[] = {
+        {t / "f", SmallFileStatus::Ok},          {t / "missing", SmallFileStatus::Missing},
+        {t.Path(), SmallFileStatus::NotRegular}, {t / "fifo", SmallFileStatus::NotRegular},
+        {"/dev/zero", SmallFileStatus::NotRegular},
+        {t.Write("big", std::string(kSmallFileLimit + 1, 'x')), SmallFileStatus::TooLarge}};
+    for (const auto& [path, status] : small) {
+        std::string bytes;
+        int cause = 0;
+        EXPECT_EQ(ReadSmallFile(path, bytes, cause), status) << path;
+        EXPECT_EQ(bytes, status == SmallFileStatus::Ok ? "hello" : "") << path;
+    }
 }
 
 TEST(PosixPlatform, OutputGathersTruncatesAndLocksOutASecondWriter) {
@@ -133,6 +182,7 @@ TEST(PosixPlatform, DiskFullIsReported) {
     ASSERT_TRUE(out->Write("x", 1, err));  // gathered only
     EXPECT_FALSE(out->Flush(err));
     EXPECT_EQ(err.cause, kCauseDiskFull);
+    EXPECT_EQ(out->Written(), 0u);  // progress counts only what reached the file
     EXPECT_EQ(err.path, "/dev/full");
     err = FileError();
     EXPECT_FALSE(out->Close(err));

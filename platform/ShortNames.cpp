@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -87,15 +86,21 @@ std::string CutBase(const std::string& base, size_t maxBytes) {
 
 void AssignShortNames(std::vector<DirEntry>& entries) {
     std::vector<std::string> cp(entries.size());
+    std::vector<bool> keepsName(entries.size());
     std::unordered_set<std::string> taken;  // upper-cased, code page 932
+    std::vector<size_t> order;
     for (size_t i = 0; i < entries.size(); ++i) {
-        cp[i] = Utf8ToCp932(entries[i].name);
         entries[i].shortName.clear();
-        if (IsLegal83(cp[i])) taken.insert(UpperAscii(cp[i]));
+        if (entries[i].skipped != Skipped::No) continue;  // never in the image
+        std::string utf8;
+        DecodeName(entries[i].name, utf8);
+        cp[i] = Utf8ToCp932(utf8);
+        // A directory identifier cannot hold a dot, so a folder named like
+        // "python3.11" gets an alias even though its name has the 8.3 shape.
+        keepsName[i] = IsLegal83(cp[i]) && !(entries[i].directory && cp[i].find('.') != std::string::npos);
+        if (keepsName[i]) taken.insert(UpperAscii(cp[i]));
+        order.push_back(i);
     }
-
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t(0));
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return entries[a].name < entries[b].name; });
 
@@ -104,13 +109,14 @@ void AssignShortNames(std::vector<DirEntry>& entries) {
     std::unordered_map<std::string, unsigned> nextNumber;
     for (size_t i : order) {
         const std::string& name = cp[i];
-        if (IsLegal83(name)) continue;
+        if (keepsName[i]) continue;
         size_t start = name.find_first_not_of('.');
         if (start == std::string::npos) start = name.size();
         size_t dot = name.rfind('.');
         if (dot == std::string::npos || dot < start) dot = name.size();
         std::string base = AliasPart(name, start, dot, 6);
-        std::string ext = dot < name.size() ? AliasPart(name, dot + 1, name.size(), 3) : std::string();
+        std::string ext = dot < name.size() && !entries[i].directory ? AliasPart(name, dot + 1, name.size(), 3)
+                                                                     : std::string();
         if (base.empty()) base = "_";
 
         std::string key = base + "." + ext;

@@ -94,12 +94,14 @@ uint16_t ParseIniInt(const std::string& s) {
     return uint16_t(v);
 }
 
-bool IniFile::Load(const std::string& path) {
+bool IniFile::Load(const std::string& path, SmallFileStatus* status, int* cause) {
     m_lines.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
+    std::string bytes;
+    int why = kCauseNone;
+    SmallFileStatus got = ReadSmallFile(path, bytes, why);
+    if (status) *status = got;
+    if (cause) *cause = why;
+    if (got != SmallFileStatus::Ok) return false;
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
     Parse(DecodeTextFile(bytes));
     return true;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace pm {
 
 // The longest text value handed out, in bytes.
@@ -17,7 +19,8 @@ class IniFile {
 public:
     // Reads the file (UTF-8, or code page 932 when it is not valid UTF-8).
     // False, with an empty file in memory, when it cannot be read.
-    bool Load(const std::string& path);
+    // False when the file was not read (status and cause say why).
+    bool Load(const std::string& path, SmallFileStatus* status = nullptr, int* cause = nullptr);
     void Parse(const std::string& utf8Text);
     std::string Text() const;
     // Replaces the file through a temporary file beside it; the folder is

@@ -70,9 +70,10 @@ VolumeInfo& TheVolumeInfo() {
     return info;
 }
 
-void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath) {
+SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause) {
     IniFile ini;
-    ini.Load(settingsPath);  // a missing file reads as all defaults
+    SmallFileStatus status = SmallFileStatus::Missing;
+    ini.Load(settingsPath, &status, cause);  // a file not read gives all defaults
     for (const auto& t : kLeadingTexts) info.*t.field = ini.GetString(kSection, t.key, "");
     info.VolSetSize = ini.GetInt(kSection, kVolSetSizeKey, 1);
     info.VolNumber = ini.GetInt(kSection, kVolNumberKey, 1);
@@ -84,6 +85,8 @@ void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath) {
         info.*d.field = date;
     }
     info.ImplID = ini.GetString(kSection, kImplIdKey, "");
+    info.HideDotFiles = ini.GetInt("Options", "HideDotFiles", 0) != 0;
+    return status;
 }
 
 bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath) {

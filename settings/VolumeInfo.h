@@ -46,6 +46,10 @@ public:
     Cs0String UdfLabel;
     Cs0String UdfVolSet;
     ::pm::ExceptList ExceptList;
+    // Names beginning with "." get the hidden attribute, as on systems where
+    // that is what hidden means; off, nothing is hidden that the source file
+    // system does not mark so. Key "HideDotFiles" of section "Options".
+    bool HideDotFiles = false;
 };
 
 // The process-wide record.
@@ -53,7 +57,8 @@ VolumeInfo& TheVolumeInfo();
 
 // Settings file (section "VolumeInfo"). Texts are UTF-8 inside; a file that is
 // not valid UTF-8 is read as code page 932.
-void LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath);
+// A file that is not read leaves the defaults; the status says why.
+SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);
 bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath);
 void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time);
 

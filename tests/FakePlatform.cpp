@@ -52,6 +52,11 @@ public:
         m_pos += count;
         return (long long)count;
     }
+    bool Stat(uint64_t& size, int64_t& mtime) override {
+        size = m_node.size;
+        mtime = m_node.mtime;
+        return true;
+    }
 
 private:
     const FakeNode& m_node;
@@ -73,6 +78,7 @@ public:
         return true;
     }
     bool Flush(FileError& err) override { return !(m_closed || m_failed) || Fail(err); }
+    uint64_t Written() const override { return m_fake.outputs[m_path].size(); }
     bool Close(FileError& err) override {
         if (m_closed) return true;
         m_closed = true;
@@ -106,7 +112,6 @@ FakeNode& FakePlatform::Add(const std::string& path, bool directory) {
             auto node = std::make_unique<FakeNode>();
             node->name = parts[i];
             node->directory = directory || i + 1 < parts.size();
-            node->hidden = parts[i][0] == '.';
             node->inode = m_nextInode++;
             next = node.get();
             at->children.push_back(std::move(node));
@@ -159,7 +164,8 @@ DirEntry FakePlatform::EntryOf(const FakeNode& listed) const {
     e.shortName = n.shortName;
     e.size = n.directory ? 0 : n.size;
     e.mtime = n.mtime;
-    e.hidden = listed.linkTarget ? listed.name[0] == '.' : n.hidden;
+    e.hidden = n.hidden;
+    e.readable = n.openCause != kCauseAccessDenied;
     e.directory = n.directory;
     e.device = n.device;
     e.inode = n.inode;
@@ -180,10 +186,13 @@ bool FakePlatform::LookupEntry(const std::string& path, DirEntry& out) {
     return true;
 }
 
-bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& out) {
+bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) {
     out.clear();
     FakeNode* folder = Find(path);
-    if (!folder || !folder->directory || folder->unlistable) return false;
+    if (!folder || !folder->directory || folder->unlistable) {
+        err = FileError{folder ? kCauseAccessDenied : kCauseFileNotFound, path};
+        return false;
+    }
     for (auto& c : folder->children) out.push_back(EntryOf(*c));
     if (shortNames) {
         std::vector<std::string> own;

@@ -4,15 +4,16 @@
 //   fake.AddFolder("/src/sub");                  // parents are made as needed
 //   fake.AddFile("/src/a.txt", "hello");         // content
 //   fake.AddSizedFile("/src/big.bin", 5ull << 30);  // size only; reads as zeros
-//   auto& n = fake.AddFile("/src/.hid", "x");    // names starting with "." are hidden
-//   n.mtime = 1700000000; n.hidden = false;      // every field can be changed after
+//   auto& n = fake.AddFile("/src/a.hid", "x");
+//   n.mtime = 1700000000; n.hidden = true;       // every field can be changed after
 //
 // Listing order is insertion order, or the reverse with
 // `fake.listOrder = FakePlatform::ListOrder::Reverse` (to prove sorting).
 // With `shortNames` on, listings carry AssignShortNames aliases; a node's own
 // `shortName`, when set, replaces the alias.
 //
-// Failures: node.openCause (OpenRead fails), node.readFailAfter (Read fails
+// Failures: node.openCause (OpenRead fails; kCauseAccessDenied also shows in
+// the listing as unreadable), node.readFailAfter (Read fails
 // with a hardware error once that many bytes were delivered),
 // node.unlistable (the folder cannot be listed), fake.createCause
 // (CreateOutput fails), fake.outputFailAfter (writes fail, disk full, past
@@ -39,7 +40,7 @@ struct FakeNode {
     std::string content;        // used when size == content.size()
     uint64_t size = 0;          // larger than content: the rest reads as zeros
     int64_t mtime = 0;
-    bool hidden = false;
+    bool hidden = false;        // the DOS attribute of a FAT or NTFS source
     std::string shortName;      // replaces the generated alias when set
     uint64_t device = 1, inode = 0;
     int openCause = kCauseNone;      // OpenRead fails with this cause
@@ -73,7 +74,7 @@ public:
 
     // Platform
     bool LookupEntry(const std::string& path, DirEntry& out) override;
-    bool ListFolder(const std::string& path, std::vector<DirEntry>& out) override;
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override;
     std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) override;
     bool CreateFolder(const std::string& path) override;

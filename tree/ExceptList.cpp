@@ -3,18 +3,18 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "tree/Text.h"
 
 namespace pm {
 
-void ExceptList::Load(const std::string& filePath) {
+SmallFileStatus ExceptList::Load(const std::string& filePath, int* cause) {
     m_entries.clear();
-    std::ifstream in(filePath, std::ios::binary);
-    if (!in) return;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    int why = kCauseNone;
+    SmallFileStatus status = ReadSmallFile(filePath, bytes, why);
+    if (cause) *cause = why;
+    if (status != SmallFileStatus::Ok) return status;
     std::string text = DecodeTextFile(bytes);
     // An editor's byte order mark is not part of the first name.
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
@@ -28,6 +28,7 @@ void ExceptList::Load(const std::string& filePath) {
         m_entries.push_back(std::move(line));
         start = end + 1;
     }
+    return status;
 }
 
 namespace {

@@ -78,7 +78,7 @@ void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry
     m_dwIsoSector = m_dwJolietSector = m_dwUdfDataBlock = m_dwUdfEntryBlock = 0;
     m_nIsoSize = m_nJolietSize = m_nUdfSize = e.size;
     m_strPath = path;
-    m_strName = SanitizeUtf8(e.name);
+    m_bUndecodable = !DecodeName(e.name, m_strName);
     m_strShortName = Utf8ToCp932(e.shortName.empty() ? m_strName : e.shortName);
     m_wstrJoliet.Assign(m_strName);
     m_udfName.AssignWide(m_wstrJoliet);
@@ -121,9 +121,17 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
     std::vector<Frame> branch;
     auto open = [&](CFileEntry* node) {
         Frame f{node, {}, 0};
-        // A folder that cannot be listed stays, empty.
-        if (!ctx.platform->ListFolder(node->m_strPath, f.listing)) f.listing.clear();
+        // A folder that cannot be listed stays, empty, and is reported: its
+        // files must not go missing without a word.
+        FileError err;
+        if (!ctx.platform->ListFolder(node->m_strPath, f.listing, err)) {
+            f.listing.clear();
+            if (ctx.report) ctx.report->unreadable.push_back({err.cause, node->m_strPath});
+        }
         branch.push_back(std::move(f));
+    };
+    auto skip = [&](std::string path, SkippedEntry::Why why) {
+        if (ctx.report) ctx.report->skipped.push_back({std::move(path), why});
     };
     auto onBranch = [&](const DirEntry& e) {
         for (const Frame& f : branch)
@@ -143,12 +151,26 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
         const DirEntry& e = f.listing[f.next++];
         if (e.name == "." || e.name == "..") continue;
         if (ctx.skipIdentity && SameIdentity(ctx.skipDevice, ctx.skipInode, e.device, e.inode)) continue;
-        if (ctx.except && !ctx.except->IsIncluded(SanitizeUtf8(e.name))) continue;
+        if (ctx.except) {
+            std::string name;
+            DecodeName(e.name, name);
+            if (!ctx.except->IsIncluded(name)) continue;
+        }
         CFileEntry* parent = f.node;
-        CFileEntry* child = parent->AddChild(e, JoinPath(parent->m_strPath, e.name));
+        std::string path = JoinPath(parent->m_strPath, e.name);
+        if (e.skipped != Skipped::No) {
+            skip(std::move(path), e.skipped == Skipped::DanglingLink ? SkippedEntry::DanglingLink : SkippedEntry::Special);
+            continue;
+        }
+        if (!e.readable && !e.directory && ctx.report) ctx.report->unreadable.push_back({kCauseAccessDenied, path});
+        CFileEntry* child = parent->AddChild(e, path);
+        if (ctx.hideDotFiles && child->m_strName[0] == '.') child->m_bHidden = true;
+        if (!child->m_bDirectory) continue;
         // A linked folder that leads back onto its own branch is kept but
         // not entered: entering it would never end.
-        if (child->m_bDirectory && !onBranch(e)) {
+        if (onBranch(e)) {
+            skip(child->m_strPath, SkippedEntry::LinkToAncestor);
+        } else {
             deepest = std::max(deepest, depth + child->m_nDepth - m_nDepth);
             open(child);  // invalidates f
         }

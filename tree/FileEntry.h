@@ -14,6 +14,20 @@ namespace pm {
 
 class ExceptList;
 
+// Entries a scan leaves out without failing: they are listed for the user
+// (the size check shows them, a build says how many there were).
+struct SkippedEntry {
+    enum Why { DanglingLink, Special, LinkToAncestor };
+    std::string path;
+    Why why;
+};
+
+// What a scan found besides the tree: what cannot be read, and what it left out.
+struct ScanReport {
+    std::vector<FileError> unreadable;  // folders that cannot be listed, files this user may not read
+    std::vector<SkippedEntry> skipped;
+};
+
 // What a scan needs besides the folder: the listing and the exclusions.
 struct ScanContext {
     Platform* platform = nullptr;
@@ -22,6 +36,9 @@ struct ScanContext {
     // file itself when it lies inside the source folder).
     bool skipIdentity = false;
     uint64_t skipDevice = 0, skipInode = 0;
+    // Names beginning with "." get the hidden attribute (Linux has none).
+    bool hideDotFiles = false;
+    ScanReport* report = nullptr;  // may be null: nothing collected
 };
 
 class CFileEntry {
@@ -53,7 +70,7 @@ public:
     uint64_t m_nUdfSize = 0;
     std::string m_strPath;       // full source path, "/" separated, raw bytes (opens the file)
     std::string m_strShortName;  // ISO 9660 name: code page 932 bytes
-    std::string m_strName;       // name as listed, valid UTF-8 (invalid bytes shown as U+FFFD)
+    std::string m_strName;       // name as listed, as UTF-8 (a code page 932 name converted)
     WideString m_wstrJoliet;     // Joliet identifier
     Cs0String m_udfName;         // UDF file identifier
     uint32_t m_dwUniqueId = 0;
@@ -64,6 +81,9 @@ public:
     uint16_t m_wDirNumber = 0;
     bool m_bHidden = false;
     bool m_bDirectory = false;
+    // The listed name is neither UTF-8 nor code page 932: m_strName holds
+    // U+FFFD in its place, and the build refuses it.
+    bool m_bUndecodable = false;
     std::vector<std::unique_ptr<CFileEntry>> m_children;
 
     // Identity of the source entry (device, inode), for the loop guard.

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <set>
 
 #include "FakePlatform.h"
 #include "TempDir.h"
@@ -42,6 +43,7 @@ TEST(Scan, FillsNodesFromTheListing) {
     fake.AddFile("/src/日本語の名前.txt", "x").shortName = "日本語~1.TXT";
     CFileEntry root;
     ScanContext ctx{&fake};
+    ctx.hideDotFiles = true;
     ASSERT_GE(root.Scan("/src//", ctx), 0);
     EXPECT_EQ(root.m_strPath + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
     EXPECT_TRUE(root.m_bDirectory && !root.m_pParent);
@@ -121,21 +123,34 @@ TEST(Scan, GuardsAgainstLoopsUnlistableFoldersAndTheImageItself) {
     EXPECT_TRUE(root.m_children[0]->m_children[0]->m_children[2]->m_bDirectory);
 }
 
-TEST(Scan, RealTreeSkipsSpecialFilesAndOpensRawNames) {
+// Special files, dangling links and links back up are left out and listed;
+// code page 932 names are read as such, names that are neither refused.
+TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     TempDir t;
     t.Write("src/.hidden", "h");
     t.Write("src/sub/deep.txt", "d");
     std::string raw = "bad\xff\xfename.txt";
     t.Write("src/" + raw, "raw bytes");
+    t.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");
     ASSERT_EQ(::mkfifo((t / "src/fifo").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("nowhere", (t / "src/dangling").c_str()), 0);
     ASSERT_EQ(::symlink("..", (t / "src/sub/loop").c_str()), 0);
     auto platform = MakePosixPlatform(false);
     CFileEntry root;
-    ASSERT_GE(root.Scan(t / "src/", ScanContext{platform.get()}), 0);
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{".hidden", "bad\uFFFD\uFFFDname.txt", "sub"}));
-    EXPECT_TRUE(root.m_children[0]->m_bHidden);
+    ScanReport report;
+    ScanContext ctx{platform.get()};
+    ctx.report = &report;
+    ASSERT_GE(root.Scan(t / "src/", ctx), 0);
+    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{".hidden", "bad\uFFFD\uFFFDname.txt", "sub", "日本語.txt"}));
+    EXPECT_FALSE(root.m_children[0]->m_bHidden);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(root.m_children[3]->m_wstrJoliet.Data()), 12),
+              std::string("\x65\xe5\x67\x2c\x8a\x9e\0.\0t\0x", 12));
+    std::set<std::string> skipped;  // in the file system's listing order
+    for (const SkippedEntry& e : report.skipped) skipped.insert(e.path.substr(t.Path().size()) + "=" + std::to_string(e.why));
+    EXPECT_EQ(skipped, (std::set<std::string>{"/src/dangling=0", "/src/fifo=1", "/src/sub/loop=2"}));
+    EXPECT_TRUE(report.unreadable.empty());
     const CFileEntry& bad = *root.m_children[1];
+    EXPECT_TRUE(bad.m_bUndecodable && !root.m_children[3]->m_bUndecodable);
     EXPECT_EQ(bad.m_strPath, t / "src/" + raw);
     FileError err;
     auto in = platform->OpenRead(bad.m_strPath, err);

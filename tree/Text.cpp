@@ -5,6 +5,7 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -128,6 +129,64 @@ std::string Cp932ToUtf8(const std::string& s) {
     if (U_FAILURE(st)) return {};
     u.resize(len);
     return Utf16ToUtf8(u);
+}
+
+bool DecodeName(const std::string& raw, std::string& utf8) {
+    if (IsValidUtf8(raw)) {
+        utf8 = raw;
+        return true;
+    }
+    // Names from Japanese Windows archives arrive as code page 932 bytes; a
+    // substitution would put a name into the image that is not the file's.
+    struct Holder {
+        UConverter* cnv = nullptr;
+        Holder() {
+            UErrorCode st = U_ZERO_ERROR;
+            cnv = ucnv_open("windows-31j", &st);
+            if (U_SUCCESS(st)) ucnv_setToUCallBack(cnv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &st);
+            if (U_FAILURE(st) && cnv) {
+                ucnv_close(cnv);
+                cnv = nullptr;
+            }
+        }
+        ~Holder() { if (cnv) ucnv_close(cnv); }
+    };
+    thread_local Holder strict;
+    if (strict.cnv) {
+        ucnv_reset(strict.cnv);
+        std::u16string u(raw.size() + 1, u'\0');
+        UErrorCode st = U_ZERO_ERROR;
+        int32_t len = ucnv_toUChars(strict.cnv, reinterpret_cast<UChar*>(u.data()), int32_t(u.size()), raw.data(),
+                                    int32_t(raw.size()), &st);
+        if (U_SUCCESS(st)) {
+            u.resize(len);
+            utf8 = Utf16ToUtf8(u);
+            return true;
+        }
+    }
+    utf8 = SanitizeUtf8(raw);
+    return false;
+}
+
+std::string EscapeInvalidUtf8(const std::string& s) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    int32_t i = 0, n = int32_t(s.size());
+    std::string out;
+    while (i < n) {
+        int32_t start = i;
+        UChar32 c;
+        U8_NEXT(p, i, n, c);
+        if (c >= 0) {
+            out.append(s, size_t(start), size_t(i - start));
+            continue;
+        }
+        for (int32_t k = start; k < i; ++k) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", unsigned(p[k]));
+            out += hex;
+        }
+    }
+    return out;
 }
 
 std::string DecodeTextFile(const std::string& bytes) {

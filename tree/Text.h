@@ -16,6 +16,12 @@ std::string Utf16ToUtf8(const std::u16string& s);
 std::string Utf8ToCp932(const std::string& s);
 // Code page 932 -> UTF-8.
 std::string Cp932ToUtf8(const std::string& s);
+// A name as listed -> UTF-8: itself when valid UTF-8, otherwise its code
+// page 932 reading. False when it is neither (utf8 then holds a display form
+// with U+FFFD, which must never reach an image).
+bool DecodeName(const std::string& raw, std::string& utf8);
+// For messages: bytes that are not UTF-8 shown as \xFF.
+std::string EscapeInvalidUtf8(const std::string& s);
 // A file read from disk: UTF-8 when valid, otherwise taken as code page 932.
 std::string DecodeTextFile(const std::string& bytes);
 

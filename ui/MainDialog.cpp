@@ -371,6 +371,7 @@ uint32_t MainDialog::PreviewImageSize() {
     {
         ImageBuilder builder(m_platform);
         builder.SetExceptList(&TheVolumeInfo().ExceptList);
+        builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
         // Leave out an older image inside the folder, as the build will.
         DirEntry image;
         if (!m_strImagePath.empty() && m_platform.LookupEntry(NormaliseImagePath(m_strImagePath), image) &&
@@ -379,7 +380,7 @@ uint32_t MainDialog::PreviewImageSize() {
         ApplyBuildInputs(TheVolumeInfo(), m_strVolumeLabel, m_creationDate, m_creationTime);
         if (builder.Layout(m_strSourceFolder, FileSystemType(m_nImageKind))) {
             sectors = builder.m_dwTotalSectors;
-            std::string s = std::to_string(sectors), b = std::to_string(builder.GetImageBytes());
+            std::string s = std::to_string(builder.m_nTotalSectors), b = std::to_string(builder.GetImageBytes());
             GroupDigits(s);
             GroupDigits(b);
             m_strStatus = FormatString(10053, s, b);
@@ -402,6 +403,10 @@ void MainDialog::StartBuild() {
     }
     if (m_strImagePath.empty()) {
         m_boxes->Show(LoadString(10077), MessageIcon::Exclamation);
+        return;
+    }
+    if (ImagePathNamesFolder(m_platform, m_strImagePath)) {
+        m_boxes->Show(FormatString(10088, m_strImagePath), MessageIcon::Exclamation);
         return;
     }
     // The box keeps showing the path as typed.

@@ -103,9 +103,18 @@ void MainDialog::ResumeMenusAndSaver(uint32_t saverCookie) {
 }
 
 void MainDialog::OnBuildStarted() {
+    // Nothing of an earlier build may stand beside this one, also when it
+    // fails before it writes.
+    m_nBytesDone = 0;
     OnGui([this] {
         m_strStatus = LoadString(10046);
         ShowStatus();
+        m_nBytesTotal = 0;
+        m_strByteCount.clear();
+        m_strPercent.clear();
+        m_byteCounter->setText(QString());
+        m_percentText->setText(QString());
+        m_progressBar->setValue(0);
     });
 }
 

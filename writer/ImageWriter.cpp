@@ -9,6 +9,7 @@
 #include "job/JobMessages.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
+#include "tree/Text.h"
 #include "udf/FileEntries.h"
 #include "udf/VolumeStructures.h"
 
@@ -154,7 +155,6 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
     if (f.m_nIsoSize == 0) {
         std::memset(m_buffer.data(), 0, SectorSize);
         Emit(m_buffer.data());
-        return true;
     }
     // Exactly the size the scan saw: a file that grew contributes no more, one
     // that shrank is filled up with zeros.
@@ -178,6 +178,14 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
         for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_piece.data() + size_t(i) * SectorSize);
         remaining -= want;
     }
+    // The image holds the file as the scan saw it; if it is not that file
+    // any more, what was copied may be half old and half new.
+    uint64_t size = 0;
+    int64_t mtime = 0;
+    if (!m_stopped && (atEnd || !in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
+        TheJobMessages().AddFormatted(10085, EscapeInvalidUtf8(f.m_strPath));
+        m_changed = true;
+    }
     return true;
 }
 
@@ -195,6 +203,7 @@ bool ImageWriter::Run() {
     m_counter = 0;
     m_base = 0;
     m_stopped = false;
+    m_changed = false;
 
     // Drawn once, so the main and the reserve sequence carry the same identifier.
     UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
@@ -236,7 +245,9 @@ bool ImageWriter::Run() {
         }
     }
     if (!m_stopped) Expect(m_b.m_dwTotalSectors);
-    return !m_stopped;
+    // A file that changed while it was read fails the build, though the
+    // image was written to its end.
+    return !m_stopped && !m_changed;
 }
 
 }  // namespace pm

@@ -43,6 +43,7 @@ private:
     std::vector<uint8_t> m_piece;   // file data in large pieces
     uint32_t m_counter = 0;
     uint32_t m_base = 0;  // added to m_counter while it counts partition blocks
+    bool m_changed = false;  // a source file changed while it was copied
     bool m_stopped = false;
     bool m_planBroken = false;
 };

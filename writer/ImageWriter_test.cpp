@@ -133,7 +133,8 @@ TEST_F(WriterTest, EmptyImages) {
 }
 
 // Data at sector ends, files that changed between the scan and the copy, in
-// every kind: each file gets exactly its scanned size.
+// every kind: each file gets exactly its scanned size, the image is written
+// to its end, and the changed files fail the build by name.
 TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
     std::string pattern(5000, '\0');
     for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = char('a' + i % 23);
@@ -153,7 +154,10 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
         grows->size = 5000;  // after the scan
         shrinks->content = pattern.substr(0, 100);
         shrinks->size = 100;
-        ASSERT_TRUE(b.WriteImage());
+        TheJobMessages().Clear();
+        EXPECT_FALSE(b.WriteImage());
+        EXPECT_EQ(TheJobMessages().JoinedText(), "/src/sub/grows.txt\nファイルが読み取り中に変更されました。\n"
+                                                 "/src/sub/shrinks.txt\nファイルが読み取り中に変更されました。");
         ASSERT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         std::map<std::string, const CFileEntry*> byName;
         for (const CFileEntry* f : b.m_files) byName[f->m_strName] = f;
