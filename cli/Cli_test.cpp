@@ -39,9 +39,11 @@ protected:
 
     // Starts the program with stdout and stderr going to files; settings and
     // exclusions come from empty files in the scratch folder.
-    pid_t Start(std::vector<std::string> args) {
-        args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
-        if (args.size() == 5) args.resize(1);  // no arguments at all
+    pid_t Start(std::vector<std::string> args, bool asGiven = false) {
+        if (!asGiven) {
+            args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
+            if (args.size() == 5) args.resize(1);  // no arguments at all
+        }
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -61,7 +63,7 @@ protected:
         if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
-    int Run(std::vector<std::string> args) { return Wait(Start(std::move(args))); }
+    int Run(std::vector<std::string> args, bool asGiven = false) { return Wait(Start(std::move(args), asGiven)); }
     std::string Out() { return ReadAll(tmp / "stdout"); }
     std::string Err() { return ReadAll(tmp / "stderr"); }
 
@@ -69,10 +71,12 @@ protected:
 };
 
 TEST_F(Cli, BuildSucceeds) {
+    tmp.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");  // a name from a Japanese Windows archive
     ASSERT_EQ(Run({"--kind", "bridge", "--quiet", tmp / "src", tmp / "out/disc"}), 0) << Err();
     EXPECT_EQ(Out(), "イメージの作成が終了しました。\n");
     // ".iso" was added, and the missing folder made.
-    test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge, {{"a.txt", "alpha"}});
+    test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge,
+                           {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
 }
 
 // SOURCE_DATE_EPOCH replaces the clock in the UDF volume set identifier, so
@@ -90,16 +94,70 @@ TEST_F(Cli, SourceDateEpochMakesTheSameBytes) {
     EXPECT_EQ(ReadAll(tmp / "1.iso"), ReadAll(tmp / "2.iso"));
 }
 
+// Every refusal: its exit status, what it says, and an existing image left
+// as it was.
 TEST_F(Cli, RefusalsAndUsage) {
-    EXPECT_EQ(Run({tmp / "nowhere", tmp / "x.iso"}), 1);
-    EXPECT_EQ(Err(), tmp / "nowhere" + "\nフォルダが見つかりません。\n");
-    EXPECT_EQ(Run({}), 2);
-    EXPECT_NE(Err().find("usage: parumero-cli"), std::string::npos);
-    EXPECT_EQ(Run({"--kind", "dvd", tmp / "src", tmp / "x.iso"}), 2);
-    EXPECT_EQ(Run({"--date", "2010-04-31", tmp / "src", tmp / "x.iso"}), 2);
-    EXPECT_EQ(Run({"--label", "0123456789ABCDEF", tmp / "src", tmp / "x.iso"}), 1);
-    EXPECT_EQ(Err(), "15 文字以内で入力してください。\n");
-    EXPECT_FALSE(std::filesystem::exists(tmp / "x.iso"));
+    const std::string keep = tmp.Write("keep.iso", "old image");
+    tmp.Write("big.ini", std::string((1 << 20) + 1, ';'));
+    tmp.Write("bad/x\xff.txt", "");
+    tmp.Write("twins/a", "");
+    tmp.Write("twins/a.", "");
+    const struct { std::vector<std::string> args; int status; std::string says; } cases[] = {
+        {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
+        {{}, 2, "usage: parumero-cli"},
+        {{"--kind", "dvd", tmp / "src", keep}, 2, "unknown kind"},
+        {{"--date", "2010-04-31", tmp / "src", keep}, 2, "--date"},
+        {{"--date", "4294967297-01-01 00:00:00", tmp / "src", keep}, 2, "--date"},
+        {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 1, "15 文字以内で入力してください。\n"},
+        {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
+        {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
+        {{"--except", tmp / "src", tmp / "src", keep}, 2, tmp / "src" + "\nファイルを読み込めませんでした。\n通常のファイルではありません。\n"},
+        {{"--except", "/dev/zero", tmp / "src", keep}, 2, "通常のファイルではありません。"},
+        {{"--except", tmp / "typo.txt", tmp / "src", keep}, 2, "ファイルを読み込めませんでした。\nファイルが見つかりません。\n"},
+        {{"--settings", tmp / "src", tmp / "src", keep}, 2, "通常のファイルではありません。"},
+        {{"--settings", tmp / "big.ini", tmp / "src", keep}, 2, "ファイルが大きすぎます。"},
+        {{"--size", "--except", tmp / "src", tmp / "src"}, 2, "通常のファイルではありません。"},
+        {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
+        {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        EXPECT_EQ(Run(c.args), c.status) << Err();
+        EXPECT_NE(Err().find(c.says), std::string::npos) << Err();
+        EXPECT_EQ(ReadAll(keep), "old image");
+    }
+    EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
+}
+
+// Entries that cannot be taken are listed by the size check, and a build
+// says how many it left out.
+TEST_F(Cli, SkippedEntriesAreCountedAndListed) {
+    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
+    ASSERT_EQ(Run({"--size", "--check", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n以上の項目はイメージに含まれません。\n"), std::string::npos);
+    ASSERT_EQ(Run({tmp / "src", tmp / "x.iso"}), 0) << Err();
+    EXPECT_EQ(Err().rfind("1 個の項目", 0), 0u) << Err();
+}
+
+// As a user without the rights: an unreadable folder or file refuses the
+// build before the old image is touched.
+TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
+    if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root to switch users";
+    tmp.Write("src/closed/inner.txt", "");
+    tmp.Write("src/secret.txt", "");
+    const std::string keep = tmp.Write("keep.iso", "old image");
+    ASSERT_EQ(::chmod(tmp.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((tmp / "src/closed").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((tmp / "src/secret.txt").c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(keep.c_str(), 0666), 0);
+    ASSERT_EQ(Run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", PARUMERO_CLI_PATH,
+                   "--settings", tmp / "none.ini", "--except", tmp / "none.txt", tmp / "src", keep},
+                  true),
+              1);
+    EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
+                         "\nファイルを開けませんでした。\nアクセスが禁止されています。\n\nイメージファイルの作成に失敗しました。\n");
+    EXPECT_EQ(ReadAll(keep), "old image");
 }
 
 // Ctrl-C stops at the next sector: the partial image stays, shorter than

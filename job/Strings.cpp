@@ -52,7 +52,7 @@ const std::map<int, std::string>& Table() {
         {10081, "フォルダが %s 個あります。ISO9660とJolietに格納できるフォルダは65,535個までです。\nこのようなフォルダはファイルシステム「UDF」で作成してください。"},  // more folders than a path table can number
         {10082, "以上のファイルとフォルダの名前は、UTF-8としてもShift_JISとしても読めません。\n名前を変更してください。"},  // names neither UTF-8 nor code page 932
         {10083, "以上のファイルとフォルダは、同じフォルダの中でイメージ上の名前が重なります。\n(Jolietでは末尾のピリオドと空白は無視されます)"},  // names that come out the same in the image
-        {10084, "以上のファイルとフォルダの名前には、Jolietに使用できない文字\n(制御文字、* : ; ? \\)が含まれています。"},  // characters Joliet cannot hold
+        {10084, "以上のファイルとフォルダの名前には、Jolietに使用できない文字\n(制御文字、* : ? \\、フォルダ名の ;)が含まれています。"},  // characters Joliet cannot hold
         {10085, "%s\nファイルが読み取り中に変更されました。"},  // a source file changed while it was copied
         {10086, "%s\nフォルダの中にフォルダが %s 個あります。UDFに格納できるのは65,534個までです。"},  // more subfolders than a UDF link count holds
         {10087, "イメージが %s セクタになります。作成できるイメージは4,294,967,295セクタまでです。"},  // more sectors than an image can number

@@ -32,12 +32,15 @@ int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>&
     return int(names.size());
 }
 
-// Joliet identifiers must not hold these; no Windows name can either.
+// Joliet identifiers must not hold these; no Windows name can either. A ";"
+// is left to files: 7z, bsdtar, osirrox, pycdlib and isoinfo all read "a;b.txt;1"
+// as "a;b.txt", and Windows names may hold it; in a folder identifier, which
+// has no version to split off, strict checkers flag it.
 bool JolietCanHold(const CFileEntry& e) {
     const uint8_t* p = e.m_wstrJoliet.Data();
     for (int i = 0; i < e.m_wstrJoliet.Length(); ++i) {
         const char16_t u = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
-        if (u < 0x20 || u == '*' || u == ':' || u == ';' || u == '?' || u == '\\') return false;
+        if (u < 0x20 || u == '*' || u == ':' || u == '?' || u == '\\' || (u == ';' && e.m_bDirectory)) return false;
     }
     return true;
 }
