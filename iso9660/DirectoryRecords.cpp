@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "iso9660/Fields.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 
 namespace pm {
 

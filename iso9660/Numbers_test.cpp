@@ -1,4 +1,4 @@
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 
 #include <gtest/gtest.h>
 

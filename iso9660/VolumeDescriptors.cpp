@@ -5,7 +5,7 @@
 
 #include "iso9660/DirectoryRecords.h"
 #include "iso9660/Fields.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
 #include "tree/Text.h"

@@ -80,38 +80,70 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     return true;
 }
 
+const char* ExtentName(ExtentKind kind) {
+    static const char* const names[] = {"Zeros",           "IsoDescriptors",   "UdfRecognition", "UdfVolumeSequence",
+                                        "UdfIntegrity",    "UdfAnchor",        "UdfFileSet",     "UdfDirectories",
+                                        "FileData",        "IsoPathTableL",    "IsoPathTableM",  "IsoDirectories",
+                                        "JolietPathTableL", "JolietPathTableM", "JolietDirectories"};
+    return names[size_t(kind)];
+}
+
+uint64_t ImageBuilder::PlanEnd() const { return m_plan.empty() ? 0 : m_plan.back().start + m_plan.back().length; }
+
+uint64_t ImageBuilder::Plan(ExtentKind kind, uint64_t length) {
+    const uint64_t start = PlanEnd();
+    if (length > 0) m_plan.push_back({kind, start, length});
+    return start;
+}
+
+void ImageBuilder::PlanZerosTo(uint64_t target) {
+    if (target > PlanEnd()) Plan(ExtentKind::Zeros, target - PlanEnd());
+}
+
 void ImageBuilder::PlaceTree() {
     CollectEntries();
     MeasureIsoPathTable();
     MeasureJolietPathTable();
+    m_plan.clear();
 
-    const uint32_t first = m_bIso ? 19 : 16;  // after primary, Joliet and terminator
     // Counted in 64 bits: a layout past 2^32 sectors must be seen (and
     // refused), not wrapped into a plausible small image.
-    uint64_t next;
+    Plan(ExtentKind::Zeros, 16);  // system area
+    if (m_bIso) Plan(ExtentKind::IsoDescriptors, m_bJoliet ? 3 : 2);
     if (m_bUdf) {
-        m_dwUdfMainVds = (first + 18) / 16 * 16;
+        const uint64_t first = Plan(ExtentKind::UdfRecognition, 3);
+        m_dwUdfMainVds = uint32_t((first + 18) / 16 * 16);
         m_dwUdfReserveVds = m_dwUdfMainVds + 16;
         m_dwUdfIntegrity = m_dwUdfMainVds + 32;
         m_dwUdfPartitionStart = 257;
-        next = PlaceUdfTree(259);
+        PlanZerosTo(m_dwUdfMainVds);
+        Plan(ExtentKind::UdfVolumeSequence, 6);
+        PlanZerosTo(m_dwUdfReserveVds);
+        Plan(ExtentKind::UdfVolumeSequence, 6);
+        PlanZerosTo(m_dwUdfIntegrity);
+        Plan(ExtentKind::UdfIntegrity, 2);
+        PlanZerosTo(256);
+        Plan(ExtentKind::UdfAnchor, 1);
+        PlanZerosTo(m_dwUdfPartitionStart);
+        Plan(ExtentKind::UdfFileSet, 2);
+        Plan(ExtentKind::UdfDirectories, PlaceUdfTree(PlanEnd()) - PlanEnd());
     } else {
-        next = PlaceIsoBlock(first);
-        if (m_bJoliet) next = PlaceJolietBlock(next);
+        PlaceIsoBlock();
+        if (m_bJoliet) PlaceJolietBlock();
     }
-    next = PlaceFiles(next);
+    Plan(ExtentKind::FileData, PlaceFiles(PlanEnd()) - PlanEnd());
     if (m_bUdf) {
-        m_dwUdfPartitionLength = uint32_t(next - m_dwUdfPartitionStart);
+        m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
         if (m_bIso) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
-            if (m_bJoliet) next = PlaceJolietBlock(next);
-            next = PlaceIsoBlock(next);
+            if (m_bJoliet) PlaceJolietBlock();
+            PlaceIsoBlock();
         }
         // The last sector holds the second anchor, so at least one follows.
-        m_nTotalSectors = (next + 16) / 16 * 16;
-    } else {
-        m_nTotalSectors = next;
+        PlanZerosTo((PlanEnd() + 16) / 16 * 16 - 1);
+        Plan(ExtentKind::UdfAnchor, 1);
     }
+    m_nTotalSectors = PlanEnd();
     m_dwTotalSectors = uint32_t(m_nTotalSectors);
     ComputeBufferSize();
 }
@@ -149,18 +181,18 @@ void ImageBuilder::MeasureJolietPathTable() {
     m_dwJolietPathTableSize = size;
 }
 
-uint64_t ImageBuilder::PlaceIsoBlock(uint64_t s) {
-    uint64_t p = SectorsFor(m_dwIsoPathTableSize);
-    m_dwIsoPathTableL = uint32_t(s);
-    m_dwIsoPathTableM = uint32_t(s + p);
-    return PlaceIsoDirectories(s + 2 * p);
+void ImageBuilder::PlaceIsoBlock() {
+    const uint64_t p = SectorsFor(m_dwIsoPathTableSize);
+    m_dwIsoPathTableL = uint32_t(Plan(ExtentKind::IsoPathTableL, p));
+    m_dwIsoPathTableM = uint32_t(Plan(ExtentKind::IsoPathTableM, p));
+    Plan(ExtentKind::IsoDirectories, PlaceIsoDirectories(PlanEnd()) - PlanEnd());
 }
 
-uint64_t ImageBuilder::PlaceJolietBlock(uint64_t s) {
-    uint64_t j = SectorsFor(m_dwJolietPathTableSize);
-    m_dwJolietPathTableL = uint32_t(s);
-    m_dwJolietPathTableM = uint32_t(s + j);
-    return PlaceJolietDirectories(s + 2 * j);
+void ImageBuilder::PlaceJolietBlock() {
+    const uint64_t j = SectorsFor(m_dwJolietPathTableSize);
+    m_dwJolietPathTableL = uint32_t(Plan(ExtentKind::JolietPathTableL, j));
+    m_dwJolietPathTableM = uint32_t(Plan(ExtentKind::JolietPathTableM, j));
+    Plan(ExtentKind::JolietDirectories, PlaceJolietDirectories(PlanEnd()) - PlanEnd());
 }
 
 uint64_t ImageBuilder::PlaceIsoDirectories(uint64_t s) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/ImageLayout.h"
 #include "tree/FileEntry.h"
 
 namespace pm {
@@ -13,32 +14,6 @@ namespace pm {
 class Platform;
 class ExceptList;
 class VolumeInfo;
-
-enum class FileSystemType : int { Joliet = 0, UdfBridge = 1, Udf = 2 };
-
-constexpr uint32_t SectorSize = 2048;
-
-// Image-wide numbers decided by Layout; the encoders read them.
-struct ImageLayout {
-    uint32_t m_dwIsoPathTableL = 0;
-    uint32_t m_dwIsoPathTableM = 0;
-    uint32_t m_dwIsoPathTableSize = 0;
-    uint32_t m_dwJolietPathTableL = 0;
-    uint32_t m_dwJolietPathTableM = 0;
-    uint32_t m_dwJolietPathTableSize = 0;
-    uint32_t m_dwUdfMainVds = 32;
-    uint32_t m_dwUdfReserveVds = 48;
-    uint32_t m_dwUdfPartitionStart = 257;
-    uint32_t m_dwUdfPartitionLength = 2;
-    uint32_t m_dwUdfIntegrity = 64;
-    uint32_t m_dwUdfNextUniqueId = 16;
-    uint32_t m_dwTotalSectors = 0;
-    // The image length before it is cut to the 32 bits of the records: a
-    // layout of more sectors than they can number is refused.
-    uint64_t m_nTotalSectors = 0;
-    uint32_t m_dwSectorSize = SectorSize;
-    uint32_t m_dwBufferSize = SectorSize;
-};
 
 // Receives each finished sector: kind (always 1, image data), context, data,
 // length. Non-zero means go on, 0 stops the build.
@@ -93,8 +68,12 @@ private:
     void CollectEntries();
     void MeasureIsoPathTable();
     void MeasureJolietPathTable();
-    uint64_t PlaceIsoBlock(uint64_t s);
-    uint64_t PlaceJolietBlock(uint64_t s);
+    // Appends an extent at the plan's end; returns its first sector.
+    uint64_t Plan(ExtentKind kind, uint64_t length);
+    void PlanZerosTo(uint64_t target);
+    uint64_t PlanEnd() const;
+    void PlaceIsoBlock();
+    void PlaceJolietBlock();
     uint64_t PlaceIsoDirectories(uint64_t s);
     uint64_t PlaceJolietDirectories(uint64_t s);
     uint64_t PlaceFiles(uint64_t s);

@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "tree/Text.h"
 
 namespace pm::test {

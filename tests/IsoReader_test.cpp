@@ -10,7 +10,7 @@
 
 #include "FakePlatform.h"
 #include "iso9660/DirectoryRecords.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
 #include "writer/ImageWriter.h"

@@ -11,7 +11,7 @@
 #include "FakePlatform.h"
 #include "ImageCheck.h"
 #include "iso9660/IsoTestSupport.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "udf/Primitives.h"
 
 namespace pm::test {

@@ -1,6 +1,6 @@
 #include "udf/ExtendedAttributes.h"
 
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "udf/Primitives.h"
 
 namespace pm {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tree/FileEntry.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "udf/ExtendedAttributes.h"
 #include "udf/Primitives.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tree/FileEntry.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "udf/Primitives.h"
 #include "TreeBuilder.h"
 #include "iso9660/IsoTestSupport.h"

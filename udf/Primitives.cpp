@@ -8,7 +8,7 @@
 #include "settings/VolumeInfo.h"
 #include "tree/Text.h"
 #include "tree/WideString.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 
 namespace pm {
 

@@ -4,7 +4,7 @@
 
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "udf/Primitives.h"
 #include "udf/VolumeStructures.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "iso9660/Numbers.h"
+#include "disc/OnDisc.h"
 #include "layout/ImageBuilder.h"
 #include "settings/VolumeInfo.h"
 #include "udf/Primitives.h"

@@ -16,7 +16,7 @@
 namespace pm {
 
 namespace {
-uint32_t SectorsFor(uint64_t bytes) { return uint32_t((bytes + SectorSize - 1) / SectorSize); }
+uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
 }  // namespace
 
 bool ImageBuilder::WriteImage() {
@@ -32,36 +32,38 @@ void ImageWriter::Emit(const uint8_t* sector) {
     ++m_counter;
 }
 
-void ImageWriter::EmitBuffer(uint32_t sectors) {
-    for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_buffer.data() + size_t(i) * SectorSize);
+void ImageWriter::EmitBuffer(uint64_t sectors) {
+    for (uint64_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_buffer.data() + size_t(i) * SectorSize);
 }
 
-void ImageWriter::PadTo(uint32_t target) {
+void ImageWriter::EmitZeros(uint64_t sectors) {
     std::memset(m_buffer.data(), 0, SectorSize);
-    while (m_counter < target && !m_stopped) Emit(m_buffer.data());
+    for (uint64_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_buffer.data());
 }
 
-// The counter must arrive exactly where the layout put the next structure; a
+// The counter must arrive exactly where the plan put the next structure; a
 // mismatch would shift everything after it, so the build ends instead.
-bool ImageWriter::Expect(uint32_t planned) {
+bool ImageWriter::Expect(uint64_t planned) {
     if (m_stopped || m_counter == planned) return true;
-    // Reported in image sectors, also inside the UDF partition.
-    TheJobMessages().AddFormatted(10080, std::to_string(m_counter + m_base), std::to_string(planned + m_base));
+    TheJobMessages().AddFormatted(10080, std::to_string(m_counter), std::to_string(planned));
     m_planBroken = m_stopped = true;
     return false;
 }
 
-void ImageWriter::WriteIsoBlock(bool joliet) {
-    const uint32_t tableSize = joliet ? m_b.m_dwJolietPathTableSize : m_b.m_dwIsoPathTableSize;
-    const uint32_t p = SectorsFor(tableSize);
-    if (!Expect(joliet ? m_b.m_dwJolietPathTableL : m_b.m_dwIsoPathTableL)) return;
+uint32_t ImageWriter::Block() const { return uint32_t(m_counter - m_b.m_dwUdfPartitionStart); }
+
+void ImageWriter::WritePathTable(ExtentKind kind, uint64_t sectors) {
     std::fill(m_buffer.begin(), m_buffer.end(), 0);
-    (joliet ? WriteJolietPathTableL : WriteIsoPathTableL)(m_b.m_directories, m_buffer.data());
-    EmitBuffer(p);
-    if (m_stopped || !Expect(joliet ? m_b.m_dwJolietPathTableM : m_b.m_dwIsoPathTableM)) return;
-    std::fill(m_buffer.begin(), m_buffer.end(), 0);
-    (joliet ? WriteJolietPathTableM : WriteIsoPathTableM)(m_b.m_directories, m_buffer.data());
-    EmitBuffer(p);
+    switch (kind) {
+    case ExtentKind::IsoPathTableL: WriteIsoPathTableL(m_b.m_directories, m_buffer.data()); break;
+    case ExtentKind::IsoPathTableM: WriteIsoPathTableM(m_b.m_directories, m_buffer.data()); break;
+    case ExtentKind::JolietPathTableL: WriteJolietPathTableL(m_b.m_directories, m_buffer.data()); break;
+    default: WriteJolietPathTableM(m_b.m_directories, m_buffer.data()); break;
+    }
+    EmitBuffer(sectors);
+}
+
+void ImageWriter::WriteDirectories(bool joliet) {
     for (const CFileEntry* d : m_b.m_directories) {
         const uint32_t start = joliet ? d->m_dwJolietSector : d->m_dwIsoSector;
         if (m_stopped || !Expect(start)) return;
@@ -74,65 +76,38 @@ void ImageWriter::WriteIsoBlock(bool joliet) {
     }
 }
 
-void ImageWriter::WriteUdfVolume(UdfVolume& v) {
+void ImageWriter::WriteUdfVolumeSequence(const UdfVolume& v) {
     uint8_t* s = m_buffer.data();
-    FillBeginningExtendedArea(s);
+    FillPrimaryVolumeDescriptor(s, uint32_t(m_counter), v);
     Emit(s);
-    FillNsrDescriptor(s);
+    FillImplementationUseDescriptor(s, uint32_t(m_counter), v);
     Emit(s);
-    FillTerminatingExtendedArea(s);
+    FillPartitionDescriptor(s, uint32_t(m_counter), v);
     Emit(s);
-    for (uint32_t start : {m_b.m_dwUdfMainVds, m_b.m_dwUdfReserveVds}) {
-        PadTo(start);
-        if (!Expect(start)) return;
-        FillPrimaryVolumeDescriptor(s, m_counter, v);
-        Emit(s);
-        FillImplementationUseDescriptor(s, m_counter, v);
-        Emit(s);
-        FillPartitionDescriptor(s, m_counter, v);
-        Emit(s);
-        FillLogicalVolumeDescriptor(s, m_counter, v);
-        Emit(s);
-        FillUnallocatedSpaceDescriptor(s, m_counter);
-        Emit(s);
-        FillTerminatingDescriptor(s, m_counter);
-        Emit(s);
-    }
-    PadTo(m_b.m_dwUdfIntegrity);
-    if (!Expect(m_b.m_dwUdfIntegrity)) return;
-    FillIntegrityDescriptor(s, m_counter, v);
+    FillLogicalVolumeDescriptor(s, uint32_t(m_counter), v);
     Emit(s);
-    FillTerminatingDescriptor(s, m_counter);
+    FillUnallocatedSpaceDescriptor(s, uint32_t(m_counter));
     Emit(s);
-    PadTo(256);
-    if (!Expect(256)) return;
-    FillAnchor(s, m_counter, v);
-    Emit(s);
-    PadTo(m_b.m_dwUdfPartitionStart);
-    if (!Expect(m_b.m_dwUdfPartitionStart)) return;
-    m_counter -= m_b.m_dwUdfPartitionStart;  // partition blocks from here
-    m_base = m_b.m_dwUdfPartitionStart;
-    FillFileSetDescriptor(s, m_counter, v);
-    Emit(s);
-    FillTerminatingDescriptor(s, m_counter);
+    FillTerminatingDescriptor(s, uint32_t(m_counter));
     Emit(s);
 }
 
-void ImageWriter::WriteUdfTree(UdfVolume& v) {
+void ImageWriter::WriteUdfTree() {
     const std::string& implId = m_info.ImplID;
+    const uint64_t base = m_b.m_dwUdfPartitionStart;
     auto entry = [&](const CFileEntry& node) {
-        if (!Expect(node.m_dwUdfEntryBlock)) return false;
+        if (!Expect(base + node.m_dwUdfEntryBlock)) return false;
         FillFileEntry(node, m_buffer.data(), SectorSize, implId);
         Emit(m_buffer.data());
         return !m_stopped;
     };
     auto identifiers = [&](const CFileEntry& folder) {
-        if (!Expect(folder.m_dwUdfDataBlock)) return false;
+        if (!Expect(base + folder.m_dwUdfDataBlock)) return false;
         std::fill(m_buffer.begin(), m_buffer.end(), 0);
         uint32_t used = FillDirectoryContents(folder, m_buffer.data(), SectorSize);
         EmitBuffer(SectorsFor(used));
         // The identifiers fill exactly what the folder's file entry records.
-        return Expect(folder.m_dwUdfDataBlock + SectorsFor(folder.m_nUdfSize)) && !m_stopped;
+        return Expect(base + folder.m_dwUdfDataBlock + SectorsFor(folder.m_nUdfSize)) && !m_stopped;
     };
     if (!entry(m_b.m_root) || !identifiers(m_b.m_root)) return;
     for (const CFileEntry* d : m_b.m_directories) {
@@ -173,7 +148,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
             if (n == 0) atEnd = true;
             got += uint32_t(n);
         }
-        const uint32_t sectors = SectorsFor(want);
+        const uint32_t sectors = uint32_t(SectorsFor(want));
         std::memset(m_piece.data() + got, 0, size_t(sectors) * SectorSize - got);
         for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_piece.data() + size_t(i) * SectorSize);
         remaining -= want;
@@ -198,21 +173,11 @@ bool ImageWriter::WriteFileData() {
     return true;
 }
 
-bool ImageWriter::Run() {
-    m_buffer.assign(m_b.m_dwBufferSize, 0);
-    m_counter = 0;
-    m_base = 0;
-    m_stopped = false;
-    m_changed = false;
-
-    // Drawn once, so the main and the reserve sequence carry the same identifier.
-    UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
-                m_b.m_root.m_dwUdfEntryBlock,
-                m_b.m_bUdf ? MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds) : Cs0String()};
-
-    PadTo(16);  // system area
+bool ImageWriter::WriteExtent(const PlannedExtent& x, const UdfVolume& v) {
     uint8_t* s = m_buffer.data();
-    if (m_b.m_bIso) {
+    switch (x.kind) {
+    case ExtentKind::Zeros: EmitZeros(x.length); break;
+    case ExtentKind::IsoDescriptors:
         FillIsoPrimaryDescriptor(s, m_b, m_b.m_root, m_info);
         Emit(s);
         if (m_b.m_bJoliet) {
@@ -221,30 +186,63 @@ bool ImageWriter::Run() {
         }
         FillIsoDescriptorTerminator(s);
         Emit(s);
+        break;
+    case ExtentKind::UdfRecognition:
+        FillBeginningExtendedArea(s);
+        Emit(s);
+        FillNsrDescriptor(s);
+        Emit(s);
+        FillTerminatingExtendedArea(s);
+        Emit(s);
+        break;
+    case ExtentKind::UdfVolumeSequence: WriteUdfVolumeSequence(v); break;
+    case ExtentKind::UdfIntegrity:
+        FillIntegrityDescriptor(s, uint32_t(m_counter), v);
+        Emit(s);
+        FillTerminatingDescriptor(s, uint32_t(m_counter));
+        Emit(s);
+        break;
+    case ExtentKind::UdfAnchor:
+        FillAnchor(s, uint32_t(m_counter), v);
+        Emit(s);
+        break;
+    case ExtentKind::UdfFileSet:  // tag locations count partition blocks from here
+        FillFileSetDescriptor(s, Block(), v);
+        Emit(s);
+        FillTerminatingDescriptor(s, Block());
+        Emit(s);
+        break;
+    case ExtentKind::UdfDirectories: WriteUdfTree(); break;
+    case ExtentKind::FileData: return WriteFileData();
+    case ExtentKind::IsoPathTableL:
+    case ExtentKind::IsoPathTableM:
+    case ExtentKind::JolietPathTableL:
+    case ExtentKind::JolietPathTableM: WritePathTable(x.kind, x.length); break;
+    case ExtentKind::IsoDirectories: WriteDirectories(false); break;
+    case ExtentKind::JolietDirectories: WriteDirectories(true); break;
     }
-    if (m_b.m_bUdf) {
-        WriteUdfVolume(v);
-        if (!m_stopped) WriteUdfTree(v);
-        m_counter += m_base;  // image sectors again
-        m_base = 0;
-    } else if (m_b.m_bIso) {
-        WriteIsoBlock(false);
-        if (m_b.m_bJoliet && !m_stopped) WriteIsoBlock(true);
+    return true;
+}
+
+bool ImageWriter::Run() {
+    m_buffer.assign(m_b.m_dwBufferSize, 0);
+    m_counter = 0;
+    m_stopped = false;
+    m_changed = false;
+
+    // Drawn once, so the main and the reserve sequence carry the same identifier.
+    UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
+                m_b.m_root.m_dwUdfEntryBlock,
+                m_b.m_bUdf ? MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds) : Cs0String()};
+
+    // The plan alone decides what comes where; each extent must end where
+    // the next begins.
+    for (const PlannedExtent& x : m_b.m_plan) {
+        if (m_stopped || !Expect(x.start)) break;
+        if (!WriteExtent(x, v)) return false;
+        Expect(x.start + x.length);
     }
-    if (!WriteFileData()) return false;
-    if (m_b.m_bUdf && !m_stopped) {
-        Expect(m_b.m_dwUdfPartitionStart + m_b.m_dwUdfPartitionLength);
-        if (m_b.m_bIso) {
-            if (m_b.m_bJoliet && !m_stopped) WriteIsoBlock(true);
-            if (!m_stopped) WriteIsoBlock(false);
-        }
-        PadTo(m_b.m_dwTotalSectors - 1);
-        if (!m_stopped) {
-            FillAnchor(s, m_counter, v);
-            Emit(s);
-        }
-    }
-    if (!m_stopped) Expect(m_b.m_dwTotalSectors);
+    if (!m_stopped) Expect(m_b.m_nTotalSectors);
     // A file that changed while it was read fails the build, though the
     // image was written to its end.
     return !m_stopped && !m_changed;

@@ -1,5 +1,5 @@
-// Emits an image front to back, sector by sector, in the order the layout
-// fixed, and checks the layout's plan as it goes.
+// Emits an image front to back, sector by sector, by walking the layout's
+// plan, and checks every position against it as it goes.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +28,17 @@ public:
 
 private:
     void Emit(const uint8_t* sector);
-    void EmitBuffer(uint32_t sectors);
-    void PadTo(uint32_t target);
-    bool Expect(uint32_t planned);
-    void WriteIsoBlock(bool joliet);
-    void WriteUdfVolume(UdfVolume& v);
-    void WriteUdfTree(UdfVolume& v);
+    void EmitBuffer(uint64_t sectors);
+    void EmitZeros(uint64_t sectors);
+    bool Expect(uint64_t planned);
+    // The partition block of the current sector.
+    uint32_t Block() const;
+    // One step per kind of extent; false when a source file failed.
+    bool WriteExtent(const PlannedExtent& x, const UdfVolume& v);
+    void WritePathTable(ExtentKind kind, uint64_t sectors);
+    void WriteDirectories(bool joliet);
+    void WriteUdfVolumeSequence(const UdfVolume& v);
+    void WriteUdfTree();
     bool WriteFileData();
     bool CopyFile(const CFileEntry& f);
 
@@ -41,8 +46,7 @@ private:
     const VolumeInfo& m_info;
     std::vector<uint8_t> m_buffer;  // m_dwBufferSize bytes: structures
     std::vector<uint8_t> m_piece;   // file data in large pieces
-    uint32_t m_counter = 0;
-    uint32_t m_base = 0;  // added to m_counter while it counts partition blocks
+    uint64_t m_counter = 0;  // the image sector handed over next
     bool m_changed = false;  // a source file changed while it was copied
     bool m_stopped = false;
     bool m_planBroken = false;

@@ -225,7 +225,10 @@ TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
         {"udf folder size", FileSystemType::Udf, [&](ImageBuilder& b) { sub(b)->m_nUdfSize += SectorSize; }},
         {"file entry", FileSystemType::Udf, [](ImageBuilder& b) { ++b.m_files[0]->m_dwUdfEntryBlock; }},
         {"file data", FileSystemType::UdfBridge, [](ImageBuilder& b) { --b.m_files[1]->m_dwIsoSector; }},
-        {"image length", FileSystemType::Joliet, [](ImageBuilder& b) { ++b.m_dwTotalSectors; }},
+        {"extent length", FileSystemType::Joliet, [](ImageBuilder& b) {
+             ++b.m_plan.back().length;
+             ++b.m_dwTotalSectors;
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,11 +1,17 @@
-// Byte-order writers and readers for on-disc numbers. ISO 9660 stores many
-// numbers twice ("both-byte order": little-endian, then big-endian); UDF uses
-// little-endian throughout. Everything goes through these, never host structs.
+// What every on-disc structure shares: the sector, sector numbers, and the
+// byte-order writers and readers. ISO 9660 stores many numbers twice
+// ("both-byte order": little-endian, then big-endian); UDF uses little-endian
+// throughout. Everything goes through these, never host structs.
 #pragma once
 
 #include <cstdint>
 
 namespace pm {
+
+// The image's sector and the UDF logical block.
+constexpr uint32_t SectorSize = 2048;
+// A sector of the image, or a block of the UDF partition: 32 bits on disc.
+using SectorNumber = uint32_t;
 
 inline uint16_t ByteSwap16(uint16_t v) { return uint16_t((v >> 8) | (v << 8)); }
 
