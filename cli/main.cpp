@@ -1,6 +1,7 @@
 // parumero-cli: the size preview and the image build from the command line.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "settings/Locations.h"
 #include "settings/VolumeInfo.h"
 #include "tree/PathUtil.h"
+#include "Version.h"
 
 namespace pm::cli {
 namespace {
@@ -24,6 +26,15 @@ namespace {
 std::string TrimSeparators(std::string p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
+}
+
+// Whatever went to stdout must have arrived: a full disk or a closed pipe
+// behind `--size > file` is a failure, not a success.
+int CheckedStdout(int status) {
+    std::cout.flush();
+    if (std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::cerr << "parumero-cli: " << LoadString(10110) << '\n';
+    return 1;
 }
 
 void ShowQueued() {
@@ -43,6 +54,8 @@ int RunSize(Platform& platform, const Options& o) {
     GroupDigits(sectors);
     GroupDigits(bytes);
     std::cout << FormatString(10053, sectors, bytes) << '\n';
+    const char* medium = SmallestMedium(builder.m_dwTotalSectors);
+    std::cout << (medium ? FormatString(10111, medium) : LoadString(10112)) << '\n';
     if (o.check && builder.CheckNames() > 0) {
         ShowQueued();
         return 1;
@@ -62,7 +75,14 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << LoadString(10077) << '\n';
         return 1;
     }
-    const std::string image = NormaliseImagePath(o.image);
+    // "-": the image goes down standard output as it is written; no lock, no
+    // extension, no folder to make.
+    const bool toStdout = o.image == kStandardOutputImage;
+    if (toStdout && isatty(STDOUT_FILENO)) {
+        std::cerr << "parumero-cli: " << LoadString(10109) << '\n';
+        return 2;
+    }
+    const std::string image = toStdout ? o.image : NormaliseImagePath(o.image);
 
     std::string label;
     VolumeDate date, time;
@@ -74,11 +94,8 @@ int RunBuild(Platform& platform, const Options& o) {
             return 1;
         }
     }
-    if (o.date && !ParseDateTime(*o.date, date, time)) {
-        std::cerr << "parumero-cli: --date takes \"YYYY-MM-DD HH:MM:SS\"\n" << kUsage;
-        return 2;
-    }
-    const std::string folderOfImage = ImageFolder(image);
+    if (o.date) ParseDateTime(*o.date, date, time);  // checked by the parser
+    const std::string folderOfImage = toStdout ? std::string() : ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
 
     LoadVolumeInfo(TheVolumeInfo(), o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile);
@@ -87,6 +104,7 @@ int RunBuild(Platform& platform, const Options& o) {
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
+    if (toStdout) runner.UseStandardOutput();
     bool ok = runner.Run(source, image, o.kind);
     progress.Finish();
     if (!ok) TheJobMessages().AddText(10048);
@@ -99,8 +117,10 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << LoadString(10042) << '\n';
         return 130;
     }
-    std::cout << LoadString(10041) << '\n';
-    return 0;
+    if (o.quiet) return 0;
+    // Behind "-" stdout carries the image: nothing else may go there.
+    (toStdout ? std::cerr : std::cout) << LoadString(10041) << '\n';
+    return CheckedStdout(0);
 }
 
 }  // namespace
@@ -108,15 +128,27 @@ int RunBuild(Platform& platform, const Options& o) {
 
 int main(int argc, char** argv) {
     using namespace pm;
+    SetLanguage(LanguageFromEnvironment());
+    // A closed pipe on stdout shows as a failed write, reported, not as a
+    // silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     cli::Options o;
     std::string error;
-    if (!cli::ParseOptions(argc, argv, o, error)) {
-        std::cerr << "parumero-cli: " << error << '\n' << cli::kUsage;
+    if (argc < 2) {
+        std::cerr << LoadString(10115) << LoadString(10107) << '\n';
         return 2;
+    }
+    if (!cli::ParseOptions(argc, argv, o, error)) {
+        std::cerr << "parumero-cli: " << error << '\n' << LoadString(10107) << '\n';
+        return 2;
+    }
+    if (o.help || o.version) {
+        std::cout << (o.help ? cli::HelpText() : "parumero-cli " PARUMERO_VERSION "\n");
+        return cli::CheckedStdout(0);
     }
     auto platform = MakePosixPlatform(o.shortNames);
     std::string exceptPath = o.exceptFile.empty() ? ExceptListPath(*platform) : o.exceptFile;
     TheVolumeInfo().ExceptList.Load(exceptPath);
-    if (o.size) return cli::RunSize(*platform, o);
+    if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, o));
     return cli::RunBuild(*platform, o);
 }

@@ -21,6 +21,10 @@ public:
     // One whole build. False when it failed (the texts are queued in
     // JobMessages); true when it completed or the user stopped it.
     bool Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind);
+    // Sends the image to standard output (a pipe, or a file the shell opened)
+    // instead of creating the file; the image path then only names it in
+    // reports.
+    void UseStandardOutput() { m_bStandardOutput = true; }
     int OnSector(int kind, const uint8_t* data, uint32_t length);
     bool Stopped() const { return m_bStopped != 0; }
 
@@ -37,6 +41,7 @@ private:
     std::string m_imagePath;
     int m_bStopped = 0;
     bool m_bWriteFailed = false;
+    bool m_bStandardOutput = false;
 };
 
 }  // namespace pm
