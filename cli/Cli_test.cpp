@@ -57,10 +57,8 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
         {{"--size", "--check", "a"}, "", "kind=0 size check [a][]"},
         {{"--", "--size", "-"}, "", "kind=0 [--size][-]"},
         {{"-h", "--frob"}, "", "kind=0 help [][]"},
-        {{"--help"}, "", "kind=0 help [][]"},
         {{"-V"}, "", "kind=0 version [][]"},
         {{"a", "--version"}, "", "kind=0 version [a][]"},
-        {{"--frob", "a", "b"}, "不明なオプションです: --frob", ""},
         {{"--frob=1"}, "不明なオプションです: --frob", ""},
         {{"-x", "a", "b"}, "不明なオプションです: -x", ""},
         {{"a", "b", "--kind"}, "--kind には値が必要です", ""},
@@ -68,7 +66,6 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
         {{"--quiet=1", "a", "b"}, "--quiet は値をとりません", ""},
         {{"--date", "2010-04-31", "a", "b"}, "--date は \"YYYY-MM-DD HH:MM:SS\" の形で指定します", ""},
         {{"a"}, "SOURCE と IMAGE を指定してください", ""},
-        {{"a", "b", "c"}, "SOURCE と IMAGE を指定してください", ""},
         {{"--size", "a", "b"}, "--size には SOURCE を一つ指定します", ""},
         {{"--check", "a", "b"}, "--check は --size と一緒に使います", ""},
     };

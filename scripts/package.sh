@@ -4,7 +4,7 @@
 # Usage: scripts/package.sh [build-dir]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build}
+build=$(cd "${1:-$here/build}" && pwd)
 cmake --build "$build" -j2 >&2
 cd "$build"
 cpack -G DEB >&2
