@@ -82,7 +82,8 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << "parumero-cli: " << LoadString(10109) << '\n';
         return 2;
     }
-    const std::string image = toStdout ? o.image : NormaliseImagePath(o.image);
+    // Behind "-" the path only names the image in reports.
+    const std::string image = toStdout ? LoadString(10116) : NormaliseImagePath(o.image);
 
     std::string label;
     VolumeDate date, time;
