@@ -1,8 +1,10 @@
-// The built parumero-cli as a script sees it: exit codes, the texts on its
-// streams, and Ctrl-C during a build.
+// The command line's parser, and the built parumero-cli as a script or a
+// terminal sees it: exit codes, the texts on its streams, the progress line,
+// and Ctrl-C during a build.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 
 #include "ImageCheck.h"
 #include "TempDir.h"
+#include "cli/Options.h"
 
 extern char** environ;
 
@@ -29,29 +32,89 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
+// Every option form and every refusal: the arguments, then the refusal (empty:
+// accepted) or what the options hold.
+TEST(CliOptions, EveryFormAndEveryRefusal) {
+    auto describe = [](const cli::Options& o) {
+        std::ostringstream s;
+        s << "kind=" << int(o.kind) << (o.label ? " label=" + *o.label : "") << (o.date ? " date=" + *o.date : "")
+          << (o.settingsFile.empty() ? "" : " settings=" + o.settingsFile)
+          << (o.exceptFile.empty() ? "" : " except=" + o.exceptFile) << (o.shortNames ? "" : " no-short")
+          << (o.size ? " size" : "") << (o.check ? " check" : "") << (o.quiet ? " quiet" : "")
+          << (o.help ? " help" : "") << (o.version ? " version" : "") << " [" << o.source << "][" << o.image << "]";
+        return s.str();
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string refusal, holds;
+    } rows[] = {
+        {{"a", "b"}, "", "kind=0 [a][b]"},
+        {{"--kind", "udf", "a", "b"}, "", "kind=2 [a][b]"},
+        {{"a", "--kind=bridge", "b"}, "", "kind=1 [a][b]"},
+        {{"--label=", "--date=2024-01-02 03:04:05", "a", "-"}, "", "kind=0 label= date=2024-01-02 03:04:05 [a][-]"},
+        {{"--label", "x=y", "--settings", "s.ini", "--except=e.txt", "--no-short-names", "--quiet", "a", "b"}, "",
+         "kind=0 label=x=y settings=s.ini except=e.txt no-short quiet [a][b]"},
+        {{"--size", "--check", "a"}, "", "kind=0 size check [a][]"},
+        {{"--", "--size", "-"}, "", "kind=0 [--size][-]"},
+        {{"-h", "--frob"}, "", "kind=0 help [][]"},
+        {{"-V"}, "", "kind=0 version [][]"},
+        {{"a", "--version"}, "", "kind=0 version [a][]"},
+        {{"--frob=1"}, "不明なオプションです: --frob", ""},
+        {{"-x", "a", "b"}, "不明なオプションです: -x", ""},
+        {{"a", "b", "--kind"}, "--kind には値が必要です", ""},
+        {{"--kind=dvd", "a", "b"}, "ファイルシステム dvd はありません (joliet、bridge、udf)", ""},
+        {{"--quiet=1", "a", "b"}, "--quiet は値をとりません", ""},
+        {{"--date", "2010-04-31", "a", "b"}, "--date は \"YYYY-MM-DD HH:MM:SS\" の形で指定します", ""},
+        {{"a"}, "SOURCE と IMAGE を指定してください", ""},
+        {{"--size", "a", "b"}, "--size には SOURCE を一つ指定します", ""},
+        {{"--check", "a", "b"}, "--check は --size と一緒に使います", ""},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"parumero-cli"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        cli::Options o;
+        std::string refusal;
+        const bool accepted = cli::ParseOptions(int(argv.size()), argv.data(), o, refusal);
+        EXPECT_EQ(accepted, row.refusal.empty()) << args[1];
+        EXPECT_EQ(refusal, row.refusal) << args[1];
+        if (accepted) EXPECT_EQ(describe(o), row.holds);
+    }
+    // Each medium up to its last sector.
+    EXPECT_STREQ(cli::SmallestMedium(359'847), "CD 700 MB");
+    EXPECT_STREQ(cli::SmallestMedium(359'848), "DVD 4.7 GB");
+    EXPECT_STREQ(cli::SmallestMedium(24'438'784), "BD DL 50 GB");
+    EXPECT_EQ(cli::SmallestMedium(24'438'785), nullptr);
+}
+
 class Cli : public ::testing::Test {
 protected:
+    // The texts compared are the Japanese ones; settings and exclusions come
+    // from empty files in the scratch folder.
     void SetUp() override {
         tmp.Write("src/a.txt", "alpha");
         tmp.Write("none.ini", "");
         tmp.Write("none.txt", "");
+        ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
     }
+    void TearDown() override { ::unsetenv("LC_ALL"); }
 
-    // Starts the program with stdout and stderr going to files; settings and
-    // exclusions come from empty files in the scratch folder.
-    pid_t Start(std::vector<std::string> args, bool asGiven = false) {
-        if (!asGiven) {
+    // Starts the program with stdout and stderr going to files, or to the
+    // descriptors given; `asGiven` runs args as they are (another program first).
+    pid_t Start(std::vector<std::string> args, int errFd = -1, int outFd = -1, bool asGiven = false) {
+        if (!asGiven)
             args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
-            if (args.size() == 5) args.resize(1);  // no arguments at all
-        }
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (tmp / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (tmp / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+        else posix_spawn_file_actions_addopen(&actions, 1, (tmp / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+        else posix_spawn_file_actions_addopen(&actions, 2, (tmp / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = -1;
         int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -63,7 +126,9 @@ protected:
         if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
-    int Run(std::vector<std::string> args, bool asGiven = false) { return Wait(Start(std::move(args), asGiven)); }
+    int Run(std::vector<std::string> args, int errFd = -1, int outFd = -1, bool asGiven = false) {
+        return Wait(Start(std::move(args), errFd, outFd, asGiven));
+    }
     std::string Out() { return ReadAll(tmp / "stdout"); }
     std::string Err() { return ReadAll(tmp / "stderr"); }
 
@@ -72,26 +137,33 @@ protected:
 
 TEST_F(Cli, BuildSucceeds) {
     tmp.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");  // a name from a Japanese Windows archive
-    ASSERT_EQ(Run({"--kind", "bridge", "--quiet", tmp / "src", tmp / "out/disc"}), 0) << Err();
+    ASSERT_EQ(Run({"--kind", "bridge", tmp / "src", tmp / "out/disc"}), 0) << Err();
     EXPECT_EQ(Out(), "イメージの作成が終了しました。\n");
     // ".iso" was added, and the missing folder made.
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge,
                            {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
+    EXPECT_EQ(Run({"--quiet", tmp / "src", tmp / "quiet.iso"}), 0);
+    EXPECT_EQ(Out() + Err(), "");
 }
 
-// SOURCE_DATE_EPOCH replaces the clock in the UDF volume set identifier, so
-// two builds of the same inputs are the same bytes.
-TEST_F(Cli, SourceDateEpochMakesTheSameBytes) {
+// The same bytes from two builds a second apart (SOURCE_DATE_EPOCH replaces
+// the clock in the UDF volume set identifier), under another locale, and with
+// the image sent down standard output.
+TEST_F(Cli, SameBytesWhateverTheClockLocaleAndOutput) {
+    tmp.Write("src/写真/Zz.txt", "z");
+    tmp.Write("src/写真/aa.txt", "a");
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     const std::vector<std::string> args{"--kind", "bridge", "--quiet", "--date", "2024-01-01 00:00:00", tmp / "src"};
     auto first = args, second = args;
     first.push_back(tmp / "1.iso");
-    second.push_back(tmp / "2.iso");
+    second.push_back("-");
+    ::setenv("LC_ALL", "C", 1);
     EXPECT_EQ(Run(first), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another second on the clock
+    ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
     EXPECT_EQ(Run(second), 0);
     ::unsetenv("SOURCE_DATE_EPOCH");
-    EXPECT_EQ(ReadAll(tmp / "1.iso"), ReadAll(tmp / "2.iso"));
+    EXPECT_EQ(ReadAll(tmp / "1.iso"), Out());
 }
 
 // Every refusal: its exit status, what it says, and an existing image left
@@ -104,10 +176,10 @@ TEST_F(Cli, RefusalsAndUsage) {
     tmp.Write("twins/a.", "");
     const struct { std::vector<std::string> args; int status; std::string says; } cases[] = {
         {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
-        {{}, 2, "usage: parumero-cli"},
-        {{"--kind", "dvd", tmp / "src", keep}, 2, "unknown kind"},
-        {{"--date", "2010-04-31", tmp / "src", keep}, 2, "--date"},
-        {{"--date", "4294967297-01-01 00:00:00", tmp / "src", keep}, 2, "--date"},
+        {{"--kind", "dvd", tmp / "src", keep}, 2, "parumero-cli: ファイルシステム dvd はありません (joliet、bridge、udf)\n"
+                                                  "詳しくは parumero-cli --help を見てください。\n"},
+        {{"--date", "2010-04-31", tmp / "src", keep}, 2, "--date は"},
+        {{"--date", "4294967297-01-01 00:00:00", tmp / "src", keep}, 2, "--date は"},
         {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 1, "15 文字以内で入力してください。\n"},
         {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
@@ -128,6 +200,15 @@ TEST_F(Cli, RefusalsAndUsage) {
     }
     EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
     EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
+    ::setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
+    EXPECT_EQ(Run({"--size", tmp / "src"}), 0);
+    EXPECT_EQ(Out(), "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n");
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    EXPECT_EQ(Run({"--size", tmp / "src"}, -1, full), 1);
+    ::close(full);
+    EXPECT_EQ(Err(), "parumero-cli: Writing to standard output failed.\n");
 }
 
 // Entries that cannot be taken are listed by the size check, and a build
@@ -153,11 +234,49 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
     ASSERT_EQ(::chmod(keep.c_str(), 0666), 0);
     ASSERT_EQ(Run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", PARUMERO_CLI_PATH,
                    "--settings", tmp / "none.ini", "--except", tmp / "none.txt", tmp / "src", keep},
-                  true),
+                  -1, -1, true),
               1);
     EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n\nイメージファイルの作成に失敗しました。\n");
     EXPECT_EQ(ReadAll(keep), "old image");
+}
+
+// On terminals of 40 and 200 columns the progress line never reaches the last
+// column (it would wrap, and every redraw would scroll); the throughput shows
+// only where there is room. The image is never written onto a terminal.
+TEST_F(Cli, ProgressLineFitsTheTerminal) {
+    auto columnsOf = [](const std::string& s) {  // our texts: ASCII, and kana and kanji two columns wide
+        size_t n = 0;
+        for (unsigned char c : s) n += c < 0x80 ? 1 : (c >= 0xE3 && c <= 0xE9) ? 2 : 0;
+        return n;
+    };
+    for (unsigned short columns : {40, 200}) {
+        int master = -1, slave = -1;
+        struct winsize ws {};
+        ws.ws_col = columns;
+        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &ws), 0);
+        pid_t pid = Start({tmp / "src", tmp / "x.iso"}, slave);
+        ::close(slave);
+        std::string shown;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) shown.append(buf, size_t(n));
+        ::close(master);
+        ASSERT_EQ(Wait(pid), 0) << shown;
+        EXPECT_EQ(shown.find("MB/s") != std::string::npos, columns == 200) << shown;
+        EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
+        for (size_t at = 0, end; at < shown.size(); at = end + 1) {
+            end = std::min(shown.find_first_of("\r\n", at), shown.size());
+            std::string piece = shown.substr(at, end - at);
+            if (piece.rfind("\x1b[K", 0) == 0) piece.erase(0, 3);
+            EXPECT_LT(columnsOf(piece), columns) << piece;
+        }
+    }
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(Wait(Start({tmp / "src", "-"}, -1, slave)), 2);
+    ::close(slave);
+    ::close(master);
+    EXPECT_EQ(Err(), "parumero-cli: 標準出力が端末です。イメージはファイルかパイプに書き出してください。\n");
 }
 
 // Ctrl-C stops at the next sector: the partial image stays, shorter than

@@ -1,78 +1,129 @@
 #include "cli/Options.h"
 
-#include <cstring>
+#include "job/BuildInputs.h"
+#include "job/Strings.h"
 
 namespace pm::cli {
+namespace {
 
-const char* const kUsage =
-    "usage: parumero-cli [--kind joliet|bridge|udf] [--label TEXT] [--date \"YYYY-MM-DD HH:MM:SS\"]\n"
-    "                    [--settings FILE] [--except FILE] [--no-short-names] [--hide-dot-files] [--quiet]\n"
-    "                    SOURCE IMAGE\n"
-    "       parumero-cli --size [--check] [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE\n";
+bool KindFromName(const std::string& name, FileSystemType& kind) {
+    if (name == "joliet") kind = FileSystemType::Joliet;
+    else if (name == "bridge") kind = FileSystemType::UdfBridge;
+    else if (name == "udf") kind = FileSystemType::Udf;
+    else return false;
+    return true;
+}
+
+bool DateFits(const std::string& text) {
+    VolumeDate date, time;
+    return ParseDateTime(text, date, time);
+}
+
+// One row per option. `take` stores the option in the options and answers 0,
+// or the number of the text that refuses its value ("%s": the value).
+struct OptionSpec {
+    const char* name;
+    const char* shortName;  // null when there is none
+    bool takesValue;
+    int (*take)(Options& o, const std::string& value);
+};
+
+const OptionSpec kOptions[] = {
+    {"--kind", nullptr, true, [](Options& o, const std::string& v) { return KindFromName(v, o.kind) ? 0 : 10103; }},
+    {"--label", nullptr, true, [](Options& o, const std::string& v) { return o.label = v, 0; }},
+    {"--date", nullptr, true, [](Options& o, const std::string& v) { return DateFits(v) ? (o.date = v, 0) : 10108; }},
+    {"--settings", nullptr, true, [](Options& o, const std::string& v) { return o.settingsFile = v, 0; }},
+    {"--except", nullptr, true, [](Options& o, const std::string& v) { return o.exceptFile = v, 0; }},
+    {"--no-short-names", nullptr, false, [](Options& o, const std::string&) { return o.shortNames = false, 0; }},
+    {"--hide-dot-files", nullptr, false, [](Options& o, const std::string&) { return o.hideDotFiles = true, 0; }},
+    {"--size", nullptr, false, [](Options& o, const std::string&) { return o.size = true, 0; }},
+    {"--check", nullptr, false, [](Options& o, const std::string&) { return o.check = true, 0; }},
+    {"--quiet", nullptr, false, [](Options& o, const std::string&) { return o.quiet = true, 0; }},
+    {"--help", "-h", false, [](Options& o, const std::string&) { return o.help = true, 0; }},
+    {"--version", "-V", false, [](Options& o, const std::string&) { return o.version = true, 0; }},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.name || (spec.shortName && name == spec.shortName)) return &spec;
+    return nullptr;
+}
+
+}  // namespace
 
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     int positional = 0;
-    auto takePositional = [&](const std::string& a) {
-        if (positional == 0) out.source = a;
-        else if (positional == 1) out.image = a;
-        ++positional;
-    };
     bool optionsEnded = false;
-    auto value = [&](int& i, const char* name, std::string& dest) {
-        if (i + 1 >= argc) {
-            error = std::string(name) + " needs a value";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        // "-" alone is an IMAGE (standard output), not an option.
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (positional == 0) out.source = arg;
+            else if (positional == 1) out.image = arg;
+            ++positional;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* spec = FindOption(name);
+        if (!spec) {
+            error = FormatString(10101, name);
             return false;
         }
-        dest = argv[++i];
-        return true;
-    };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::string v;
-        if (optionsEnded) takePositional(a);
-        else if (a == "--size") out.size = true;
-        else if (a == "--check") out.check = true;
-        else if (a == "--no-short-names") out.shortNames = false;
-        else if (a == "--hide-dot-files") out.hideDotFiles = true;
-        else if (a == "--quiet") out.quiet = true;
-        else if (a == "--kind") {
-            if (!value(i, "--kind", v)) return false;
-            if (v == "joliet") out.kind = FileSystemType::Joliet;
-            else if (v == "bridge") out.kind = FileSystemType::UdfBridge;
-            else if (v == "udf") out.kind = FileSystemType::Udf;
-            else {
-                error = "unknown kind: " + v + " (joliet, bridge or udf)";
+        std::string value;
+        if (equals != std::string::npos) {
+            if (!spec->takesValue) {
+                error = FormatString(10114, name);
                 return false;
             }
-        } else if (a == "--except") {
-            if (!value(i, "--except", out.exceptFile)) return false;
-        } else if (a == "--settings") {
-            if (!value(i, "--settings", out.settingsFile)) return false;
-        } else if (a == "--label") {
-            if (!value(i, "--label", v)) return false;
-            out.label = v;
-        } else if (a == "--date") {
-            if (!value(i, "--date", v)) return false;
-            out.date = v;
-        } else if (a == "--") {
-            optionsEnded = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option: " + a;
-            return false;
-        } else {
-            takePositional(a);
+            value = arg.substr(equals + 1);
+        } else if (spec->takesValue) {
+            if (i + 1 >= argc) {
+                error = FormatString(10102, name);
+                return false;
+            }
+            value = argv[++i];
         }
+        if (int refusal = spec->take(out, value)) {
+            error = FormatString(refusal, value);
+            return false;
+        }
+        if (out.help || out.version) return true;
     }
-    int wanted = out.size ? 1 : 2;
+    const int wanted = out.size ? 1 : 2;
     if (positional != wanted) {
-        error = out.size ? "--size takes one SOURCE" : "SOURCE and IMAGE are needed";
+        error = LoadString(out.size ? 10104 : 10105);
         return false;
     }
     if (out.check && !out.size) {
-        error = "--check goes with --size";
+        error = LoadString(10106);
         return false;
     }
     return true;
+}
+
+std::string HelpText() { return LoadString(10115) + "\n" + LoadString(10100); }
+
+const char* SmallestMedium(uint64_t sectors) {
+    // Capacities in 2048-byte sectors of the usual recordable media: CD-R 80 min
+    // 359,847; DVD±R 2,295,104; DVD±R DL 4,173,824; BD-R 12,219,392; BD-R DL
+    // 24,438,784.
+    struct Medium {
+        uint64_t sectors;
+        const char* name;
+    };
+    static const Medium kMedia[] = {{359'847, "CD 700 MB"},
+                                    {2'295'104, "DVD 4.7 GB"},
+                                    {4'173'824, "DVD DL 8.5 GB"},
+                                    {12'219'392, "BD 25 GB"},
+                                    {24'438'784, "BD DL 50 GB"}};
+    for (const Medium& m : kMedia)
+        if (sectors <= m.sectors) return m.name;
+    return nullptr;
 }
 
 }  // namespace pm::cli

@@ -1,6 +1,7 @@
 // Command line of parumero-cli.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,15 +18,27 @@ struct Options {
     bool shortNames = true;   // --no-short-names turns them off
     bool hideDotFiles = false;  // --hide-dot-files
     std::optional<std::string> label;  // --label
-    std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS"
+    std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS", checked
     bool quiet = false;
+    bool help = false;        // -h, --help
+    bool version = false;     // -V, --version
     std::string source;
-    std::string image;
+    std::string image;        // "-": standard output
 };
 
-// Parses argv; on a usage error returns false with the reason in `error`.
+// IMAGE that means standard output.
+inline constexpr char kStandardOutputImage[] = "-";
+
+// Parses argv. On a usage error returns false with the reason, in the current
+// language, in `error`. --help and --version end the parsing: nothing after
+// them is looked at.
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
 
-extern const char* const kUsage;
+// The usage lines and every option, for --help.
+std::string HelpText();
+
+// The smallest usual medium that holds an image of `sectors` 2048-byte
+// sectors ("CD 700 MB", ...), or null when even a BD DL is too small.
+const char* SmallestMedium(uint64_t sectors);
 
 }  // namespace pm::cli

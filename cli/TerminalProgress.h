@@ -15,10 +15,14 @@ namespace pm::cli {
 extern volatile std::sig_atomic_t g_stopRequested;
 void InstallStopHandlers();
 
+// Terminal columns the UTF-8 text takes (East Asian wide and full-width
+// characters two, others one).
+int DisplayWidth(const std::string& text);
+
 class TerminalProgress : public ProgressSink {
 public:
     // `show` false keeps it silent (--quiet, or stderr is no terminal).
-    TerminalProgress(std::FILE* out, bool show) : m_out(out), m_show(show) {}
+    TerminalProgress(std::FILE* out, bool show);
     void OnBuildStarted() override;
     void OnImageSize(uint64_t totalBytes) override;
     bool OnBytesWritten(uint32_t bytes) override;
@@ -27,9 +31,11 @@ public:
 
 private:
     void Draw(bool force);
+    std::string Line(double secondsSoFar) const;
 
     std::FILE* m_out;
     bool m_show;
+    int m_columns = 80;
     std::string m_status;
     ProgressCounter m_counter;
     std::chrono::steady_clock::time_point m_start, m_lastDraw;

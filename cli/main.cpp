@@ -1,6 +1,7 @@
 // parumero-cli: the size preview and the image build from the command line.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "settings/VolumeInfo.h"
 #include "tree/PathUtil.h"
 #include "tree/Text.h"
+#include "Version.h"
 
 namespace pm::cli {
 namespace {
@@ -25,6 +27,15 @@ namespace {
 std::string TrimSeparators(std::string p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
+}
+
+// Whatever went to stdout must have arrived: a full disk or a closed pipe
+// behind `--size > file` is a failure, not a success.
+int CheckedStdout(int status) {
+    std::cout.flush();
+    if (std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::cerr << "parumero-cli: " << LoadString(10110) << '\n';
+    return 1;
 }
 
 void ShowQueued() {
@@ -72,6 +83,8 @@ int RunSize(Platform& platform, const Options& o) {
     GroupDigits(sectors);
     GroupDigits(bytes);
     std::cout << FormatString(10053, sectors, bytes) << '\n';
+    const char* medium = SmallestMedium(builder.m_nTotalSectors);
+    std::cout << (medium ? FormatString(10111, medium) : LoadString(10112)) << '\n';
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
     if (builder.CheckNames() > 0) {
@@ -93,11 +106,19 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << LoadString(10077) << '\n';
         return 1;
     }
-    if (ImagePathNamesFolder(platform, o.image)) {
+    // "-": the image goes down standard output as it is written; no lock, no
+    // extension, no folder to make.
+    const bool toStdout = o.image == kStandardOutputImage;
+    if (toStdout && isatty(STDOUT_FILENO)) {
+        std::cerr << "parumero-cli: " << LoadString(10109) << '\n';
+        return 2;
+    }
+    if (!toStdout && ImagePathNamesFolder(platform, o.image)) {
         std::cerr << FormatString(10088, EscapeInvalidUtf8(o.image)) << '\n';
         return 1;
     }
-    const std::string image = NormaliseImagePath(o.image);
+    // Behind "-" the path only names the image in reports.
+    const std::string image = toStdout ? LoadString(10116) : NormaliseImagePath(o.image);
 
     std::string label;
     VolumeDate date, time;
@@ -109,11 +130,8 @@ int RunBuild(Platform& platform, const Options& o) {
             return 1;
         }
     }
-    if (o.date && !ParseDateTime(*o.date, date, time)) {
-        std::cerr << "parumero-cli: --date takes \"YYYY-MM-DD HH:MM:SS\"\n" << kUsage;
-        return 2;
-    }
-    const std::string folderOfImage = ImageFolder(image);
+    if (o.date) ParseDateTime(*o.date, date, time);  // checked by the parser
+    const std::string folderOfImage = toStdout ? std::string() : ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
 
     const std::string settings = o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile;
@@ -126,6 +144,7 @@ int RunBuild(Platform& platform, const Options& o) {
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
+    if (toStdout) runner.UseStandardOutput();
     bool ok = runner.Run(source, image, o.kind);
     progress.Finish();
     if (!ok) TheJobMessages().AddText(10048);
@@ -138,10 +157,12 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << LoadString(10042) << '\n';
         return 130;
     }
-    std::cout << LoadString(10041) << '\n';
     if (runner.SkippedCount() > 0 && !o.quiet)
         std::cerr << FormatString(10092, std::to_string(runner.SkippedCount())) << '\n';
-    return 0;
+    if (o.quiet) return 0;
+    // Behind "-" stdout carries the image: nothing else may go there.
+    (toStdout ? std::cerr : std::cout) << LoadString(10041) << '\n';
+    return CheckedStdout(0);
 }
 
 }  // namespace
@@ -149,17 +170,29 @@ int RunBuild(Platform& platform, const Options& o) {
 
 int main(int argc, char** argv) {
     using namespace pm;
+    SetLanguage(LanguageFromEnvironment());
+    // A closed pipe on stdout shows as a failed write, reported, not as a
+    // silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     cli::Options o;
     std::string error;
-    if (!cli::ParseOptions(argc, argv, o, error)) {
-        std::cerr << "parumero-cli: " << error << '\n' << cli::kUsage;
+    if (argc < 2) {
+        std::cerr << LoadString(10115) << LoadString(10107) << '\n';
         return 2;
+    }
+    if (!cli::ParseOptions(argc, argv, o, error)) {
+        std::cerr << "parumero-cli: " << error << '\n' << LoadString(10107) << '\n';
+        return 2;
+    }
+    if (o.help || o.version) {
+        std::cout << (o.help ? cli::HelpText() : "parumero-cli " PARUMERO_VERSION "\n");
+        return cli::CheckedStdout(0);
     }
     auto platform = MakePosixPlatform(o.shortNames);
     std::string exceptPath = o.exceptFile.empty() ? ExceptListPath(*platform) : o.exceptFile;
     int cause = 0;
     SmallFileStatus status = TheVolumeInfo().ExceptList.Load(exceptPath, &cause);
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
-    if (o.size) return cli::RunSize(*platform, o);
+    if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, o));
     return cli::RunBuild(*platform, o);
 }

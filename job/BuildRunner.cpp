@@ -68,9 +68,11 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
 
     // An older image inside the source folder is never read into the new one:
-    // it is about to be truncated and rewritten.
+    // it is about to be truncated and rewritten (or, behind standard output,
+    // is being written right now).
     DirEntry existing;
-    if (m_platform.LookupEntry(imagePath, existing) && !existing.directory)
+    if ((m_bStandardOutput ? m_platform.StandardOutputEntry(existing) : m_platform.LookupEntry(imagePath, existing)) &&
+        !existing.directory)
         builder.SkipIdentity(existing.device, existing.inode);
 
     m_nSkipped = 0;
@@ -80,7 +82,8 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     if (m_pSink) m_pSink->OnImageSize(builder.GetImageBytes());
 
     FileError err;
-    m_imageFile = m_platform.CreateOutput(imagePath, err);
+    m_imageFile = m_bStandardOutput ? m_platform.OpenStandardOutput(imagePath, err)
+                                    : m_platform.CreateOutput(imagePath, err);
     if (!m_imageFile) {
         err.path = imagePath;
         TheJobMessages().AddFileError(10055, err);

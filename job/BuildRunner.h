@@ -21,6 +21,10 @@ public:
     // One whole build. False when it failed (the texts are queued in
     // JobMessages); true when it completed or the user stopped it.
     bool Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind);
+    // Sends the image to standard output (a pipe, or a file the shell opened)
+    // instead of creating the file; the image path then only names it in
+    // reports.
+    void UseStandardOutput() { m_bStandardOutput = true; }
     int OnSector(int kind, const uint8_t* data, uint32_t length);
     bool Stopped() const { return m_bStopped != 0; }
     // Entries the scan of the last build left out (dangling links, special
@@ -44,6 +48,7 @@ private:
     bool m_bWriteFailed = false;
     uint64_t m_nReported = 0;
     size_t m_nSkipped = 0;
+    bool m_bStandardOutput = false;
 };
 
 }  // namespace pm

@@ -58,6 +58,29 @@ TEST(Strings, CatalogueAndFormats) {
     EXPECT_EQ(FormatString(10039, "%s%1"), "%s%1\nフォルダが見つかりません。");
     EXPECT_EQ(FormatNumbered(61714, "0", "23"), "0 から 23 までの整数を入力してください。");
     EXPECT_EQ(FormatNumbered(61716, "15"), "15 文字以内で入力してください。");
+    EXPECT_EQ(UntranslatedTexts(), std::vector<int>{});
+}
+
+// The language of LC_ALL, LC_MESSAGES and LANG (null: unset), and a text in it.
+TEST(Strings, LanguageFollowsTheLocale) {
+    const struct {
+        const char *lcAll, *lcMessages, *lang;
+        const char* text;
+    } rows[] = {
+        {nullptr, nullptr, "ja_JP.UTF-8", "ディスクが満杯です。"},
+        {nullptr, nullptr, "ja_JP.eucJP", "ディスクが満杯です。"},
+        {"", "ja", "C", "ディスクが満杯です。"},
+        {nullptr, nullptr, "C", "Disk full."},
+        {nullptr, nullptr, "en_US.UTF-8", "Disk full."},
+        {nullptr, nullptr, nullptr, "Disk full."},
+        {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", "Disk full."},
+        {nullptr, "en_GB", "ja_JP.UTF-8", "Disk full."},
+    };
+    for (const auto& row : rows) {
+        SetLanguage(LanguageOfLocale(row.lcAll, row.lcMessages, row.lang));
+        EXPECT_EQ(LoadString(10068), row.text) << (row.lang ? row.lang : "unset");
+    }
+    SetLanguage(Language::Japanese);
 }
 
 }  // namespace

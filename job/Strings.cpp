@@ -1,74 +1,208 @@
 #include "job/Strings.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <utility>
 
 namespace pm {
 namespace {
 
-// The string table, UTF-8.
-const std::map<int, std::string>& Table() {
-    static const std::map<int, std::string> table = {
-        {10033, "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso)|*.iso;*.img;*.bin;|全てのﾌｧｲﾙ (*.*)|*.*||"},  // image file filter of the save dialog
-        {10036, "イメージファイル名を選択"},  // title of the save dialog
-        {10037, "イメージを作成するフォルダを選択"},  // title of the folder browser
-        {10038, "except.txt"},  // exclusion list file beside the program
-        {10039, "%s\nフォルダが見つかりません。"},  // source folder not found
-        {10041, "イメージの作成が終了しました。"},  // build finished
-        {10042, "中止します。"},  // build stopped
-        {10043, "中止"},  // stop button
-        {10044, "終了"},  // exit button
-        {10046, "イメージのシステム領域を準備しています..."},  // status: build started
-        {10047, "イメージファイルを作成しています..."},  // status: writing
-        {10048, "\nイメージファイルの作成に失敗しました。"},  // behind the texts of a failed build
-        {10051, "作成されるイメージファイルの大きさを計算しています..."},  // status: computing the size
-        {10052, "イメージファイルサイズの計算に失敗しました。"},  // status: size preview failed
-        {10053, "作成されるイメージファイルの大きさ : %s Sectors  %s BYTE"},  // status: image size
-        {10054, "ファイルを開けませんでした。"},  // a source file cannot be opened
-        {10055, "イメージファイルを開けませんでした。"},  // the image file cannot be opened
-        {10056, "原因は不明です。"},  // cause of a file error
-        {10057, "ファイルが見つかりません。"},  // cause of a file error
-        {10058, "パスが不正です。"},  // cause of a file error
-        {10059, "これ以上ファイルを開けません。"},  // cause of a file error
-        {10060, "アクセスが禁止されています。"},  // cause of a file error
-        {10061, "ハンドルが不正です。"},  // cause of a file error
-        {10062, "フォルダを使用中です。"},  // cause of a file error
-        {10063, "ディレクトリが満杯です。"},  // cause of a file error
-        {10064, "ファイルポインタの位置が不正です。"},  // cause of a file error
-        {10065, "ハードウェアのエラーです。"},  // cause of a file error
-        {10066, "ファイルを使用中です。"},  // cause of a file error
-        {10067, "既にロックされています。"},  // cause of a file error
-        {10068, "ディスクが満杯です。"},  // cause of a file error
-        {10070, "以上のファイル名が長すぎます。\nファイル名は64文字以内です。"},  // names too long for Joliet
-        {10072, "以上のファイル名が長すぎます。\nファイル名は127文字以内です。"},  // names too long for UDF
-        {10073, "イメージファイルを閉じれませんでした。"},  // the image file cannot be closed
-        {10074, "イメージファイルへの書き込みに失敗しました。"},  // writing the image failed
-        {10075, "ファイルの読み取りに失敗しました。"},  // reading a source file failed
-        {10076, "以上のファイルとフォルダで、ISO9660用の\n8.3形式のファイル名の取得に失敗しました。"},  // names without a usable 8.3 form
-        {10077, "イメージファイル名を入力してください。"},  // image path empty
-        // Our own texts, in the style of the name reports.
-        {10078, "以上のファイルは4GB以上のため、ISO9660とJolietには格納できません。\nこのようなファイルはファイルシステム「UDF」で作成してください。"},  // files of 4 GiB or more in a kind with ISO 9660
-        {10079, "以上のファイルは大きすぎるため、UDFのファイルエントリに格納できません。"},  // files beyond 217 extents of one UDF file entry
-        {10080, "イメージの配置に内部エラーが発生しました。\n(セクタ %s、予定 %s)"},  // the writer left the layout's plan
-        {10081, "フォルダが %s 個あります。ISO9660とJolietに格納できるフォルダは65,535個までです。\nこのようなフォルダはファイルシステム「UDF」で作成してください。"},  // more folders than a path table can number
-        {10082, "以上のファイルとフォルダの名前は、UTF-8としてもShift_JISとしても読めません。\n名前を変更してください。"},  // names neither UTF-8 nor code page 932
-        {10083, "以上のファイルとフォルダは、同じフォルダの中でイメージ上の名前が重なります。\n(Jolietでは末尾のピリオドと空白は無視されます)"},  // names that come out the same in the image
-        {10084, "以上のファイルとフォルダの名前には、Jolietに使用できない文字\n(制御文字、* : ? \\、フォルダ名の ;)が含まれています。"},  // characters Joliet cannot hold
-        {10085, "%s\nファイルが読み取り中に変更されました。"},  // a source file changed while it was copied
-        {10086, "%s\nフォルダの中にフォルダが %s 個あります。UDFに格納できるのは65,534個までです。"},  // more subfolders than a UDF link count holds
-        {10087, "イメージが %s セクタになります。作成できるイメージは4,294,967,295セクタまでです。"},  // more sectors than an image can number
-        {10088, "%s\nフォルダです。イメージファイル名を入力してください。"},  // the image path names a folder
-        {10089, "ファイルを読み込めませんでした。"},  // a settings or exclusion file cannot be read
-        {10090, "通常のファイルではありません。"},  // cause: not a regular file
-        {10091, "ファイルが大きすぎます。(1 MiBまで)"},  // cause: larger than a settings file can be
-        {10092, "%s 個の項目(リンク先のないリンク、親フォルダへのリンク、特殊ファイル)はイメージに含まれていません。一覧は --size --check で表示されます。"},  // after a build that skipped entries
-        {10093, "以上の項目はイメージに含まれません。"},  // below the list of skipped entries
-        {10094, "(リンク先がありません)"},  // skipped: dangling link
-        {10095, "(特殊ファイル)"},  // skipped: FIFO, socket, device
-        {10096, "(親フォルダへのリンク)"},  // skipped: link back to an ancestor
-        {61712, "整数を入力してください。"},  // not an integer
-        {61714, "%1 から %2 までの整数を入力してください。"},  // integer out of range
-        {61716, "%1 文字以内で入力してください。"},  // text too long
-    };
+// One text in both languages, UTF-8. An entry without English (null) shows
+// its Japanese text in English too, until someone writes one.
+struct Entry {
+    int id;
+    const char* ja;
+    const char* en;
+};
+
+// The Japanese texts are the ones Japanese users have always seen; keep them.
+const Entry kEntries[] = {
+    {10033, "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso)|*.iso;*.img;*.bin;|全てのﾌｧｲﾙ (*.*)|*.*||",  // image file filter of the save dialog
+            "Image files (*.img *.iso)|*.iso;*.img;*.bin;|All files (*.*)|*.*||"},
+    {10036, "イメージファイル名を選択",  // title of the save dialog
+            "Choose the image file name"},
+    {10037, "イメージを作成するフォルダを選択",  // title of the folder browser
+            "Choose the folder to make an image of"},
+    {10038, "except.txt",  // exclusion list file beside the program
+            "except.txt"},
+    {10039, "%s\nフォルダが見つかりません。",  // source folder not found
+            "%s\nFolder not found."},
+    {10041, "イメージの作成が終了しました。",  // build finished
+            "The image was created."},
+    {10042, "中止します。",  // build stopped
+            "Stopped."},
+    {10043, "中止",  // stop button
+            "Stop"},
+    {10044, "終了",  // exit button
+            "Exit"},
+    {10046, "イメージのシステム領域を準備しています...",  // status: build started
+            "Preparing the system area of the image..."},
+    {10047, "イメージファイルを作成しています...",  // status: writing
+            "Writing the image file..."},
+    {10048, "\nイメージファイルの作成に失敗しました。",  // behind the texts of a failed build
+            "\nThe image file could not be created."},
+    {10051, "作成されるイメージファイルの大きさを計算しています...",  // status: computing the size
+            "Computing the size of the image file..."},
+    {10052, "イメージファイルサイズの計算に失敗しました。",  // status: size preview failed
+            "The size of the image file could not be computed."},
+    {10053, "作成されるイメージファイルの大きさ : %s Sectors  %s BYTE",  // status: image size
+            "Size of the image file: %s sectors  %s bytes"},
+    {10054, "ファイルを開けませんでした。",  // a source file cannot be opened
+            "The file could not be opened."},
+    {10055, "イメージファイルを開けませんでした。",  // the image file cannot be opened
+            "The image file could not be opened."},
+    {10056, "原因は不明です。",  // cause of a file error
+            "Cause unknown."},
+    {10057, "ファイルが見つかりません。",  // cause of a file error
+            "File not found."},
+    {10058, "パスが不正です。",  // cause of a file error
+            "Invalid path."},
+    {10059, "これ以上ファイルを開けません。",  // cause of a file error
+            "Too many open files."},
+    {10060, "アクセスが禁止されています。",  // cause of a file error
+            "Access denied."},
+    {10061, "ハンドルが不正です。",  // cause of a file error
+            "Invalid handle."},
+    {10062, "フォルダを使用中です。",  // cause of a file error
+            "The folder is in use."},
+    {10063, "ディレクトリが満杯です。",  // cause of a file error
+            "The directory is full."},
+    {10064, "ファイルポインタの位置が不正です。",  // cause of a file error
+            "Invalid file position."},
+    {10065, "ハードウェアのエラーです。",  // cause of a file error
+            "Hardware error."},
+    {10066, "ファイルを使用中です。",  // cause of a file error
+            "The file is in use."},
+    {10067, "既にロックされています。",  // cause of a file error
+            "Already locked."},
+    {10068, "ディスクが満杯です。",  // cause of a file error
+            "Disk full."},
+    {10070, "以上のファイル名が長すぎます。\nファイル名は64文字以内です。",  // names too long for Joliet
+            "The names above are too long.\nNames may have at most 64 characters."},
+    {10072, "以上のファイル名が長すぎます。\nファイル名は127文字以内です。",  // names too long for UDF
+            "The names above are too long.\nNames may have at most 127 characters."},
+    {10073, "イメージファイルを閉じれませんでした。",  // the image file cannot be closed
+            "The image file could not be closed."},
+    {10074, "イメージファイルへの書き込みに失敗しました。",  // writing the image failed
+            "Writing to the image file failed."},
+    {10075, "ファイルの読み取りに失敗しました。",  // reading a source file failed
+            "Reading the file failed."},
+    {10076, "以上のファイルとフォルダで、ISO9660用の\n8.3形式のファイル名の取得に失敗しました。",  // names without a usable 8.3 form
+            "The files and folders above have no usable\n8.3 name for ISO 9660."},
+    {10077, "イメージファイル名を入力してください。",  // image path empty
+            "Enter the image file name."},
+    // Our own texts, in the style of the name reports.
+    {10078, "以上のファイルは4GB以上のため、ISO9660とJolietには格納できません。\nこのようなファイルはファイルシステム「UDF」で作成してください。",  // files of 4 GiB or more in a kind with ISO 9660
+            "The files above are 4 GB or larger and do not fit in ISO 9660 and Joliet.\nMake images of such files with the file system \"UDF\"."},
+    {10079, "以上のファイルは大きすぎるため、UDFのファイルエントリに格納できません。",  // files beyond 217 extents of one UDF file entry
+            "The files above are too large for one UDF file entry."},
+    {10080, "イメージの配置に内部エラーが発生しました。\n(セクタ %s、予定 %s)",  // the writer left the layout's plan
+            "Internal error in the layout of the image.\n(sector %s, planned %s)"},
+    {10081, "フォルダが %s 個あります。ISO9660とJolietに格納できるフォルダは65,535個までです。\nこのようなフォルダはファイルシステム「UDF」で作成してください。",  // more folders than a path table can number
+            "There are %s folders. ISO 9660 and Joliet hold at most 65,535 folders.\nMake images of so many folders with the file system \"UDF\"."},
+    {61712, "整数を入力してください。",  // not an integer
+            "Enter an integer."},
+    {61714, "%1 から %2 までの整数を入力してください。",  // integer out of range
+            "Enter an integer from %1 to %2."},
+    {61716, "%1 文字以内で入力してください。",  // text too long
+            "Enter at most %1 characters."},
+    {10082, "以上のファイルとフォルダの名前は、UTF-8としてもShift_JISとしても読めません。\n名前を変更してください。",  // names neither UTF-8 nor code page 932
+            "The names of the files and folders above are neither UTF-8 nor Shift_JIS.\nPlease rename them."},
+    {10083, "以上のファイルとフォルダは、同じフォルダの中でイメージ上の名前が重なります。\n(Jolietでは末尾のピリオドと空白は無視されます)",  // names that come out the same in the image
+            "The files and folders above would have the same name in the image within one folder.\n(Joliet readers ignore trailing dots and blanks.)"},
+    {10084, "以上のファイルとフォルダの名前には、Jolietに使用できない文字\n(制御文字、* : ? \\、フォルダ名の ;)が含まれています。",  // characters Joliet cannot hold
+            "The names above hold characters Joliet cannot hold\n(control characters, * : ? \\, and ; in folder names)."},
+    {10085, "%s\nファイルが読み取り中に変更されました。",  // a source file changed while it was copied
+            "%s\nThe file changed while it was read."},
+    {10086, "%s\nフォルダの中にフォルダが %s 個あります。UDFに格納できるのは65,534個までです。",  // more subfolders than a UDF link count holds
+            "%s\nThis folder holds %s folders. UDF can hold at most 65,534 in one folder."},
+    {10087, "イメージが %s セクタになります。作成できるイメージは4,294,967,295セクタまでです。",  // more sectors than an image can number
+            "The image would have %s sectors. An image can have at most 4,294,967,295 sectors."},
+    {10088, "%s\nフォルダです。イメージファイル名を入力してください。",  // the image path names a folder
+            "%s\nThis is a folder. Please enter an image file name."},
+    {10089, "ファイルを読み込めませんでした。",  // a settings or exclusion file cannot be read
+            "The file could not be read."},
+    {10090, "通常のファイルではありません。",  // cause: not a regular file
+            "It is not a regular file."},
+    {10091, "ファイルが大きすぎます。(1 MiBまで)",  // cause: larger than a settings file can be
+            "The file is too large (1 MiB at most)."},
+    {10092, "%s 個の項目(リンク先のないリンク、親フォルダへのリンク、特殊ファイル)はイメージに含まれていません。一覧は --size --check で表示されます。",  // after a build that skipped entries
+            "%s entries (dangling links, links to a parent folder, special files) are not in the image. --size --check lists them."},
+    {10093, "以上の項目はイメージに含まれません。",  // below the list of skipped entries
+            "The entries above are not in the image."},
+    {10094, "(リンク先がありません)",  // skipped: dangling link
+            "(dangling link)"},
+    {10095, "(特殊ファイル)",  // skipped: FIFO, socket, device
+            "(special file)"},
+    {10096, "(親フォルダへのリンク)",  // skipped: link back to an ancestor
+            "(link to a parent folder)"},
+    // parumero-cli
+    {10100, "  --kind KIND        ファイルシステム: joliet (ISO9660とJoliet、既定)、bridge (UDF Bridge)、udf\n"
+            "  --label TEXT       ボリュームラベル (既定: フォルダ名、15 文字以内)\n"
+            "  --date DATETIME    作成日時 \"YYYY-MM-DD HH:MM:SS\" (既定: フォルダの更新日時)\n"
+            "  --settings FILE    ボリューム情報のファイル (既定: ~/.config/parumero/parumero.INI)\n"
+            "  --except FILE      除外リスト (既定: 設定ファイルと同じフォルダの except.txt)\n"
+            "  --no-short-names   ISO9660 の名前に 8.3 形式の別名を使わない\n"
+            "  --hide-dot-files   \".\" で始まる名前に隠し属性を付ける\n"
+            "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
+            "  --check            --size と一緒に: 全ての名前を検査する\n"
+            "  --quiet            成功したときは何も表示しない\n"
+            "  -h, --help         この説明を表示して終了する\n"
+            "  -V, --version      バージョンを表示して終了する\n"
+            "値は --kind udf とも --kind=udf とも書けます。-- の後は全て SOURCE と IMAGE です。\n"
+            "IMAGE が - のときはイメージを標準出力に書き出します (端末には書き出しません)。\n"
+            "\n"
+            "終了ステータス: 0 成功、1 失敗 (--check では収まらない名前)、2 使い方の誤り、130 中止 (Ctrl-C)\n",
+            "  --kind KIND        file system: joliet (ISO 9660 and Joliet, default), bridge (UDF bridge), udf\n"
+            "  --label TEXT       volume label (default: the folder's name, at most 15 characters)\n"
+            "  --date DATETIME    creation date and time \"YYYY-MM-DD HH:MM:SS\" (default: the folder's)\n"
+            "  --settings FILE    volume information file (default: ~/.config/parumero/parumero.INI)\n"
+            "  --except FILE      exclusion list (default: except.txt beside the settings file)\n"
+            "  --no-short-names   no 8.3 aliases in ISO 9660 names\n"
+            "  --hide-dot-files   give names beginning with \".\" the hidden attribute\n"
+            "  --size             print the image's size and the medium it fits instead of building\n"
+            "  --check            with --size: also check every name\n"
+            "  --quiet            print nothing on success\n"
+            "  -h, --help         print this help and exit\n"
+            "  -V, --version      print the version and exit\n"
+            "Values go as --kind udf or --kind=udf. Everything after -- is SOURCE and IMAGE.\n"
+            "IMAGE - writes the image to standard output (never to a terminal).\n"
+            "\n"
+            "Exit status: 0 done, 1 failed (with --check: names that do not fit), 2 usage error, 130 stopped (Ctrl-C)\n"},
+    {10101, "不明なオプションです: %s", "unknown option: %s"},
+    {10102, "%s には値が必要です", "%s needs a value"},
+    {10103, "ファイルシステム %s はありません (joliet、bridge、udf)", "unknown kind: %s (joliet, bridge or udf)"},
+    {10104, "--size には SOURCE を一つ指定します", "--size takes one SOURCE"},
+    {10105, "SOURCE と IMAGE を指定してください", "SOURCE and IMAGE are needed"},
+    {10106, "--check は --size と一緒に使います", "--check goes with --size"},
+    {10107, "詳しくは parumero-cli --help を見てください。", "Try parumero-cli --help for more information."},
+    {10108, "--date は \"YYYY-MM-DD HH:MM:SS\" の形で指定します", "--date takes \"YYYY-MM-DD HH:MM:SS\""},
+    {10109, "標準出力が端末です。イメージはファイルかパイプに書き出してください。",
+            "Standard output is a terminal: send the image to a file or a pipe."},
+    {10110, "標準出力への書き込みに失敗しました。", "Writing to standard output failed."},
+    {10111, "%s に収まります。", "Fits on a %s."},
+    {10112, "BD DL 50 GB より大きいため、どのメディアにも収まりません。", "Larger than a BD DL 50 GB."},
+    {10113, "残り %s 秒", "%s s left"},
+    {10114, "%s は値をとりません", "%s takes no value"},
+    {10116, "標準出力", "standard output"},  // names the image written to standard output in reports
+    {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
+            "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
+            "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"
+            "       parumero-cli --size [--check] [OPTION]... SOURCE\n"},
+};
+
+std::atomic<Language> g_language{Language::Japanese};
+
+using Texts = std::map<int, std::pair<std::string, std::string>>;
+
+const Texts& Table() {
+    static const Texts table = [] {
+        Texts t;
+        for (const Entry& e : kEntries) t[e.id] = {e.ja, e.en ? e.en : e.ja};
+        return t;
+    }();
     return table;
 }
 
@@ -99,10 +233,39 @@ std::string Substitute(const std::string& format, const std::string* args, size_
 
 }  // namespace
 
+Language LanguageOfLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    const char* locale = nullptr;
+    for (const char* v : {lcAll, lcMessages, lang}) {
+        if (v && *v) {
+            locale = v;
+            break;
+        }
+    }
+    // "ja" alone or followed by a territory, codeset or modifier.
+    if (locale && std::strncmp(locale, "ja", 2) == 0 && std::strchr("_.@", locale[2]))
+        return Language::Japanese;
+    return Language::English;
+}
+
+Language LanguageFromEnvironment() {
+    return LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+void SetLanguage(Language language) { g_language = language; }
+Language CurrentLanguage() { return g_language; }
+
 const std::string& LoadString(int id) {
     static const std::string empty;
     auto it = Table().find(id);
-    return it == Table().end() ? empty : it->second;
+    if (it == Table().end()) return empty;
+    return g_language == Language::Japanese ? it->second.first : it->second.second;
+}
+
+std::vector<int> UntranslatedTexts() {
+    std::vector<int> ids;
+    for (const Entry& e : kEntries)
+        if (!e.en) ids.push_back(e.id);
+    return ids;
 }
 
 std::string FormatString(int id, const std::string& a) {

@@ -110,6 +110,17 @@ public:
     // Creates or truncates a file for writing, locked against other writers.
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) = 0;
 
+    // The process's standard output as an image file: written in order, never
+    // locked, truncated or closed; `name` is how reports call it. Null when
+    // there is none.
+    virtual std::unique_ptr<OutputFile> OpenStandardOutput(const std::string& name, FileError& err) {
+        err = FileError{kCauseInvalidHandle, name};
+        return nullptr;
+    }
+    // What standard output leads to (a shell's "> src/x.iso" is a file the
+    // scan must not take in). False when unknown.
+    virtual bool StandardOutputEntry(DirEntry& out) { return false; }
+
     // Creates one folder; false when it fails (also when it exists).
     virtual bool CreateFolder(const std::string& path) = 0;
 

@@ -181,7 +181,9 @@ class PosixOutputFile : public OutputFile {
 public:
     static constexpr size_t kBufferSize = size_t(1) << 20;
 
-    PosixOutputFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {
+    // `ownsFd` false leaves the descriptor open at the end (standard output).
+    PosixOutputFile(int fd, std::string path, bool ownsFd = true)
+        : m_fd(fd), m_path(std::move(path)), m_ownsFd(ownsFd) {
         m_buffer.reserve(kBufferSize);
     }
     ~PosixOutputFile() override {
@@ -213,7 +215,7 @@ public:
     bool Close(FileError& err) override {
         if (m_fd < 0) return true;
         bool ok = m_failed == 0 ? Flush(err) : Usable(err);
-        if (::close(m_fd) != 0 && ok) ok = Fail(errno, err);
+        if (m_ownsFd && ::close(m_fd) != 0 && ok) ok = Fail(errno, err);
         m_fd = -1;
         return ok;
     }
@@ -258,6 +260,7 @@ private:
 
     int m_fd;
     std::string m_path;
+    bool m_ownsFd;
     std::vector<char> m_buffer;
     uint64_t m_written = 0;
     int m_failed = kCauseNone;
@@ -386,6 +389,25 @@ public:
         if (S_ISREG(st.st_mode) && st.st_size != 0 && ::ftruncate(fd, 0) != 0)
             return fail(CauseFromErrno(errno));
         return std::make_unique<PosixOutputFile>(fd, path);
+    }
+
+    std::unique_ptr<OutputFile> OpenStandardOutput(const std::string& name, FileError& err) override {
+        err.path = name;
+        if (::fcntl(STDOUT_FILENO, F_GETFL) < 0) {
+            err.cause = kCauseInvalidHandle;  // closed by whoever started us
+            return nullptr;
+        }
+        return std::make_unique<PosixOutputFile>(STDOUT_FILENO, name, false);
+    }
+
+    bool StandardOutputEntry(DirEntry& out) override {
+        struct stat st;
+        if (::fstat(STDOUT_FILENO, &st) != 0) return false;
+        out = DirEntry();
+        out.directory = S_ISDIR(st.st_mode);
+        out.device = uint64_t(st.st_dev);
+        out.inode = uint64_t(st.st_ino);
+        return true;
     }
 
     bool CreateFolder(const std::string& path) override {

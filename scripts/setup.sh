@@ -9,6 +9,10 @@ packages=(
   g++ cmake ninja-build pkg-config
   libicu-dev libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  # Qt's own Japanese texts (file dialogs, standard buttons)
+  qt6-translations-l10n
+  # the Debian package: dpkg-shlibdeps computes its Depends
+  dpkg-dev file
   # independent readers used by the interop tests
   genisoimage xorriso p7zip-full udftools libarchive-tools python3 python3-pycdlib
   # benchmarks and screenshots

@@ -1,11 +1,40 @@
 #!/usr/bin/env bash
 # Builds (installing what is missing) and runs every test: unit, golden,
-# interop and GUI tests, all under CTest.
+# interop and GUI tests, all under CTest; then builds the Debian package,
+# checks what it holds, installs it, runs it from /usr/bin and removes it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh" "$build"
 (cd "$build" && ctest --output-on-failure -j2 "$@")
+
+deb=$("$here/scripts/package.sh" "$build")
+version=$(sed -n 's/^project(parumero VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+contents=$(dpkg-deb -c "$deb")
+for f in usr/bin/parumero usr/bin/parumero-cli usr/share/applications/parumero.desktop \
+         usr/share/icons/hicolor/scalable/apps/parumero.svg usr/share/man/man1/parumero.1.gz \
+         usr/share/man/man1/parumero-cli.1.gz usr/share/bash-completion/completions/parumero-cli \
+         usr/share/doc/parumero/copyright; do
+  grep -q " \./$f\$" <<<"$contents" || { echo "package lacks /$f" >&2; exit 1; }
+done
+info=$(dpkg-deb -I "$deb")
+for field in "Package: parumero" "Version: $version-1" "Depends: .*libicu" "Depends: .*libqt6widgets6" \
+             "Depends: .*libc6"; do
+  grep -q "^ $field" <<<"$info" || { echo "package control lacks \"$field\"" >&2; exit 1; }
+done
+
+# Installing is done as root (directly or through sudo) and one run at a
+# time: dpkg takes no second caller.
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+(
+  flock 9
+  $sudo dpkg -i "$deb" >/dev/null
+  trap '$sudo dpkg -r parumero >/dev/null' EXIT
+  got=$(/usr/bin/parumero-cli --version)
+  [ "$got" = "parumero-cli $version" ] || { echo "installed parumero-cli says \"$got\"" >&2; exit 1; }
+) 9>/tmp/parumero-package-test.lock
+echo "package $deb: contents, control and installed run checked"
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer,
 # in a build folder of its own (SANITIZE=0 skips it while iterating).

@@ -1,7 +1,5 @@
 #include "settings/Locations.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "platform/Platform.h"
@@ -13,55 +11,53 @@ namespace {
 const char kSettingsName[] = "parumero.INI";
 const char kExceptName[] = "except.txt";
 
-std::string ConfigFolder(const LocationProbe& probe) {
+std::string ConfigFolder(const EnvironmentReader& environment) {
     // Only an absolute XDG_CONFIG_HOME counts; a relative one is to be ignored.
-    std::string xdg = probe.environment("XDG_CONFIG_HOME");
+    std::string xdg = environment("XDG_CONFIG_HOME");
     if (!xdg.empty() && xdg[0] == '/') return xdg + "/parumero";
-    std::string home = probe.environment("HOME");
+    std::string home = environment("HOME");
     if (!home.empty()) return home + "/.config/parumero";
     return std::string();
 }
 
-std::string Locate(Platform& platform, const LocationProbe& probe, const std::string& name) {
-    std::string program = platform.ProgramPath();
-    size_t slash = program.rfind('/');
-    std::string candidate;
-    if (slash != std::string::npos) {
-        std::string folder = slash == 0 ? "/" : program.substr(0, slash);
-        candidate = program.substr(0, slash + 1) + name;
-        DirEntry entry;
-        if (platform.LookupEntry(candidate, entry) && !entry.directory) return candidate;
-        if (probe.folderWritable(folder)) return candidate;
-    }
-    std::string config = ConfigFolder(probe);
-    if (!config.empty()) return config + '/' + name;
-    // No home to fall back on: the program's folder all the same, or else the
-    // current folder.
-    return candidate.empty() ? name : candidate;
+bool IsFile(Platform& platform, const std::string& path) {
+    DirEntry entry;
+    return !path.empty() && platform.LookupEntry(path, entry) && !entry.directory;
+}
+
+std::string Locate(Platform& platform, const EnvironmentReader& environment, const std::string& name) {
+    const std::string program = platform.ProgramPath();
+    const size_t slash = program.rfind('/');
+    const std::string beside = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+    if (!beside.empty() && IsFile(platform, beside + kSettingsName)) return beside + name;  // portable
+
+    const std::string folder = ConfigFolder(environment);
+    const std::string config = folder.empty() ? std::string() : folder + '/' + name;
+    if (!beside.empty() && !IsFile(platform, config) && IsFile(platform, beside + name)) return beside + name;
+    if (!config.empty()) return config;
+    // No home at all: beside the program all the same, or else the current folder.
+    return beside + name;
 }
 
 }  // namespace
 
-LocationProbe SystemLocationProbe() {
-    LocationProbe probe;
-    probe.folderWritable = [](const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; };
-    probe.environment = [](const std::string& name) {
+EnvironmentReader SystemEnvironment() {
+    return [](const std::string& name) {
         const char* v = std::getenv(name.c_str());
         return std::string(v ? v : "");
     };
-    return probe;
 }
 
-std::string SettingsFilePath(Platform& platform) { return SettingsFilePath(platform, SystemLocationProbe()); }
+std::string SettingsFilePath(Platform& platform) { return SettingsFilePath(platform, SystemEnvironment()); }
 
-std::string SettingsFilePath(Platform& platform, const LocationProbe& probe) {
-    return Locate(platform, probe, kSettingsName);
+std::string SettingsFilePath(Platform& platform, const EnvironmentReader& environment) {
+    return Locate(platform, environment, kSettingsName);
 }
 
-std::string ExceptListPath(Platform& platform) { return ExceptListPath(platform, SystemLocationProbe()); }
+std::string ExceptListPath(Platform& platform) { return ExceptListPath(platform, SystemEnvironment()); }
 
-std::string ExceptListPath(Platform& platform, const LocationProbe& probe) {
-    return Locate(platform, probe, kExceptName);
+std::string ExceptListPath(Platform& platform, const EnvironmentReader& environment) {
+    return Locate(platform, environment, kExceptName);
 }
 
 }  // namespace pm

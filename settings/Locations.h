@@ -1,8 +1,9 @@
 // Where the settings file "parumero.INI" and the exclusion list "except.txt"
-// live: in the program's folder, so a copied folder carries its settings,
-// unless that folder neither holds the file nor can be written; then in the
-// user's configuration folder ($XDG_CONFIG_HOME/parumero, by default
-// ~/.config/parumero).
+// live: in the user's configuration folder ($XDG_CONFIG_HOME/parumero, by
+// default ~/.config/parumero), where Linux users look for them. A portable
+// copy keeps both beside the program: that is where a "parumero.INI" already
+// beside the program puts them. An older "except.txt" beside the program is
+// still read while the configuration folder has none.
 #pragma once
 
 #include <functional>
@@ -12,18 +13,15 @@ namespace pm {
 
 class Platform;
 
-// What the placement rule asks of the system besides the platform seam;
-// tests replace both.
-struct LocationProbe {
-    std::function<bool(const std::string& folder)> folderWritable;
-    std::function<std::string(const std::string& name)> environment;  // empty when unset
-};
+// The environment as the placement rule reads it (empty when unset); tests
+// replace it.
+using EnvironmentReader = std::function<std::string(const std::string& name)>;
 
-LocationProbe SystemLocationProbe();
+EnvironmentReader SystemEnvironment();
 
 std::string SettingsFilePath(Platform& platform);
-std::string SettingsFilePath(Platform& platform, const LocationProbe& probe);
+std::string SettingsFilePath(Platform& platform, const EnvironmentReader& environment);
 std::string ExceptListPath(Platform& platform);
-std::string ExceptListPath(Platform& platform, const LocationProbe& probe);
+std::string ExceptListPath(Platform& platform, const EnvironmentReader& environment);
 
 }  // namespace pm

@@ -131,11 +131,13 @@ class Cli:
         self.path, self.settings, self.except_file = path, f"{cfg}/parumero.INI", f"{cfg}/except.txt"
         for p in (self.settings, self.except_file):
             open(p, "w").close()
-        self.env = dict(os.environ, TZ=tz, LANG="C.UTF-8", XDG_CONFIG_HOME=cfg)
-        self.env.pop("SOURCE_DATE_EPOCH", None)
+        # The texts compared are the Japanese ones.
+        self.env = dict(os.environ, TZ=tz, LANG="C.UTF-8", LC_MESSAGES="ja_JP.UTF-8", XDG_CONFIG_HOME=cfg)
+        for name in ("SOURCE_DATE_EPOCH", "LC_ALL"):
+            self.env.pop(name, None)
 
     def build(self, source, image, kind):
-        return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file, "--quiet",
+        return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file,
                     "--label", LABEL, "--date", DATE, "--", source, image], env=self.env)
 
     def size(self, source, kind):
