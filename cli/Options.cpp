@@ -29,9 +29,9 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"--kind", nullptr, true, [](Options& o, const std::string& v) { return KindFromName(v, o.kind) ? 0 : 10103; }},
+    {"--kind", nullptr, true, [](Options& o, const std::string& v) { return KindFromName(v, o.kind) ? 0 : kMsgUnknownKind; }},
     {"--label", nullptr, true, [](Options& o, const std::string& v) { return o.label = v, 0; }},
-    {"--date", nullptr, true, [](Options& o, const std::string& v) { return DateFits(v) ? (o.date = v, 0) : 10108; }},
+    {"--date", nullptr, true, [](Options& o, const std::string& v) { return DateFits(v) ? (o.date = v, 0) : kMsgDateForm; }},
     {"--settings", nullptr, true, [](Options& o, const std::string& v) { return o.settingsFile = v, 0; }},
     {"--except", nullptr, true, [](Options& o, const std::string& v) { return o.exceptFile = v, 0; }},
     {"--no-short-names", nullptr, false, [](Options& o, const std::string&) { return o.shortNames = false, 0; }},
@@ -71,19 +71,19 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         const std::string name = arg.substr(0, equals);
         const OptionSpec* spec = FindOption(name);
         if (!spec) {
-            error = FormatString(10101, name);
+            error = FormatString(kMsgUnknownOption, name);
             return false;
         }
         std::string value;
         if (equals != std::string::npos) {
             if (!spec->takesValue) {
-                error = FormatString(10114, name);
+                error = FormatString(kMsgOptionTakesNoValue, name);
                 return false;
             }
             value = arg.substr(equals + 1);
         } else if (spec->takesValue) {
             if (i + 1 >= argc) {
-                error = FormatString(10102, name);
+                error = FormatString(kMsgOptionNeedsValue, name);
                 return false;
             }
             value = argv[++i];
@@ -96,17 +96,17 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
     const int wanted = out.size ? 1 : 2;
     if (positional != wanted) {
-        error = LoadString(out.size ? 10104 : 10105);
+        error = LoadString(out.size ? kMsgSizeTakesOneSource : kMsgSourceAndImageNeeded);
         return false;
     }
     if (out.check && !out.size) {
-        error = LoadString(10106);
+        error = LoadString(kMsgCheckNeedsSize);
         return false;
     }
     return true;
 }
 
-std::string HelpText() { return LoadString(10115) + "\n" + LoadString(10100); }
+std::string HelpText() { return LoadString(kTextCliUsage) + "\n" + LoadString(kTextCliOptions); }
 
 const char* SmallestMedium(uint64_t sectors) {
     // Capacities in 2048-byte sectors of the usual recordable media: CD-R 80 min

@@ -82,12 +82,12 @@ TerminalProgress::TerminalProgress(std::FILE* out, bool show) : m_out(out), m_sh
 }
 
 void TerminalProgress::OnBuildStarted() {
-    m_status = LoadString(10046);
+    m_status = LoadString(kStatusPreparing);
     Draw(true);
 }
 
 void TerminalProgress::OnImageSize(uint64_t totalBytes) {
-    m_status = LoadString(10047);
+    m_status = LoadString(kStatusWriting);
     m_counter.Start(totalBytes, kBarCells);
     m_start = m_lastDraw = std::chrono::steady_clock::now();
     Draw(true);
@@ -137,7 +137,7 @@ std::string TerminalProgress::Line(double secondsSoFar) const {
         char text[32];
         std::snprintf(text, sizeof text, "  %.1f MB/s  ", rate / 1e6);
         const double left = double(m_counter.bytesTotal - m_counter.bytesDone) / rate;
-        tail = text + FormatString(10113, std::to_string(int(left + 0.5)));
+        tail = text + FormatString(kTextSecondsLeft, std::to_string(int(left + 0.5)));
     }
     const std::string pct = m_counter.PercentText().empty() ? "0%" : m_counter.PercentText();
     const std::string counter = "  " + ByteCounterText(m_counter.bytesDone, m_counter.bytesTotal);

@@ -34,7 +34,7 @@ std::string TrimSeparators(std::string p) {
 int CheckedStdout(int status) {
     std::cout.flush();
     if (std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
-    std::cerr << "parumero-cli: " << LoadString(10110) << '\n';
+    std::cerr << "parumero-cli: " << LoadString(kMsgStdoutWriteFailed) << '\n';
     return 1;
 }
 
@@ -50,12 +50,12 @@ bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cau
     switch (status) {
     case SmallFileStatus::Ok: return true;
     case SmallFileStatus::Missing: why = named ? CauseTextId(kCauseFileNotFound) : 0; break;
-    case SmallFileStatus::NotRegular: why = named ? 10090 : 0; break;
-    case SmallFileStatus::TooLarge: why = 10091; break;
+    case SmallFileStatus::NotRegular: why = named ? kCauseTextNotRegular : 0; break;
+    case SmallFileStatus::TooLarge: why = kCauseTextTooLarge; break;
     case SmallFileStatus::Unreadable: why = CauseTextId(cause); break;
     }
     if (why == 0) return true;
-    std::cerr << EscapeInvalidUtf8(path) << '\n' << LoadString(10089) << '\n' << LoadString(why) << '\n';
+    std::cerr << EscapeInvalidUtf8(path) << '\n' << LoadString(kMsgCannotReadSettings) << '\n' << LoadString(why) << '\n';
     return false;
 }
 
@@ -63,10 +63,10 @@ bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cau
 void ListSkipped(const ScanReport& report) {
     if (report.skipped.empty()) return;
     for (const SkippedEntry& s : report.skipped) {
-        const int why = s.why == SkippedEntry::DanglingLink ? 10094 : s.why == SkippedEntry::Special ? 10095 : 10096;
+        const int why = s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : s.why == SkippedEntry::Special ? kTextSpecialFile : kTextLinkToAncestor;
         std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(why) << '\n';
     }
-    std::cout << LoadString(10093) << '\n';
+    std::cout << LoadString(kMsgSkippedListed) << '\n';
 }
 
 int RunSize(Platform& platform, const Options& o) {
@@ -74,7 +74,7 @@ int RunSize(Platform& platform, const Options& o) {
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
     builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     if (!builder.Layout(TrimSeparators(o.source), o.kind)) {
-        TheJobMessages().AddText(10052);
+        TheJobMessages().AddText(kStatusSizeFailed);
         ShowQueued();
         return 1;
     }
@@ -82,9 +82,9 @@ int RunSize(Platform& platform, const Options& o) {
     std::string bytes = std::to_string(builder.GetImageBytes());
     GroupDigits(sectors);
     GroupDigits(bytes);
-    std::cout << FormatString(10053, sectors, bytes) << '\n';
+    std::cout << FormatString(kStatusImageSize, sectors, bytes) << '\n';
     const char* medium = SmallestMedium(builder.m_nTotalSectors);
-    std::cout << (medium ? FormatString(10111, medium) : LoadString(10112)) << '\n';
+    std::cout << (medium ? FormatString(kMsgFitsOn, medium) : LoadString(kMsgFitsNoMedium)) << '\n';
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
     if (builder.CheckNames() > 0) {
@@ -99,26 +99,26 @@ int RunBuild(Platform& platform, const Options& o) {
     const std::string source = TrimSeparators(o.source);
     DirEntry folder;
     if (!platform.LookupEntry(source, folder) || !folder.directory) {
-        std::cerr << FormatString(10039, source) << '\n';
+        std::cerr << FormatString(kMsgFolderNotFound, source) << '\n';
         return 1;
     }
     if (o.image.empty()) {
-        std::cerr << LoadString(10077) << '\n';
+        std::cerr << LoadString(kMsgNoImageName) << '\n';
         return 1;
     }
     // "-": the image goes down standard output as it is written; no lock, no
     // extension, no folder to make.
     const bool toStdout = o.image == kStandardOutputImage;
     if (toStdout && isatty(STDOUT_FILENO)) {
-        std::cerr << "parumero-cli: " << LoadString(10109) << '\n';
+        std::cerr << "parumero-cli: " << LoadString(kMsgStdoutIsTerminal) << '\n';
         return 2;
     }
     if (!toStdout && ImagePathNamesFolder(platform, o.image)) {
-        std::cerr << FormatString(10088, EscapeInvalidUtf8(o.image)) << '\n';
+        std::cerr << FormatString(kMsgImageIsFolder, EscapeInvalidUtf8(o.image)) << '\n';
         return 1;
     }
     // Behind "-" the path only names the image in reports.
-    const std::string image = toStdout ? LoadString(10116) : NormaliseImagePath(o.image);
+    const std::string image = toStdout ? LoadString(kTextStandardOutput) : NormaliseImagePath(o.image);
 
     std::string label;
     VolumeDate date, time;
@@ -126,7 +126,7 @@ int RunBuild(Platform& platform, const Options& o) {
     if (o.label) {
         label = *o.label;
         if (!LabelFits(label)) {
-            std::cerr << FormatNumbered(61716, std::to_string(kMaxLabelUnits)) << '\n';
+            std::cerr << FormatNumbered(kMsgTooManyCharacters, std::to_string(kMaxLabelUnits)) << '\n';
             return 1;
         }
     }
@@ -147,21 +147,21 @@ int RunBuild(Platform& platform, const Options& o) {
     if (toStdout) runner.UseStandardOutput();
     bool ok = runner.Run(source, image, o.kind);
     progress.Finish();
-    if (!ok) TheJobMessages().AddText(10048);
+    if (!ok) TheJobMessages().AddText(kMsgImageFailed);
     if (TheJobMessages().HasMessages()) {
         ShowQueued();
         return 1;
     }
     if (runner.Stopped()) {
         // A stopped build must never look like a finished one to a script.
-        std::cerr << LoadString(10042) << '\n';
+        std::cerr << LoadString(kMsgStopping) << '\n';
         return 130;
     }
     if (runner.SkippedCount() > 0 && !o.quiet)
-        std::cerr << FormatString(10092, std::to_string(runner.SkippedCount())) << '\n';
+        std::cerr << FormatString(kMsgSkippedCount, std::to_string(runner.SkippedCount())) << '\n';
     if (o.quiet) return 0;
     // Behind "-" stdout carries the image: nothing else may go there.
-    (toStdout ? std::cerr : std::cout) << LoadString(10041) << '\n';
+    (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     return CheckedStdout(0);
 }
 
@@ -177,11 +177,11 @@ int main(int argc, char** argv) {
     cli::Options o;
     std::string error;
     if (argc < 2) {
-        std::cerr << LoadString(10115) << LoadString(10107) << '\n';
+        std::cerr << LoadString(kTextCliUsage) << LoadString(kMsgSeeHelp) << '\n';
         return 2;
     }
     if (!cli::ParseOptions(argc, argv, o, error)) {
-        std::cerr << "parumero-cli: " << error << '\n' << LoadString(10107) << '\n';
+        std::cerr << "parumero-cli: " << error << '\n' << LoadString(kMsgSeeHelp) << '\n';
         return 2;
     }
     if (o.help || o.version) {

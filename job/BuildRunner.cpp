@@ -1,4 +1,5 @@
 #include "job/BuildRunner.h"
+#include "job/Strings.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -37,7 +38,7 @@ int BuildRunner::OnSector(int kind, const uint8_t* data, uint32_t length) {
     FileError err;
     if (!m_imageFile->Write(data, length, err)) {
         err.path = m_imagePath;
-        TheJobMessages().AddFileError(10074, err);
+        TheJobMessages().AddFileError(kMsgImageWriteFailed, err);
         m_bWriteFailed = true;
         return 0;
     }
@@ -86,7 +87,7 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
                                     : m_platform.CreateOutput(imagePath, err);
     if (!m_imageFile) {
         err.path = imagePath;
-        TheJobMessages().AddFileError(10055, err);
+        TheJobMessages().AddFileError(kMsgCannotOpenImage, err);
         return false;
     }
     bool result = builder.WriteImage();
@@ -95,7 +96,7 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     if (m_pSink) m_pSink->OnBytesWritten(ReachedSinceLastReport());
     if (!flushed) {
         err.path = imagePath;
-        if (!m_bWriteFailed) TheJobMessages().AddFileError(10074, err);
+        if (!m_bWriteFailed) TheJobMessages().AddFileError(kMsgImageWriteFailed, err);
         m_bWriteFailed = true;
         result = false;
     } else if (m_bStopped && !TheJobMessages().HasMessages()) {
@@ -104,7 +105,7 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     // Bytes that could not be written were reported once already.
     if (!m_imageFile->Close(err) && !m_bWriteFailed) {
         err.path = imagePath;
-        TheJobMessages().AddFileError(10073, err);
+        TheJobMessages().AddFileError(kMsgCannotCloseImage, err);
         result = false;
     }
     m_imageFile.reset();

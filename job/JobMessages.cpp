@@ -46,8 +46,8 @@ int JobMessages::ShowAll(const std::function<void(const std::string&)>& shower) 
 
 int CauseTextId(int cause) {
     if (cause == kCauseEndOfFile) return 0;
-    if (cause >= kCauseFileNotFound && cause <= kCauseDiskFull) return 10055 + cause;
-    return 10056;
+    if (cause >= kCauseFileNotFound && cause <= kCauseDiskFull) return kCauseTextFileNotFound + (cause - kCauseFileNotFound);
+    return kCauseTextUnknown;
 }
 
 JobMessages& TheJobMessages() {

@@ -32,7 +32,7 @@ private:
     std::vector<std::string> m_entries;
 };
 
-// Cause text number of a file error cause (10056-10068); 0 for cause 14.
+// Cause text number of a file error cause (kCauseTextUnknown-kCauseTextDiskFull); 0 for cause 14.
 int CauseTextId(int cause);
 
 // The process-wide queue.

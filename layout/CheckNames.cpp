@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "job/JobMessages.h"
+#include "job/Strings.h"
 #include "layout/ImageBuilder.h"
 #include "tree/PathUtil.h"
 #include "tree/Text.h"
@@ -77,7 +78,7 @@ int ReportCollisions(const std::vector<CFileEntry*>& dirs, bool joliet, bool udf
         // The same pair must not be listed twice when both names collide.
         if (udf && paths.size() == before) check(*d, UdfKey);
     }
-    if (!paths.empty()) TheJobMessages().AddNameList(10083, paths);
+    if (!paths.empty()) TheJobMessages().AddNameList(kMsgSameNames, paths);
     return int(paths.size());
 }
 
@@ -90,23 +91,23 @@ int ImageBuilder::CheckNames() {
     int count = 0;
     for (const FileError& err : m_scanReport.unreadable) {
         FileError shown{err.cause, EscapeInvalidUtf8(err.path)};
-        TheJobMessages().AddFileError(10054, shown);
+        TheJobMessages().AddFileError(kMsgCannotOpenFile, shown);
         ++count;
     }
     // A name that is neither UTF-8 nor code page 932 has no true Joliet or
     // UDF form; a stand-in would be a name the user never gave.
-    count += Report(m_directories, m_files, 10082, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
-    if (m_bJoliet && count == 0) count = Report(m_directories, m_files, 10084, JolietCanHold, true);
+    count += Report(m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
+    if (m_bJoliet && count == 0) count = Report(m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCanHold, true);
 
     if (m_bIso && count == 0)
-        count = Report(m_directories, m_files, 10076, [](const CFileEntry& e) {
+        count = Report(m_directories, m_files, kMsgNo83Names, [](const CFileEntry& e) {
             return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
         });
     if (m_bJoliet && count == 0)
-        count = Report(m_directories, m_files, 10070,
+        count = Report(m_directories, m_files, kMsgJolietNamesTooLong,
                        [](const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; });
     if (m_bUdf && count == 0)
-        count = Report(m_directories, m_files, 10072,
+        count = Report(m_directories, m_files, kMsgUdfNamesTooLong,
                        [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
     // Two entries of one name: readers would show one and lose the other.
     if (count == 0) count = ReportCollisions(m_directories, m_bJoliet, m_bUdf);
@@ -114,12 +115,12 @@ int ImageBuilder::CheckNames() {
     // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
-        count = Report({}, m_files, 10078, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
+        count = Report({}, m_files, kMsgTooLargeForIso, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
     // Path tables number folders with 16 bits: more would give wrong parents.
     if (m_bIso && count == 0 && m_directories.size() > 65535) {
         std::string n = std::to_string(m_directories.size());
         GroupDigits(n);
-        TheJobMessages().AddFormatted(10081, n);
+        TheJobMessages().AddFormatted(kMsgTooManyFolders, n);
         count = 1;
     }
     if (m_bUdf && count == 0) {
@@ -130,18 +131,18 @@ int ImageBuilder::CheckNames() {
             if (subfolders < 65535) continue;
             std::string n = std::to_string(subfolders);
             GroupDigits(n);
-            TheJobMessages().AddFormatted(10086, EscapeInvalidUtf8(d->m_strPath), n);
+            TheJobMessages().AddFormatted(kMsgTooManySubfolders, EscapeInvalidUtf8(d->m_strPath), n);
             ++count;
         }
     }
     // One UDF file entry holds at most 217 allocation descriptors.
     if (m_bUdf && count == 0)
-        count = Report({}, m_files, 10079, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
+        count = Report({}, m_files, kMsgTooLargeForUdf, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
     // Sector numbers are 32 bits everywhere in the image.
     if (count == 0 && m_nTotalSectors > 0xFFFFFFFFull) {
         std::string n = std::to_string(m_nTotalSectors);
         GroupDigits(n);
-        TheJobMessages().AddFormatted(10087, n);
+        TheJobMessages().AddFormatted(kMsgImageTooLarge, n);
         count = 1;
     }
     return count;

@@ -1,4 +1,5 @@
 #include "layout/ImageBuilder.h"
+#include "job/Strings.h"
 
 #include <algorithm>
 
@@ -73,7 +74,7 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     // A path that names a file is no source folder either.
     if (m_root.Scan(folder, ctx) == -1 || !m_root.m_bDirectory) {
         m_root.DeleteChildren();
-        TheJobMessages().AddFormatted(10039, folder);
+        TheJobMessages().AddFormatted(kMsgFolderNotFound, folder);
         return false;
     }
     PlaceTree();

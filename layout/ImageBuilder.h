@@ -26,7 +26,7 @@ public:
     virtual ~ImageBuilder() = default;
 
     // Scans the folder and places everything. False only when the folder is
-    // not found (10039 queued).
+    // not found (kMsgFolderNotFound queued).
     bool Layout(const std::string& folder, FileSystemType kind);
     // The steps of Layout after the scan, on whatever tree m_root holds.
     void PlaceTree();

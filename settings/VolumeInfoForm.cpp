@@ -11,9 +11,9 @@ namespace pm {
 
 namespace {
 
-constexpr int kMsgInteger = 61712;  // "整数を入力してください。"
-constexpr int kMsgRange = 61714;    // "%1 から %2 までの整数を入力してください。"
-constexpr int kMsgLength = 61716;   // "%1 文字以内で入力してください。"
+constexpr int kMsgInteger = kMsgNotAnInteger;  // "整数を入力してください。"
+constexpr int kMsgRange = kMsgIntegerRange;    // "%1 から %2 までの整数を入力してください。"
+constexpr int kMsgLength = kMsgTooManyCharacters;   // "%1 文字以内で入力してください。"
 
 constexpr int kImplIdMaxBytes = 22;
 
