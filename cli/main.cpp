@@ -70,7 +70,7 @@ void ListSkipped(const ScanReport& report) {
 }
 
 int RunSize(Platform& platform, const Options& o) {
-    ImageBuilder builder(platform);
+    ImageBuilder builder(platform, TheJobMessages());
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
     builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     if (!builder.Layout(TrimSeparators(o.source), o.kind)) {

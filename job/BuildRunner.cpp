@@ -61,7 +61,7 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     m_bWriteFailed = false;
     m_nReported = 0;
     m_imagePath = imagePath;
-    ImageBuilder builder(m_platform);
+    ImageBuilder builder(m_platform, TheJobMessages());
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
     builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     builder.m_dwSeedSeconds = SeedSeconds();

@@ -23,13 +23,13 @@ constexpr uint64_t kFourGiB = 1ull << 32;
 // Lists every folder, then every file, that fails `fits`; reports the list with
 // message `id` when it is not empty. Names alone, or paths where the name
 // does not tell which entry is meant.
-int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>& files, int id,
+int Report(JobMessages& queue, const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>& files, int id,
            const std::function<bool(const CFileEntry&)>& fits, bool paths = false) {
     std::vector<std::string> names;
     for (const auto* list : {&dirs, &files})
         for (const CFileEntry* e : *list)
             if (!fits(*e)) names.push_back(paths ? EscapeInvalidUtf8(e->m_strPath) : e->m_strName);
-    if (!names.empty()) TheJobMessages().AddNameList(id, names);
+    if (!names.empty()) queue.AddNameList(id, names);
     return int(names.size());
 }
 
@@ -60,7 +60,7 @@ std::string_view UdfKey(const CFileEntry& e) {
 }
 
 // Entries of one folder whose names come out the same: both paths listed.
-int ReportCollisions(const std::vector<CFileEntry*>& dirs, bool joliet, bool udf) {
+int ReportCollisions(JobMessages& queue, const std::vector<CFileEntry*>& dirs, bool joliet, bool udf) {
     std::vector<std::string> paths;
     std::unordered_map<std::string_view, const CFileEntry*> seen;
     auto check = [&](const CFileEntry& d, std::string_view (*key)(const CFileEntry&)) {
@@ -78,7 +78,7 @@ int ReportCollisions(const std::vector<CFileEntry*>& dirs, bool joliet, bool udf
         // The same pair must not be listed twice when both names collide.
         if (udf && paths.size() == before) check(*d, UdfKey);
     }
-    if (!paths.empty()) TheJobMessages().AddNameList(kMsgSameNames, paths);
+    if (!paths.empty()) queue.AddNameList(kMsgSameNames, paths);
     return int(paths.size());
 }
 
@@ -91,36 +91,36 @@ int ImageBuilder::CheckNames() {
     int count = 0;
     for (const FileError& err : m_scanReport.unreadable) {
         FileError shown{err.cause, EscapeInvalidUtf8(err.path)};
-        TheJobMessages().AddFileError(kMsgCannotOpenFile, shown);
+        m_messages.AddFileError(kMsgCannotOpenFile, shown);
         ++count;
     }
     // A name that is neither UTF-8 nor code page 932 has no true Joliet or
     // UDF form; a stand-in would be a name the user never gave.
-    count += Report(m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
-    if (m_bJoliet && count == 0) count = Report(m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCanHold, true);
+    count += Report(m_messages, m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
+    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCanHold, true);
 
     if (m_bIso && count == 0)
-        count = Report(m_directories, m_files, kMsgNo83Names, [](const CFileEntry& e) {
+        count = Report(m_messages, m_directories, m_files, kMsgNo83Names, [](const CFileEntry& e) {
             return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
         });
     if (m_bJoliet && count == 0)
-        count = Report(m_directories, m_files, kMsgJolietNamesTooLong,
+        count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong,
                        [](const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; });
     if (m_bUdf && count == 0)
-        count = Report(m_directories, m_files, kMsgUdfNamesTooLong,
+        count = Report(m_messages, m_directories, m_files, kMsgUdfNamesTooLong,
                        [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
     // Two entries of one name: readers would show one and lose the other.
-    if (count == 0) count = ReportCollisions(m_directories, m_bJoliet, m_bUdf);
+    if (count == 0) count = ReportCollisions(m_messages, m_directories, m_bJoliet, m_bUdf);
 
     // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
-        count = Report({}, m_files, kMsgTooLargeForIso, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
+        count = Report(m_messages, {}, m_files, kMsgTooLargeForIso, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
     // Path tables number folders with 16 bits: more would give wrong parents.
     if (m_bIso && count == 0 && m_directories.size() > 65535) {
         std::string n = std::to_string(m_directories.size());
         GroupDigits(n);
-        TheJobMessages().AddFormatted(kMsgTooManyFolders, n);
+        m_messages.AddFormatted(kMsgTooManyFolders, n);
         count = 1;
     }
     if (m_bUdf && count == 0) {
@@ -131,18 +131,18 @@ int ImageBuilder::CheckNames() {
             if (subfolders < 65535) continue;
             std::string n = std::to_string(subfolders);
             GroupDigits(n);
-            TheJobMessages().AddFormatted(kMsgTooManySubfolders, EscapeInvalidUtf8(d->m_strPath), n);
+            m_messages.AddFormatted(kMsgTooManySubfolders, EscapeInvalidUtf8(d->m_strPath), n);
             ++count;
         }
     }
     // One UDF file entry holds at most 217 allocation descriptors.
     if (m_bUdf && count == 0)
-        count = Report({}, m_files, kMsgTooLargeForUdf, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
+        count = Report(m_messages, {}, m_files, kMsgTooLargeForUdf, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
     // Sector numbers are 32 bits everywhere in the image.
     if (count == 0 && m_nTotalSectors > 0xFFFFFFFFull) {
         std::string n = std::to_string(m_nTotalSectors);
         GroupDigits(n);
-        TheJobMessages().AddFormatted(kMsgImageTooLarge, n);
+        m_messages.AddFormatted(kMsgImageTooLarge, n);
         count = 1;
     }
     return count;

@@ -33,7 +33,7 @@ uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
 
 }  // namespace
 
-ImageBuilder::ImageBuilder(Platform& platform) : m_platform(platform) {
+ImageBuilder::ImageBuilder(Platform& platform, JobMessages& messages) : m_platform(platform), m_messages(messages) {
     TimeZoneOffset = platform.StandardTimeZoneOffset();
 }
 
@@ -74,7 +74,7 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     // A path that names a file is no source folder either.
     if (m_root.Scan(folder, ctx) == -1 || !m_root.m_bDirectory) {
         m_root.DeleteChildren();
-        TheJobMessages().AddFormatted(kMsgFolderNotFound, folder);
+        m_messages.AddFormatted(kMsgFolderNotFound, folder);
         return false;
     }
     PlaceTree();

@@ -11,6 +11,7 @@
 
 namespace pm {
 
+class JobMessages;
 class Platform;
 class ExceptList;
 class VolumeInfo;
@@ -21,8 +22,9 @@ using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uin
 
 class ImageBuilder : public ImageLayout {
 public:
-    // Also sets the process-wide TimeZoneOffset from the platform.
-    explicit ImageBuilder(Platform& platform);
+    // Also sets the process-wide TimeZoneOffset from the platform. What goes
+    // wrong is queued in `messages`: the caller decides where reports go.
+    ImageBuilder(Platform& platform, JobMessages& messages);
     virtual ~ImageBuilder() = default;
 
     // Scans the folder and places everything. False only when the folder is
@@ -49,6 +51,7 @@ public:
     void SetHideDotFiles(bool hide) { m_bHideDotFiles = hide; }
 
     Platform& GetPlatform() { return m_platform; }
+    JobMessages& Messages() { return m_messages; }
 
     std::string m_strFolder;
     int m_bIso = 0;
@@ -81,6 +84,7 @@ private:
     void ComputeBufferSize();
 
     Platform& m_platform;
+    JobMessages& m_messages;
     const ExceptList* m_pExcept = nullptr;
     bool m_bSkipIdentity = false;
     uint64_t m_skipDevice = 0, m_skipInode = 0;

@@ -26,7 +26,7 @@ protected:
         b.PlaceTree();
     }
     FakePlatform platform;
-    ImageBuilder b{platform};
+    ImageBuilder b{platform, TheJobMessages()};
 };
 
 using U = std::vector<uint64_t>;

@@ -2,6 +2,7 @@
 // each damage must be caught and named. (Outside readers take our images in
 // the interop suite.)
 #include "IsoReader.h"
+#include "job/JobMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ struct Written {
         return img;
     }
     FakePlatform fake;
-    ImageBuilder b{fake};
+    ImageBuilder b{fake, TheJobMessages()};
     Bytes image;
 };
 

@@ -2,6 +2,7 @@
 // of it: each damage must be caught and named, so that a clean read means
 // something. (Outside readers take our images in the interop suite.)
 #include "UdfReader.h"
+#include "job/JobMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ struct Written {
     TzScope tz{"JST-9", 540};
     FixedVolumeInfo info;
     FakePlatform fake;
-    ImageBuilder b{fake};
+    ImageBuilder b{fake, TheJobMessages()};
     Img image;
 };
 

@@ -1,6 +1,7 @@
 // The window side of the main window: its controls and fields, the folder
 // and image choices, the size preview and the start and exit buttons.
 #include "ui/MainDialog.h"
+#include "job/JobMessages.h"
 
 #include <algorithm>
 #include <ctime>
@@ -369,7 +370,7 @@ uint32_t MainDialog::PreviewImageSize() {
     ShowStatus();
     uint32_t sectors = 0;
     {
-        ImageBuilder builder(m_platform);
+        ImageBuilder builder(m_platform, TheJobMessages());
         builder.SetExceptList(&TheVolumeInfo().ExceptList);
         builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
         // Leave out an older image inside the folder, as the build will.

@@ -46,7 +46,7 @@ void ImageWriter::EmitZeros(uint64_t sectors) {
 // mismatch would shift everything after it, so the build ends instead.
 bool ImageWriter::Expect(uint64_t planned) {
     if (m_stopped || m_counter == planned) return true;
-    TheJobMessages().AddFormatted(kMsgPlanBroken, std::to_string(m_counter), std::to_string(planned));
+    m_b.Messages().AddFormatted(kMsgPlanBroken, std::to_string(m_counter), std::to_string(planned));
     m_planBroken = m_stopped = true;
     return false;
 }
@@ -125,7 +125,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
     std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(f.m_strPath, err);
     if (!in) {
         err.path = f.m_strPath;
-        TheJobMessages().AddFileError(kMsgCannotOpenFile, err);
+        m_b.Messages().AddFileError(kMsgCannotOpenFile, err);
         return false;
     }
     if (f.m_nIsoSize == 0) {
@@ -143,7 +143,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
             long long n = in->Read(m_piece.data() + got, want - got, err);
             if (n < 0) {
                 err.path = f.m_strPath;
-                TheJobMessages().AddFileError(kMsgCannotReadFile, err);
+                m_b.Messages().AddFileError(kMsgCannotReadFile, err);
                 return false;
             }
             if (n == 0) atEnd = true;
@@ -159,7 +159,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
     uint64_t size = 0;
     int64_t mtime = 0;
     if (!m_stopped && (atEnd || !in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
-        TheJobMessages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(f.m_strPath));
+        m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(f.m_strPath));
         m_changed = true;
     }
     return true;

@@ -90,7 +90,7 @@ protected:
     test::TzScope tz{"JST-9", 540};
     test::FixedVolumeInfo info;
     FakePlatform fake;
-    ImageBuilder b{fake};
+    ImageBuilder b{fake, TheJobMessages()};
     SectorCapture out;
 };
 
