@@ -14,16 +14,16 @@ namespace {
 
 constexpr uint64_t kFourGiB = 1ull << 32;
 
-// Lists every folder, then every file, that fails `fits`; reports the list with
+// Lists every folder, then every file, that fails `fits`; queues the list with
 // message `id` when it is not empty.
-int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>& files, int id,
-           const std::function<bool(const CFileEntry&)>& fits) {
+int Report(JobMessages& messages, const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>& files,
+           int id, const std::function<bool(const CFileEntry&)>& fits) {
     std::vector<std::string> names;
     for (const CFileEntry* d : dirs)
         if (!fits(*d)) names.push_back(d->m_strName);
     for (const CFileEntry* f : files)
         if (!fits(*f)) names.push_back(f->m_strName);
-    if (!names.empty()) TheJobMessages().AddNameList(id, names);
+    if (!names.empty()) messages.AddNameList(id, names);
     return int(names.size());
 }
 
@@ -32,29 +32,31 @@ int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>&
 int ImageBuilder::CheckNames() {
     int count = 0;
     if (m_bIso)
-        count = Report(m_directories, m_files, 10076, [](const CFileEntry& e) {
+        count = Report(Messages(), m_directories, m_files, 10076, [](const CFileEntry& e) {
             return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
         });
     if (m_bJoliet && count == 0)
-        count = Report(m_directories, m_files, 10070,
+        count = Report(Messages(), m_directories, m_files, 10070,
                        [](const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; });
     if (m_bUdf && count == 0)
-        count = Report(m_directories, m_files, 10072,
+        count = Report(Messages(), m_directories, m_files, 10072,
                        [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
     // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
-        count = Report({}, m_files, 10078, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
+        count = Report(Messages(), {}, m_files, 10078,
+                       [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
     // Path tables number folders with 16 bits: more would give wrong parents.
     if (m_bIso && count == 0 && m_directories.size() > 65535) {
         std::string n = std::to_string(m_directories.size());
         GroupDigits(n);
-        TheJobMessages().AddFormatted(10081, n);
+        Messages().AddFormatted(10081, n);
         count = 1;
     }
     // One UDF file entry holds at most 217 allocation descriptors.
     if (m_bUdf && count == 0)
-        count = Report({}, m_files, 10079, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
+        count = Report(Messages(), {}, m_files, 10079,
+                       [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
     return count;
 }
 

@@ -42,6 +42,8 @@ void ImageBuilder::SkipIdentity(uint64_t device, uint64_t inode) {
     m_skipInode = inode;
 }
 
+JobMessages& ImageBuilder::Messages() { return m_pMessages ? *m_pMessages : TheJobMessages(); }
+
 bool ImageBuilder::EmitSector(const uint8_t* data) {
     if (!m_pfnSector) return true;
     return m_pfnSector(1, m_pSectorContext, data, m_dwSectorSize) != 0;
@@ -67,10 +69,15 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     ctx.skipIdentity = m_bSkipIdentity;
     ctx.skipDevice = m_skipDevice;
     ctx.skipInode = m_skipInode;
+    ctx.cancel = m_pCancel;
     // A path that names a file is no source folder either.
     if (m_root.Scan(folder, ctx) == -1 || !m_root.m_bDirectory) {
         m_root.DeleteChildren();
-        TheJobMessages().AddFormatted(10039, folder);
+        Messages().AddFormatted(10039, folder);
+        return false;
+    }
+    if (m_pCancel && m_pCancel->load()) {
+        m_root.DeleteChildren();
         return false;
     }
     PlaceTree();

@@ -2,6 +2,7 @@
 // lists, and the sector map of the image.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace pm {
 
 class Platform;
 class ExceptList;
+class JobMessages;
 class VolumeInfo;
 
 enum class FileSystemType : int { Joliet = 0, UdfBridge = 1, Udf = 2 };
@@ -47,8 +49,8 @@ public:
     explicit ImageBuilder(Platform& platform);
     virtual ~ImageBuilder() = default;
 
-    // Scans the folder and places everything. False only when the folder is
-    // not found (10039 queued).
+    // Scans the folder and places everything. False when the folder is not
+    // found (10039 queued) or the scan was cancelled (nothing queued).
     bool Layout(const std::string& folder, FileSystemType kind);
     // The steps of Layout after the scan, on whatever tree m_root holds.
     void PlaceTree();
@@ -66,6 +68,12 @@ public:
     // Exclusions and the self-inclusion guard used by the next scan.
     void SetExceptList(const ExceptList* list) { m_pExcept = list; }
     void SkipIdentity(uint64_t device, uint64_t inode);
+    // A flag that, once set, ends the next scan early: a size preview on its
+    // own thread whose result is no longer wanted.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_pCancel = flag; }
+    // Where Layout and CheckNames queue their texts; the process-wide queue
+    // unless set, so a preview beside a running build keeps out of its report.
+    void SetMessages(JobMessages* messages) { m_pMessages = messages; }
 
     Platform& GetPlatform() { return m_platform; }
 
@@ -96,7 +104,11 @@ private:
     void ComputeBufferSize();
 
     Platform& m_platform;
+    JobMessages& Messages();
+
     const ExceptList* m_pExcept = nullptr;
+    const std::atomic<bool>* m_pCancel = nullptr;
+    JobMessages* m_pMessages = nullptr;
     bool m_bSkipIdentity = false;
     uint64_t m_skipDevice = 0, m_skipInode = 0;
 };

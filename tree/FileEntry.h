@@ -2,6 +2,7 @@
 // the image and the places the layout gives it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,6 +23,9 @@ struct ScanContext {
     // file itself when it lies inside the source folder).
     bool skipIdentity = false;
     uint64_t skipDevice = 0, skipInode = 0;
+    // When set and true, the scan stops where it is and leaves a partial
+    // tree (a preview that was superseded); may be null.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 class CFileEntry {
