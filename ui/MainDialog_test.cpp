@@ -101,11 +101,9 @@ struct HugeTreePlatform : Platform {
             out.push_back(DirEntry{(top ? "d" : "f") + std::to_string(i), "", top ? 0u : 1000u, 0, false, top});
         return true;
     }
-    std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) override {
-        return real->OpenRead(path, err);
-    }
-    std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) override {
-        return real->CreateOutput(path, err);
+    std::unique_ptr<InputFile> OpenRead(const std::string& p, FileError& e) override { return real->OpenRead(p, e); }
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& p, FileError& e) override {
+        return real->CreateOutput(p, e);
     }
     bool CreateFolder(const std::string& path) override { return real->CreateFolder(path); }
     std::string ProgramPath() override { return real->ProgramPath(); }
@@ -324,22 +322,16 @@ private slots:
         QCOMPARE(Label(1001)->text(), statuses[1]);
         QCOMPARE(Edit(1015)->text().toStdString(), dialog->m_strImagePath);  // not changed by a folder
 
-        // Afterwards every change of kind recomputes: UDF alone is larger.
-        kinds->setFocus();
-        QTest::keyClick(kinds, Qt::Key_End);
-        QCOMPARE(kinds->currentIndex(), 2);
-        QTRY_COMPARE(statuses.size(), 4);
-        QCOMPARE(statuses.mid(2), QStringList({S(10051), SizeText(272)}));
-
         // A path that is not there computes nothing and keeps the label, silently.
         Drop(dialog.get(), dir.path() + "/take/gone");
         QCOMPARE(Edit(1004)->text(), QStringLiteral("Holiday"));
-        QCOMPARE(statuses.size(), 4);
+        QCOMPARE(statuses.size(), 2);
         QVERIFY(boxes.shown.empty());
     }
 
     // A huge folder is measured on the preview thread: the window answers
-    // meanwhile, a newer request cancels the older, closing the window ends it.
+    // meanwhile, a newer request (a change of kind) cancels the older, and
+    // closing the window ends it.
     void previewOffTheWindowThread() {
         ImageBuilder bridge(*platform);
         QVERIFY(bridge.Layout("/huge", FileSystemType::UdfBridge));
