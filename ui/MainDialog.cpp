@@ -251,6 +251,7 @@ void MainDialog::CreateMenus() {
 
 void MainDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    m_bClosing = false;
     if (m_bBarMeasured) return;
     // The bar counts in its own pixels, so every step it takes is visible.
     m_bBarMeasured = true;
@@ -318,7 +319,8 @@ bool MainDialog::TakeFolder() {
 }
 
 bool MainDialog::TakeTypedFolder() {
-    if (m_bBuilding || !m_editFolder->isModified()) return false;
+    // Closing the window takes the focus from the box too; nothing is measured then.
+    if (m_bBuilding || m_bClosing || !m_editFolder->isModified()) return false;
     std::string typed = m_editFolder->text().toStdString();
     while (typed.size() > 1 && typed.back() == '/') typed.pop_back();  // the label is the last name
     DirEntry folder;
@@ -475,6 +477,7 @@ void MainDialog::ExitOrStop() {
         m_bStopRequested = true;
         return;
     }
+    m_bClosing = true;
     DropPreview();
     QDialog::reject();
 }

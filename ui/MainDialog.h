@@ -165,6 +165,7 @@ private:
     // The measurement whose result the status line waits for; 0 when none.
     uint64_t m_nPreviewRequest = 0;
     bool m_bBarMeasured = false;
+    bool m_bClosing = false;  // from the exit until the window is shown again
     int m_nTimerId = 0;
 
     // Progress: the counter belongs to the worker; the timer reads the bytes
