@@ -100,7 +100,6 @@ MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxe
 }
 
 MainDialog::~MainDialog() {
-    m_preview.reset();
     if (m_worker.joinable()) {
         // The worker waits on this thread for its control updates and its
         // outcome box, so keep serving it until it is done.
@@ -108,6 +107,8 @@ MainDialog::~MainDialog() {
         while (m_bBuilding) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         m_worker.join();
     }
+    // After the worker: its return to idle starts one more measurement.
+    m_preview.reset();
 }
 
 void MainDialog::CreateControls() {
