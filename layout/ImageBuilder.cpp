@@ -43,6 +43,7 @@ void ImageBuilder::SkipIdentity(uint64_t device, uint64_t inode) {
     m_skipInode = inode;
 }
 
+
 bool ImageBuilder::EmitSector(const uint8_t* data) {
     if (!m_pfnSector) return true;
     return m_pfnSector(1, m_pSectorContext, data, m_dwSectorSize) != 0;
@@ -71,10 +72,15 @@ bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
     ctx.skipIdentity = m_bSkipIdentity;
     ctx.skipDevice = m_skipDevice;
     ctx.skipInode = m_skipInode;
+    ctx.cancel = m_pCancel;
     // A path that names a file is no source folder either.
     if (m_root.Scan(folder, ctx) == -1 || !m_root.m_bDirectory) {
         m_root.DeleteChildren();
         m_messages.AddFormatted(kMsgFolderNotFound, folder);
+        return false;
+    }
+    if (m_pCancel && m_pCancel->load()) {
+        m_root.DeleteChildren();
         return false;
     }
     PlaceTree();

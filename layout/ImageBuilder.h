@@ -2,6 +2,7 @@
 // lists, and the sector map of the image.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace pm {
 class JobMessages;
 class Platform;
 class ExceptList;
+class JobMessages;
 class VolumeInfo;
 
 // Receives each finished sector: kind (always 1, image data), context, data,
@@ -27,8 +29,8 @@ public:
     ImageBuilder(Platform& platform, JobMessages& messages);
     virtual ~ImageBuilder() = default;
 
-    // Scans the folder and places everything. False only when the folder is
-    // not found (kMsgFolderNotFound queued).
+    // Scans the folder and places everything. False when the folder is not
+    // found (kMsgFolderNotFound queued) or the scan was cancelled (nothing queued).
     bool Layout(const std::string& folder, FileSystemType kind);
     // The steps of Layout after the scan, on whatever tree m_root holds.
     void PlaceTree();
@@ -49,6 +51,9 @@ public:
     void SetExceptList(const ExceptList* list) { m_pExcept = list; }
     void SkipIdentity(uint64_t device, uint64_t inode);
     void SetHideDotFiles(bool hide) { m_bHideDotFiles = hide; }
+    // A flag that, once set, ends the next scan early: a size preview on its
+    // own thread whose result is no longer wanted.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_pCancel = flag; }
 
     Platform& GetPlatform() { return m_platform; }
     JobMessages& Messages() { return m_messages; }
@@ -86,6 +91,7 @@ private:
     Platform& m_platform;
     JobMessages& m_messages;
     const ExceptList* m_pExcept = nullptr;
+    const std::atomic<bool>* m_pCancel = nullptr;
     bool m_bSkipIdentity = false;
     uint64_t m_skipDevice = 0, m_skipInode = 0;
     bool m_bHideDotFiles = false;

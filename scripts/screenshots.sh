@@ -13,7 +13,8 @@ shots=/tmp/parumero-shots-home
 rm -rf "$shots" && mkdir -p "$shots" && cp -a "$here/samples/sample" "$shots/"
 trap 'rm -rf "$shots"' EXIT
 # Prefer the Japanese forms of the shared CJK glyphs; no session bus, so the
-# screen saver is left alone.
-FC_LANG=ja LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
+# screen saver is left alone; the home folder (where the image goes) is the
+# neutral one too.
+HOME="$shots" FC_LANG=ja LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
   xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
   "$build/ui/parumero-shots" "$here/docs" "$shots/sample"

@@ -142,6 +142,7 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
     int deepest = depth;
     open(this);
     while (!branch.empty()) {
+        if (ctx.cancel && ctx.cancel->load(std::memory_order_relaxed)) break;
         Frame& f = branch.back();
         if (f.next == f.listing.size()) {
             SortEntries(f.node->m_children);

@@ -2,6 +2,7 @@
 // the image and the places the layout gives it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,9 @@ struct ScanContext {
     // Names beginning with "." get the hidden attribute (Linux has none).
     bool hideDotFiles = false;
     ScanReport* report = nullptr;  // may be null: nothing collected
+    // When set and true, the scan stops where it is and leaves a partial
+    // tree (a preview that was superseded); may be null.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 class CFileEntry {

@@ -12,9 +12,10 @@ void BuilderApp::LoadSettings() {
     TheVolumeInfo().ExceptList.Load(ExceptListPath(m_platform));
 }
 
-int BuilderApp::Run() {
+int BuilderApp::Run(const std::string& startFolder) {
     LoadSettings();
     MainDialog dialog(m_platform, m_settingsPath);
+    if (!startFolder.empty()) dialog.DropFolder(startFolder);
     dialog.exec();
     return 0;
 }

@@ -16,7 +16,8 @@ public:
     // process-wide record.
     void LoadSettings();
     // LoadSettings, then the main window, modally; the result is not looked at.
-    int Run();
+    // A start folder (the command line's) is taken as a dropped one would be.
+    int Run(const std::string& startFolder = std::string());
 
     const std::string& SettingsPath() const { return m_settingsPath; }
 

@@ -14,6 +14,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,6 +34,7 @@
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"
 #include "ui/ByteLimitValidator.h"
+#include "ui/SizePreview.h"
 #include "ui/VolumeInfoDialog.h"
 
 namespace pm {
@@ -90,6 +92,12 @@ MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxe
     CreateControls();
     CreateMenus();
     ExchangeData(false);
+    // Results come back to this window's thread; a result for a window that
+    // is gone is dropped with the window's pending events.
+    m_preview = std::make_unique<SizePreview>(m_platform, [this](uint64_t request, uint64_t sectors, uint64_t bytes) {
+        QMetaObject::invokeMethod(
+            this, [this, request, sectors, bytes] { PreviewDone(request, sectors, bytes); }, Qt::QueuedConnection);
+    });
 }
 
 MainDialog::~MainDialog() {
@@ -100,6 +108,8 @@ MainDialog::~MainDialog() {
         while (m_bBuilding) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         m_worker.join();
     }
+    // After the worker: its return to idle starts one more measurement.
+    m_preview.reset();
 }
 
 void MainDialog::CreateControls() {
@@ -200,9 +210,11 @@ void MainDialog::CreateControls() {
     buttons->addWidget(m_startButton);
     buttons->addWidget(m_exitButton);
 
+    // Room the window gains goes above the status rows, which stay with the bar.
     auto* top = new QVBoxLayout;
     top->addLayout(grid);
     top->addSpacing(line / 2);
+    top->addStretch(1);
     top->addWidget(m_statusText);
     top->addWidget(m_byteCounter);
     top->addWidget(m_percentText);
@@ -212,6 +224,8 @@ void MainDialog::CreateControls() {
     setLayout(top);
 
     // Tab order is the order of the controls above (the construction order).
+    connect(m_editFolder, &QLineEdit::editingFinished, this, &MainDialog::TakeTypedFolder);
+    m_editFolder->installEventFilter(this);
     connect(m_browseFolder, &QPushButton::clicked, this, &MainDialog::BrowseFolder);
     connect(m_browseImage, &QPushButton::clicked, this, &MainDialog::BrowseImage);
     connect(m_kindList, &QComboBox::activated, this, &MainDialog::KindChanged);
@@ -221,7 +235,8 @@ void MainDialog::CreateControls() {
 
 void MainDialog::CreateMenus() {
     m_menuBar = new QMenuBar(this);
-    QMenu* system = m_menuBar->addMenu(QStringLiteral("ｼｽﾃﾑ(&X)"));
+    // Alt+X belongs to the exit button; the menu takes Y, so each key does one thing.
+    QMenu* system = m_menuBar->addMenu(QStringLiteral("ｼｽﾃﾑ(&Y)"));
     system->setObjectName(QStringLiteral("menuSystem"));
     QAction* exit = system->addAction(QStringLiteral("終了(&X)"), this, &MainDialog::ExitOrStop);
     exit->setObjectName(QStringLiteral("action57665"));
@@ -238,6 +253,7 @@ void MainDialog::CreateMenus() {
 
 void MainDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    m_bClosing = false;
     if (m_bBarMeasured) return;
     // The bar counts in its own pixels, so every step it takes is visible.
     m_bBarMeasured = true;
@@ -299,8 +315,36 @@ bool MainDialog::TakeFolder() {
     m_strVolumeLabel = label;
     m_creationDate = date;
     m_creationTime = time;
-    if (PreviewImageSize() != 0) m_bPreviewValid = true;
+    PreviewImageSize();
+    m_bFolderMeasuring = true;
     return true;
+}
+
+bool MainDialog::TakeTypedFolder() {
+    // Closing the window takes the focus from the box too; nothing is measured then.
+    if (m_bBuilding || m_bClosing || !m_editFolder->isModified()) return false;
+    std::string typed = m_editFolder->text().toStdString();
+    while (typed.size() > 1 && typed.back() == '/') typed.pop_back();  // the label is the last name
+    DirEntry folder;
+    if (!m_platform.LookupEntry(typed, folder) || !folder.directory) return false;
+    // The other fields as they stand, without the label check: the label is
+    // about to be replaced.
+    m_strImagePath = m_editImage->text().toStdString();
+    m_nImageKind = m_kindList->currentIndex();
+    m_strSourceFolder = typed;
+    TakeFolder();
+    ExchangeData(false);  // also marks the box as unedited
+    return true;
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in an edited folder box takes the folder; otherwise it starts
+    // the build as everywhere else in the window.
+    if (watched == m_editFolder && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && TakeTypedFolder()) return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::BrowseFolder() {
@@ -359,39 +403,48 @@ void MainDialog::BrowseImage() {
 }
 
 void MainDialog::KindChanged() {
-    if (!m_bPreviewValid) return;
+    // A kind chosen while the folder is still being measured restarts it.
+    if (!m_bPreviewValid && !(m_bFolderMeasuring && IsMeasuring())) return;
     ExchangeData(true);
     PreviewImageSize();
 }
 
-uint32_t MainDialog::PreviewImageSize() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+void MainDialog::PreviewImageSize() {
+    if (!IsMeasuring()) setCursor(Qt::BusyCursor);  // busy, yet still answering
     m_strStatus = LoadString(10051);
     ShowStatus();
-    uint32_t sectors = 0;
-    {
-        ImageBuilder builder(m_platform, TheJobMessages());
-        builder.SetExceptList(&TheVolumeInfo().ExceptList);
-        builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
-        // Leave out an older image inside the folder, as the build will.
-        DirEntry image;
-        if (!m_strImagePath.empty() && m_platform.LookupEntry(NormaliseImagePath(m_strImagePath), image) &&
-            !image.directory)
-            builder.SkipIdentity(image.device, image.inode);
-        ApplyBuildInputs(TheVolumeInfo(), m_strVolumeLabel, m_creationDate, m_creationTime);
-        if (builder.Layout(m_strSourceFolder, FileSystemType(m_nImageKind))) {
-            sectors = builder.m_dwTotalSectors;
-            std::string s = std::to_string(builder.m_nTotalSectors), b = std::to_string(builder.GetImageBytes());
-            GroupDigits(s);
-            GroupDigits(b);
-            m_strStatus = FormatString(10053, s, b);
-        } else {
-            m_strStatus = LoadString(10052);
-        }
+    // Only this thread touches the process-wide record: the inputs go in
+    // here, the preview thread gets copies.
+    ApplyBuildInputs(TheVolumeInfo(), m_strVolumeLabel, m_creationDate, m_creationTime);
+    PreviewRequest request;
+    request.folder = m_strSourceFolder;
+    if (!m_strImagePath.empty()) request.imagePath = NormaliseImagePath(m_strImagePath);
+    request.kind = FileSystemType(m_nImageKind);
+    request.except = TheVolumeInfo().ExceptList;
+    m_nPreviewRequest = m_preview->Start(std::make_unique<ImageBuilder>(m_platform, m_preview->Messages()), std::move(request));
+}
+
+void MainDialog::PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes) {
+    if (request != m_nPreviewRequest) return;  // superseded, or no longer wanted
+    m_nPreviewRequest = 0;
+    unsetCursor();
+    if (sectors) {
+        std::string s = std::to_string(sectors), b = std::to_string(bytes);
+        GroupDigits(s);
+        GroupDigits(b);
+        m_strStatus = FormatString(10053, s, b);
+        if (m_bFolderMeasuring) m_bPreviewValid = true;
+    } else {
+        m_strStatus = LoadString(10052);
     }
+    m_bFolderMeasuring = false;
     ShowStatus();
-    QApplication::restoreOverrideCursor();
-    return sectors;
+}
+
+void MainDialog::DropPreview() {
+    m_preview->Cancel();
+    if (IsMeasuring()) unsetCursor();
+    m_nPreviewRequest = 0;
 }
 
 void MainDialog::StartBuild() {
@@ -418,6 +471,8 @@ void MainDialog::StartBuild() {
     BuildJob job{m_strSourceFolder, m_strImagePath,  m_strVolumeLabel,
                  FileSystemType(m_nImageKind), m_creationDate, m_creationTime};
     if (m_worker.joinable()) m_worker.join();  // the last build's worker, already past its end
+    // The build's status replaces the size; a late size must not replace it.
+    DropPreview();
     // Building from here on, so a second click cannot start a second worker.
     m_bBuilding = true;
     m_worker = std::thread([this, job] { RunBuild(job); });
@@ -428,6 +483,8 @@ void MainDialog::ExitOrStop() {
         m_bStopRequested = true;
         return;
     }
+    m_bClosing = true;
+    DropPreview();
     QDialog::reject();
 }
 

@@ -30,6 +30,7 @@ class QTimeEdit;
 namespace pm {
 
 class Platform;
+class SizePreview;
 
 // The parameters of one build, as the fields stood when it was started.
 struct BuildJob {
@@ -65,10 +66,17 @@ public:
     bool TakeFolder();
     void BrowseFolder();
     void DropFolder(const std::string& path);
+    // A path typed or pasted into the folder box, when the box loses the
+    // focus or Enter is pressed: taken as a chosen folder is when it names
+    // an existing folder and the box was edited. True when it was taken.
+    bool TakeTypedFolder();
     void BrowseImage();
     void KindChanged();
-    // Status line shows the size; returns the sector count, 0 on failure.
-    uint32_t PreviewImageSize();
+    // Starts measuring the image on the preview thread; the status line says
+    // so at once and shows the size (or the failure) when the newest
+    // measurement ends. A measurement still running is cancelled.
+    void PreviewImageSize();
+    bool IsMeasuring() const { return m_nPreviewRequest != 0; }
     void StartBuild();
     void ExitOrStop();
     void ShowVolumeInfo();
@@ -114,11 +122,16 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void CreateMenus();
     void ShowStatus();
+    // A measurement ended (on the window's thread); older ones are dropped.
+    void PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes);
+    // No measurement's result is wanted any more.
+    void DropPreview();
     // Runs fn on the window's thread and waits for it.
     void OnGui(const std::function<void()>& fn);
 
@@ -146,7 +159,13 @@ private:
     std::atomic<bool> m_bBuilding{false};
     std::atomic<bool> m_bStopRequested{false};
     bool m_bPreviewValid = false;
+    // The newest measurement is of a folder just taken (or of a new kind for
+    // it): its success makes the preview valid.
+    bool m_bFolderMeasuring = false;
+    // The measurement whose result the status line waits for; 0 when none.
+    uint64_t m_nPreviewRequest = 0;
     bool m_bBarMeasured = false;
+    bool m_bClosing = false;  // from the exit until the window is shown again
     int m_nTimerId = 0;
 
     // Progress: the counter belongs to the worker; the timer reads the bytes
@@ -157,6 +176,7 @@ private:
     int m_nBarWidth = 0;
 
     std::thread m_worker;
+    std::unique_ptr<SizePreview> m_preview;
 };
 
 }  // namespace pm

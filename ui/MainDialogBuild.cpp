@@ -73,7 +73,8 @@ void MainDialog::ReportOutcome() {
 
 void MainDialog::SetBuildingState(bool on) {
     OnGui([this, on] {
-        m_exitButton->setText(Q(LoadString(on ? 10043 : 10044)));
+        // Idle again with the caption it opened with, so Alt+X still exits.
+        m_exitButton->setText(on ? Q(LoadString(10043)) : QStringLiteral("終了(&X)"));
         for (QWidget* w : std::initializer_list<QWidget*>{m_startButton, m_editImage, m_editFolder, m_editLabel,
                                                           m_kindList, m_datePicker, m_timePicker})
             w->setEnabled(!on);

@@ -2,6 +2,7 @@
 // folder, with real builds on the worker thread into a scratch folder and the
 // message boxes answered by a fake.
 #include "ui/MainDialog.h"
+#include "job/JobMessages.h"
 
 #include <sys/time.h>
 
@@ -16,9 +17,12 @@
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "job/Progress.h"
@@ -77,6 +81,43 @@ void SetMtime(const QString& path, std::time_t t) {
     QVERIFY(::utimes(path.toLocal8Bit().constData(), tv) == 0);
 }
 
+// The real file system, and beside it a made-up folder "/huge" of 100,000
+// files in 200 folders that no disk holds. While `hold` is set a listing
+// under it waits (a slow disk under the test's control); `listed` counts them.
+struct HugeTreePlatform : Platform {
+    std::unique_ptr<Platform> real = MakePosixPlatform(false);
+    std::atomic<bool> hold{false};
+    std::atomic<int> listed{0};
+    bool LookupEntry(const std::string& path, DirEntry& out) override {
+        if (path != "/huge") return real->LookupEntry(path, out);
+        out = DirEntry{"huge", "", 0, 0, false, true};
+        return true;
+    }
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override {
+        if (path.rfind("/huge", 0) != 0) return real->ListFolder(path, out, err);
+        ++listed;
+        while (hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool top = path == "/huge";
+        for (int i = 0; i < (top ? 200 : 500); ++i)
+            out.push_back(DirEntry{(top ? "d" : "f") + std::to_string(i), "", top ? 0u : 1000u, 0, false, top});
+        return true;
+    }
+    std::unique_ptr<InputFile> OpenRead(const std::string& p, FileError& e) override { return real->OpenRead(p, e); }
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& p, FileError& e) override {
+        return real->CreateOutput(p, e);
+    }
+    bool CreateFolder(const std::string& path) override { return real->CreateFolder(path); }
+    std::string ProgramPath() override { return real->ProgramPath(); }
+    int StandardTimeZoneOffset() override { return real->StandardTimeZoneOffset(); }
+};
+
+QString SizeText(uint64_t sectorCount) {
+    std::string sectors = std::to_string(sectorCount), bytes = std::to_string(sectorCount * 2048);
+    GroupDigits(sectors);
+    GroupDigits(bytes);
+    return QString::fromStdString(FormatString(10053, sectors, bytes));
+}
+
 }  // namespace
 
 class MainDialogTest : public QObject {
@@ -85,7 +126,7 @@ private slots:
     void initTestCase() {
         setenv("TZ", "JST-9", 1);
         tzset();
-        platform = MakePosixPlatform(false);
+        platform = std::make_unique<HugeTreePlatform>();
     }
 
     void init() {
@@ -96,7 +137,7 @@ private slots:
         dialog = std::make_unique<MainDialog>(*platform, (dir.path() + "/parumero.INI").toStdString(), &boxes);
         connect(dialog.get(), &MainDialog::StatusShown, this, [this](const QString& s) { statuses << s; });
         dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     }
 
     void cleanup() {
@@ -116,7 +157,7 @@ private slots:
         }
         texts += SaveDialogFilters(LoadString(10033));
         QCOMPARE(texts, QStringList({"ぱるめろ", "作成開始(&E)", "終了(&X)", "", "", "Joliet  (CD-ROM)",
-                                     "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&X)", "終了(&X)", "追加情報(&P)",
+                                     "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&Y)", "終了(&X)", "追加情報(&P)",
                                      "ボリューム情報(&V)...", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
                                      "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)"}));
         QVERIFY(Button(1)->isDefault() && Combo()->currentIndex() == 0);
@@ -124,6 +165,15 @@ private slots:
         QProgressBar* bar = dialog->findChild<QProgressBar*>("progress1008");
         QCOMPARE(bar->maximum(), bar->width());  // one step a pixel
         QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
+
+        // A taller window keeps the status rows with the bar.
+        const int gap = bar->y() - Label(1001)->y(), height = dialog->height();
+        dialog->resize(dialog->width(), height + 200);
+        QTRY_COMPARE(dialog->height(), height + 200);
+        QTRY_COMPARE(bar->y() - Label(1001)->y(), gap);
+        // Alt+X is the exit button's alone.
+        QTest::keyClick(dialog.get(), Qt::Key_X, Qt::AltModifier);
+        QTRY_VERIFY(!dialog->isVisible());
     }
 
     void buildRunsToTheEnd() {
@@ -141,7 +191,7 @@ private slots:
                    << QString::number(Button(1)->isEnabled() + MenuOn());
         };
         QTest::mouseClick(Button(1), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding() && !dialog->IsMeasuring(), kBuildTimeoutMs);
 
         const QString image = typed + ".iso";
         QCOMPARE(Edit(1015)->text(), typed);  // the box keeps the text as typed
@@ -153,14 +203,14 @@ private slots:
         QCOMPARE(boxes.beeps, 1);
         QCOMPARE(seen, QStringList({"100%", QString::fromStdString(ByteCounterText(size, size)), S(10043), "0"}));
 
-        std::string sectors = std::to_string(size / 2048), bytes = std::to_string(size);
-        GroupDigits(sectors);
-        GroupDigits(bytes);
-        const QString preview = QString::fromStdString(FormatString(10053, sectors, bytes));
-        QCOMPARE(statuses, QStringList({S(10046), S(10047), S(10051), preview}));
+        // The typed folder was taken when the focus left it, its size shown
+        // unless the build started first.
+        QCOMPARE(Edit(1004)->text(), QStringLiteral("src"));
+        const QString preview = SizeText(size / 2048);
+        QCOMPARE(statuses.mid(statuses.indexOf(S(10046))), QStringList({S(10046), S(10047), S(10051), preview}));
         // Idle again, with the new preview and everything cleared.
         QCOMPARE(QStringList({Button(2)->text(), Label(1001)->text(), Label(1013)->text(), Label(1003)->text()}),
-                 QStringList({"終了", preview, "", ""}));
+                 QStringList({"終了(&X)", preview, "", ""}));
         QVERIFY(Button(1)->isEnabled() && Edit(1002)->isEnabled() && MenuOn());
         QCOMPARE(dialog->findChild<QProgressBar*>("progress1008")->value(), 0);
     }
@@ -185,6 +235,8 @@ private slots:
                 // A folder dropped now must not touch the running build's inputs.
                 Drop(dialog.get(), dir.path());
                 droppedWhileBuilding = Edit(1002)->text();
+                Edit(1002)->setModified(true);  // nor a typed one
+                QVERIFY(!dialog->TakeTypedFolder());
                 QCOMPARE(Button(2)->text(), S(10043));
                 QTest::mouseClick(Button(2), Qt::LeftButton);
             });
@@ -265,24 +317,69 @@ private slots:
         Drop(dialog.get(), holiday);
         QCOMPARE(Edit(1002)->text() + Edit(1004)->text(), holiday + "Holiday");
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate(2010, 8, 15), QTime(13, 45, 30)));
-        QCOMPARE(statuses.size(), 2);
+        QTRY_COMPARE(statuses.size(), 2);
         QCOMPARE(statuses[0], S(10051));
-        QVERIFY(statuses[1].startsWith(QStringLiteral("作成されるイメージファイルの大きさ : ")));
+        QCOMPARE(statuses[1], SizeText(27));
         QCOMPARE(Label(1001)->text(), statuses[1]);
         QCOMPARE(Edit(1015)->text().toStdString(), dialog->m_strImagePath);  // not changed by a folder
-
-        // Afterwards every change of kind recomputes: UDF alone is smaller.
-        kinds->setFocus();
-        QTest::keyClick(kinds, Qt::Key_Down);
-        QTest::keyClick(kinds, Qt::Key_Down);
-        QCOMPARE(kinds->currentIndex(), 2);
-        QCOMPARE(statuses.size(), 6);
-        QVERIFY(statuses[5] != statuses[1]);
 
         // A path that is not there computes nothing and keeps the label, silently.
         Drop(dialog.get(), dir.path() + "/take/gone");
         QCOMPARE(Edit(1004)->text(), QStringLiteral("Holiday"));
-        QCOMPARE(statuses.size(), 6);
+        QCOMPARE(statuses.size(), 2);
+        QVERIFY(boxes.shown.empty());
+    }
+
+    // A huge folder is measured on the preview thread: the window answers
+    // meanwhile, a newer request (a change of kind) cancels the older, and
+    // closing the window ends it.
+    void previewOffTheWindowThread() {
+        JobMessages queue;
+        ImageBuilder bridge(*platform, queue);
+        QVERIFY(bridge.Layout("/huge", FileSystemType::UdfBridge));
+        platform->listed = 0;
+        platform->hold = true;
+        Drop(dialog.get(), "/huge");  // back at once, though the scan is held
+        QCOMPARE(Edit(1004)->text(), QStringLiteral("huge"));
+        QTRY_COMPARE(int(platform->listed), 1);
+        Combo()->setFocus();
+        QTest::keyClick(Combo(), Qt::Key_Down);  // a new kind while measuring
+        platform->hold = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsMeasuring(), kBuildTimeoutMs);
+        QCOMPARE(statuses, QStringList({S(10051), S(10051), SizeText(bridge.m_dwTotalSectors)}));
+        QCOMPARE(int(platform->listed), 1 + 201);  // the first scan ended where it was held
+
+        platform->hold = true;
+        QTest::keyClick(Combo(), Qt::Key_Down);
+        QTRY_COMPARE(int(platform->listed), 203);
+        Type(Edit(1002), dir.path());  // an edited folder box loses the focus as the window closes
+        dialog->close();
+        QVERIFY(!dialog->isVisible());
+        platform->hold = false;
+        QTest::qWait(200);
+        QCOMPARE(int(platform->listed), 203);
+        QCOMPARE(statuses.last(), S(10051));
+    }
+
+    // A path typed into the folder box is taken on Enter or when the focus
+    // leaves the box, if it names a folder.
+    void typedFolder() {
+        const QString alpha = dir.path() + "/typed/Alpha.1", beta = dir.path() + "/typed/Beta";
+        WriteFile(alpha + "/x.txt", "x");
+        WriteFile(beta + "/y.txt", "y");
+        SetMtime(alpha, 1281847530);
+        Type(Edit(1002), alpha + "/");
+        QTest::keyClick(Edit(1002), Qt::Key_Return);  // takes the folder, starts nothing
+        QCOMPARE(QStringList({Edit(1002)->text(), Edit(1004)->text()}), QStringList({alpha, "Alpha"}));
+        QCOMPARE(Date()->date(), QDate(2010, 8, 15));
+        QVERIFY(!dialog->IsBuilding());
+        QTRY_COMPARE(statuses, QStringList({S(10051), SizeText(26)}));
+        for (const QString& typed : {dir.path() + "/typed/none", alpha + "/x.txt", beta}) {
+            Type(Edit(1002), typed);
+            Edit(1015)->setFocus();
+        }
+        QCOMPARE(Edit(1004)->text(), QStringLiteral("Beta"));
+        QCOMPARE(statuses.size(), 3);
         QVERIFY(boxes.shown.empty());
     }
 
@@ -347,7 +444,7 @@ private:
         QVERIFY(pressed);
     }
 
-    std::unique_ptr<Platform> platform;
+    std::unique_ptr<HugeTreePlatform> platform;
     QTemporaryDir dir;
     RecordedBoxes boxes;
     QStringList statuses;

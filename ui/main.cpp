@@ -1,5 +1,7 @@
 // parumero: the desktop program.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -22,5 +24,10 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
     auto platform = pm::MakePosixPlatform();
     pm::BuilderApp builder(*platform);
-    return builder.Run();
+    // `parumero FOLDER` (also how the desktop entry passes a folder): Qt has
+    // taken its own options out by now.
+    const QStringList args = QApplication::arguments();
+    std::string folder;
+    if (args.size() > 1) folder = QDir::cleanPath(QFileInfo(args[1]).absoluteFilePath()).toStdString();
+    return builder.Run(folder);
 }

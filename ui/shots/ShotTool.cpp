@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     dialog.show();
     Settle();
     dialog.DropFolder(sample);
+    if (!Pump(60000, [&] { return !dialog.IsMeasuring(); })) return 1;
     Settle();
     bool ok = Save(dialog, out + "/main-idle.png");
 
