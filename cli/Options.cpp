@@ -7,7 +7,10 @@ namespace pm::cli {
 const char* const kUsage =
     "usage: parumero-cli [--kind joliet|bridge|udf] [--label TEXT] [--date \"YYYY-MM-DD HH:MM:SS\"]\n"
     "                    [--settings FILE] [--except FILE] [--no-short-names] [--quiet] SOURCE IMAGE\n"
-    "       parumero-cli --size [--check] [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE\n";
+    "       parumero-cli --size [--check] [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE\n"
+    "       parumero-cli --verify [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE IMAGE\n"
+    "       parumero-cli --names [--kind joliet|bridge|udf] [--except FILE] [--no-short-names] SOURCE\n"
+    "--verify-after (with a build) verifies the image when it is finished, as --verify does.\n";
 
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     int positional = 0;
@@ -31,6 +34,9 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         if (optionsEnded) takePositional(a);
         else if (a == "--size") out.size = true;
         else if (a == "--check") out.check = true;
+        else if (a == "--verify") out.verify = true;
+        else if (a == "--verify-after") out.verifyAfter = true;
+        else if (a == "--names") out.names = true;
         else if (a == "--no-short-names") out.shortNames = false;
         else if (a == "--quiet") out.quiet = true;
         else if (a == "--kind") {
@@ -61,9 +67,13 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
             takePositional(a);
         }
     }
-    int wanted = out.size ? 1 : 2;
-    if (positional != wanted) {
-        error = out.size ? "--size takes one SOURCE" : "SOURCE and IMAGE are needed";
+    if (int(out.size) + int(out.verify) + int(out.names) > 1 || (out.verifyAfter && (out.size || out.verify || out.names))) {
+        error = "--size, --verify, --names and --verify-after go one at a time";
+        return false;
+    }
+    bool sourceOnly = out.size || out.names;
+    if (positional != (sourceOnly ? 1 : 2)) {
+        error = out.size ? "--size takes one SOURCE" : out.names ? "--names takes one SOURCE" : "SOURCE and IMAGE are needed";
         return false;
     }
     if (out.check && !out.size) {

@@ -1,4 +1,5 @@
 // parumero-cli: the size preview and the image build from the command line.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,7 +13,9 @@
 #include "job/JobMessages.h"
 #include "job/Strings.h"
 #include "layout/ImageBuilder.h"
+#include "layout/NameMap.h"
 #include "platform/Platform.h"
+#include "reader/Verify.h"
 #include "settings/Locations.h"
 #include "settings/VolumeInfo.h"
 #include "tree/PathUtil.h"
@@ -48,6 +51,56 @@ int RunSize(Platform& platform, const Options& o) {
         return 1;
     }
     return 0;
+}
+
+// The scan a build of SOURCE into IMAGE would take: the same exclusions, and
+// the image itself left out when it lies inside the source.
+bool ScanAsBuild(ImageBuilder& builder, Platform& platform, const std::string& source, const std::string& image,
+                 FileSystemType kind) {
+    builder.SetExceptList(&TheVolumeInfo().ExceptList);
+    DirEntry existing;
+    if (!image.empty() && platform.LookupEntry(image, existing) && !existing.directory)
+        builder.SkipIdentity(existing.device, existing.inode);
+    if (builder.Layout(source, kind)) return true;
+    ShowQueued();
+    return false;
+}
+
+// Prints every difference and a summary; 0 when the image holds the source.
+int Verify(Platform& platform, const std::string& source, const std::string& image, FileSystemType kind) {
+    FileSource file;
+    std::string why;
+    if (!file.Open(image, why)) {
+        std::cerr << "parumero-cli: " << image << " cannot be read: " << why << '\n';
+        return 1;
+    }
+    ImageBuilder builder(platform);
+    if (!ScanAsBuild(builder, platform, source, image, kind)) return 1;
+    VerifyResult r = VerifyImage(builder, file, kind);
+    if (!r.unreadable.empty()) {
+        std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
+        return 1;
+    }
+    for (const std::string& p : r.problems) std::cout << image << ": " << p << '\n';
+    for (const std::string& d : r.differences) std::cout << d << '\n';
+    std::string bytes = std::to_string(r.bytes);
+    GroupDigits(bytes);
+    size_t n = r.problems.size() + r.differences.size();
+    std::cout << (n ? std::to_string(n) + (n == 1 ? " difference" : " differences") : std::string("identical")) << " ("
+              << r.folders << " folders, " << r.files << " files, " << bytes << " bytes compared)\n";
+    return r.Identical() ? 0 : 1;
+}
+
+int RunNames(Platform& platform, const Options& o) {
+    ImageBuilder builder(platform);
+    if (!ScanAsBuild(builder, platform, TrimSeparators(o.source), "", o.kind)) return 1;
+    bool fits = true;
+    for (const NameRow& r : NameMap(builder)) {
+        std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
+                  << r.reason << '\n';
+        fits = fits && r.reason.empty();
+    }
+    return fits ? 0 : 1;
 }
 
 // Plays the start button and the outcome box of the dialog.
@@ -100,6 +153,9 @@ int RunBuild(Platform& platform, const Options& o) {
         return 130;
     }
     std::cout << LoadString(10041) << '\n';
+    // Only a regular file can be read back; a device or pipe is left alone.
+    struct stat st {};
+    if (o.verifyAfter && ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return Verify(platform, source, image, o.kind);
     return 0;
 }
 
@@ -118,5 +174,7 @@ int main(int argc, char** argv) {
     std::string exceptPath = o.exceptFile.empty() ? ExceptListPath(*platform) : o.exceptFile;
     TheVolumeInfo().ExceptList.Load(exceptPath);
     if (o.size) return cli::RunSize(*platform, o);
+    if (o.names) return cli::RunNames(*platform, o);
+    if (o.verify) return cli::Verify(*platform, cli::TrimSeparators(o.source), o.image, o.kind);
     return cli::RunBuild(*platform, o);
 }

@@ -5,6 +5,7 @@
 
 #include "job/JobMessages.h"
 #include "layout/ImageBuilder.h"
+#include "layout/NameMap.h"
 #include "tree/PathUtil.h"
 #include "udf/FileEntries.h"
 
@@ -32,15 +33,11 @@ int Report(const std::vector<CFileEntry*>& dirs, const std::vector<CFileEntry*>&
 int ImageBuilder::CheckNames() {
     int count = 0;
     if (m_bIso)
-        count = Report(m_directories, m_files, 10076, [](const CFileEntry& e) {
-            return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
-        });
+        count = Report(m_directories, m_files, 10076, IsoNameFits);
     if (m_bJoliet && count == 0)
-        count = Report(m_directories, m_files, 10070,
-                       [](const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; });
+        count = Report(m_directories, m_files, 10070, JolietNameFits);
     if (m_bUdf && count == 0)
-        count = Report(m_directories, m_files, 10072,
-                       [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
+        count = Report(m_directories, m_files, 10072, UdfNameFits);
     // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
     // described with a wrong size, so it is refused rather than corrupted.
     if (m_bIso && count == 0)
