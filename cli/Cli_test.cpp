@@ -65,8 +65,8 @@ protected:
 };
 
 TEST_F(Cli, BuildSucceeds) {
-    ASSERT_EQ(Run({"--kind", "bridge", "--quiet", tmp / "src", tmp / "out/disc"}), 0) << Err();
-    EXPECT_EQ(Out(), "イメージの作成が終了しました。\n");
+    ASSERT_EQ(Run({"--kind", "bridge", "--quiet", "--verify-after", tmp / "src", tmp / "out/disc"}), 0) << Err();
+    EXPECT_EQ(Out(), "イメージの作成が終了しました。\nidentical (1 folder, 1 file, 5 bytes compared)\n");
     // ".iso" was added, and the missing folder made.
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge, {{"a.txt", "alpha"}});
 }
@@ -93,6 +93,14 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_NE(Err().find("usage: parumero-cli"), std::string::npos);
     EXPECT_EQ(Run({"--kind", "dvd", tmp / "src", tmp / "x.iso"}), 2);
     EXPECT_EQ(Run({"--date", "2010-04-31", tmp / "src", tmp / "x.iso"}), 2);
+    EXPECT_EQ(Run({"--verify", tmp / "src"}), 2);
+    EXPECT_EQ(Run({"--verify", tmp / "src", tmp / "x.iso"}), 1);
+    EXPECT_EQ(Err(), "parumero-cli: " + tmp / "x.iso" + " cannot be read: No such file or directory\n");
+    EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
+    EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
+    tmp.Write("src/" + std::string(65, 'n'), "");
+    EXPECT_EQ(Run({"--names", "--no-short-names", tmp / "src"}), 1);
+    EXPECT_NE(Out().find("\t0\t8.3 name longer than 12 bytes; Joliet name longer than 64 characters\n"), std::string::npos);
     EXPECT_EQ(Run({"--label", "0123456789ABCDEF", tmp / "src", tmp / "x.iso"}), 1);
     EXPECT_EQ(Err(), "15 文字以内で入力してください。\n");
     EXPECT_FALSE(std::filesystem::exists(tmp / "x.iso"));

@@ -86,8 +86,10 @@ int Verify(Platform& platform, const std::string& source, const std::string& ima
     std::string bytes = std::to_string(r.bytes);
     GroupDigits(bytes);
     size_t n = r.problems.size() + r.differences.size();
-    std::cout << (n ? std::to_string(n) + (n == 1 ? " difference" : " differences") : std::string("identical")) << " ("
-              << r.folders << " folders, " << r.files << " files, " << bytes << " bytes compared)\n";
+    auto count = [](uint64_t k, const char* one, const char* many) { return std::to_string(k) + (k == 1 ? one : many); };
+    std::cout << (n ? count(n, " difference", " differences") : std::string("identical")) << " ("
+              << count(r.folders, " folder, ", " folders, ") << count(r.files, " file, ", " files, ") << bytes
+              << " bytes compared)\n";
     return r.Identical() ? 0 : 1;
 }
 
