@@ -9,6 +9,7 @@
 
 #include "iso9660/Fields.h"
 #include "platform/Platform.h"
+#include "platform/Time.h"
 #include "reader/IsoReader.h"
 #include "reader/UdfReader.h"
 #include "tree/PathUtil.h"
@@ -196,15 +197,18 @@ void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : e.m_nIsoSize;
     if (!e.m_bDirectory && it.size != size)
         Differ(&e, "size " + std::to_string(it.size) + in + ", " + std::to_string(size) + " in the source");
-    // The instant the date names must be the source's. Where the zone's offset
-    // is no whole unit of the field, or the time has no date in the field, the
-    // build's own encoding is the measure.
+    // The instant the date names must be the source's. Where the field cannot
+    // name it (a time outside its years, a zone offset that is no whole unit
+    // of the field), the build's own encoding in this zone is the measure.
     int64_t recorded = 0;
     bool has = RecordedInstant(h.scheme, it.date, recorded);
     if (has && recorded == e.m_time) return;
+    CalendarTime local;
+    bool exact = LocalTime(e.m_time, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
+                 local.year >= (h.scheme == Scheme::Udf ? 1 : 1900) && local.year <= (h.scheme == Scheme::Udf ? 9999 : 2155);
     std::array<uint8_t, 12> expect{};
     h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), e.m_time) : WriteDirectoryDate(expect.data(), e.m_time);
-    if (expect == it.date) return;
+    if (!exact && expect == it.date) return;
     Differ(&e, "modified " + (has ? Utc(recorded) : std::string("(no time)")) + in + ", " + Utc(e.m_time) + " in the source");
 }
 
