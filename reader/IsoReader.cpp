@@ -210,7 +210,9 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
             const uint8_t* rec = s.data() + off;
             uint32_t len = rec[0];
             std::string at = where + " record at byte " + Num(uint64_t(sector) * kSector + off);
-            uint32_t n = len >= 33 ? rec[32] : 0;
+            // The identifier length is read only once the record is known to
+            // end inside the sector.
+            uint32_t n = off + len <= kSector && len >= 34 ? rec[32] : 0;
             if (off + len > kSector || len < 34 || 33 + n > len) {
                 Problem(at + (off + len > kSector ? ": crosses the sector end" : ": bad record length " + Num(len)));
                 break;
