@@ -1,6 +1,7 @@
 #include "reader/UdfReader.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <unordered_set>
@@ -28,13 +29,20 @@ uint64_t Le64(const uint8_t* p) { return uint64_t(Le32(p)) | (uint64_t(Le32(p + 
 uint64_t Blocks(uint64_t bytes) { return (bytes + kBlock - 1) / kBlock; }
 std::string N(uint64_t v) { return std::to_string(v); }
 
-// Bit by bit, independent of the table-driven encoder.
+// CRC-CCITT (polynomial 0x1021, initial 0), a byte at a time from a table
+// made here from the polynomial, apart from the encoder's.
 uint16_t Crc16(const uint8_t* p, size_t n) {
+    static const auto table = [] {
+        std::array<uint16_t, 256> t{};
+        for (unsigned v = 0; v < 256; ++v) {
+            uint16_t crc = uint16_t(v << 8);
+            for (int b = 0; b < 8; ++b) crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
+            t[v] = crc;
+        }
+        return t;
+    }();
     uint16_t crc = 0;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= uint16_t(p[i] << 8);
-        for (int b = 0; b < 8; ++b) crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
-    }
+    for (size_t i = 0; i < n; ++i) crc = uint16_t((crc << 8) ^ table[((crc >> 8) ^ p[i]) & 0xFF]);
     return crc;
 }
 

@@ -25,7 +25,6 @@ constexpr size_t kPiece = 1u << 20;
 // One entry of one hierarchy, in the form the comparison needs.
 struct Item {
     std::string id;  // identifier bytes as recorded
-    std::string shown;  // its name in UTF-8, for "not in the source" lines
     int parent = -1;
     bool isDir = false, hidden = false;
     uint64_t size = 0;
@@ -113,7 +112,7 @@ Hierarchy FromIso(const std::vector<IsoTreeEntry>& tree, bool joliet) {
     Hierarchy h{joliet ? Scheme::Joliet : Scheme::Iso, joliet ? "Joliet" : "ISO 9660", {}, {}};
     for (const IsoTreeEntry& e : tree) {
         Item& it = h.items.emplace_back();
-        it.id = e.identifier, it.shown = ShownName(h.scheme, e.identifier), it.parent = e.parent;
+        it.id = e.identifier, it.parent = e.parent;
         it.isDir = e.isDir, it.hidden = e.hidden, it.size = e.size;
         if (!e.isDir && e.size) it.runs.push_back({uint64_t(e.extent) * SectorSize, e.size});
         std::copy(e.date, e.date + 7, it.date.begin());
@@ -128,7 +127,7 @@ Hierarchy FromUdf(const UdfReader& r) {
     for (size_t i = 1; i < nodes.size(); ++i) {
         const UdfNode& n = nodes[i];
         Item& it = h.items.emplace_back();
-        it.id = n.identifier, it.shown = ShownName(h.scheme, n.identifier), it.parent = n.parent - 1;
+        it.id = n.identifier, it.parent = n.parent - 1;
         it.isDir = n.isDir, it.hidden = n.hidden, it.size = n.size;
         if (!n.isDir) it.runs = r.DataRuns(n);
         std::copy(n.modified, n.modified + 12, it.date.begin());
@@ -184,7 +183,7 @@ void Verifier::Match(Hierarchy& h) {
         }
         for (size_t i = 0; i < inImage.size(); ++i)
             if (!matched[i])
-                m_out.differences.push_back((d->m_pParent ? RelativePath(d) + "/" : "") + h.items[size_t(inImage[i])].shown +
+                m_out.differences.push_back((d->m_pParent ? RelativePath(d) + "/" : "") + ShownName(h.scheme, h.items[size_t(inImage[i])].id) +
                                             ": in " + h.label + " but not in the source");
     }
 }
@@ -274,10 +273,10 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
     out.folders = builder.m_directories.size();
     out.files = builder.m_files.size();
     std::vector<Hierarchy> hs;
-    std::unique_ptr<IsoReader> iso;
-    UdfReader udf(image);
+    // Each reader goes once its trees are taken over, so that a large tree is
+    // not held twice over.
     if (kind != FileSystemType::Udf) {
-        iso = std::make_unique<IsoReader>(image);
+        auto iso = std::make_unique<IsoReader>(image);
         if (iso->VolumeSpaceSize() == 0 || !iso->HasJoliet()) {
             out.unreadable = iso->Problems().empty() ? "no ISO 9660 and Joliet volume" : iso->Problems().front();
             return out;
@@ -287,13 +286,14 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
         hs.push_back(FromIso(iso->JolietTree(), true));
     }
     if (kind != FileSystemType::Joliet) {
-        udf.Read();
-        if (udf.Nodes().empty()) {
-            out.unreadable = udf.Problems().empty() ? "no UDF volume" : udf.Problems().front();
+        auto udf = std::make_unique<UdfReader>(image);
+        udf->Read();
+        if (udf->Nodes().empty()) {
+            out.unreadable = udf->Problems().empty() ? "no UDF volume" : udf->Problems().front();
             return out;
         }
-        for (const std::string& p : udf.Problems()) out.problems.push_back(p);
-        hs.push_back(FromUdf(udf));
+        for (const std::string& p : udf->Problems()) out.problems.push_back(p);
+        hs.push_back(FromUdf(*udf));
     }
     Verifier v(builder, image, out);
     std::vector<Hierarchy*> order;
