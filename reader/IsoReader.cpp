@@ -18,9 +18,9 @@ constexpr uint32_t kSector = 2048;
 constexpr uint32_t kMaxPathTable = 32u << 20;
 // Volume descriptors before the terminator: three in our images.
 constexpr uint32_t kMaxDescriptors = 64;
-// Paths handed out, together: a hostile tree of deep folders must not make
-// the paths alone take gigabytes.
-constexpr uint64_t kMaxPathBytes = 256u << 20;
+// What the tree handed out may take in memory (entries, names and paths): a
+// hostile image of many entries in deep folders must not make it gigabytes.
+constexpr uint64_t kMaxTreeBytes = 512u << 20;
 
 using Sector = std::array<uint8_t, kSector>;
 
@@ -126,7 +126,7 @@ void IsoReader::Read() {
     // No directory sector is read twice in a sound image, so the walk of
     // both hierarchies together needs at most the image's sectors.
     m_sectorsLeft = size / kSector;
-    m_pathBytesLeft = kMaxPathBytes;
+    m_treeBytesLeft = kMaxTreeBytes;
     ReadHierarchy(iso, m_iso);
     if (joliet.present) ReadHierarchy(joliet, m_joliet);
 }
@@ -236,8 +236,9 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
                 if (!isDir) name = StripVersion(name);
                 std::string path = dir.path.empty() ? name : dir.path + "/" + name;
                 if (!InVolume(extent, size)) Problem(at + ": extent of \"" + path + "\" lies outside the volume");
-                if (path.size() > m_pathBytesLeft) return Problem(at + ": the tree's paths take more than this reader holds");
-                m_pathBytesLeft -= path.size();
+                uint64_t cost = sizeof(IsoTreeEntry) + (isDir ? sizeof(Dir) : 0) + 2 * (path.size() + id.size());
+                if (cost > m_treeBytesLeft) return Problem(at + ": the tree takes more memory than this reader allows");
+                m_treeBytesLeft -= cost;
                 IsoTreeEntry& e = out.emplace_back();
                 e.path = path, e.identifier = id, e.parent = dir.entry, e.isDir = isDir, e.hidden = rec[25] & 1;
                 e.extent = extent, e.size = size;

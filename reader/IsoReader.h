@@ -69,7 +69,7 @@ private:
     const ImageSource& m_image;
     uint32_t m_volumeSectors = 0;
     uint64_t m_sectorsLeft = 0;  // directory sectors the walk may still read
-    uint64_t m_pathBytesLeft = 0;  // path bytes it may still hand out
+    uint64_t m_treeBytesLeft = 0;  // memory the tree may still take
     bool m_hasJoliet = false;
     std::vector<std::string> m_problems;
     std::vector<IsoTreeEntry> m_iso;

@@ -19,9 +19,9 @@ constexpr uint32_t kMaxRecognition = 64;
 // A folder's identifiers in memory at once: 64 MiB is over 200,000 entries
 // of the longest names.
 constexpr uint64_t kMaxFolderBytes = 64u << 20;
-// Paths handed out, together: a hostile tree of deep folders must not make
-// the paths alone take gigabytes.
-constexpr uint64_t kMaxPathBytes = 256u << 20;
+// What the tree handed out may take in memory (entries, names and paths): a
+// hostile image of many entries in deep folders must not make it gigabytes.
+constexpr uint64_t kMaxTreeBytes = 512u << 20;
 
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) { return uint32_t(Le16(p)) | (uint32_t(Le16(p + 2)) << 16); }
@@ -297,11 +297,13 @@ void UdfReader::WalkFolder(size_t self, uint32_t parentBlock, std::vector<Folder
             Problem(childPath + ": folder entry reached twice");
             continue;
         }
-        if (childPath.size() > m_pathBytesLeft) return Problem(childPath + ": the tree's paths take more than this reader holds");
-        m_pathBytesLeft -= childPath.size();
         UdfNode c;
         uint8_t fileType = 0;
         if (!ReadEntry(target, childPath, c, fileType)) continue;
+        // The node, its path twice (node and index), its identifier, its extents.
+        uint64_t cost = sizeof(UdfNode) + 64 + 2 * childPath.size() + id.size() + sizeof(UdfExtent) * c.extents.size();
+        if (cost > m_treeBytesLeft) return Problem(childPath + ": the tree takes more memory than this reader allows");
+        m_treeBytesLeft -= cost;
         c.path = childPath, c.identifier = id, c.parent = int(self), c.isDir = isDir, c.hidden = chars & 0x01;
         if (isDir) ++subfolders;
         if (fileType != (isDir ? 4 : 5)) Problem(childPath + (isDir ? ": folder" : ": file") + " entry has file type " + N(fileType));
@@ -343,7 +345,7 @@ bool UdfReader::Read() {
 
     // Identifiers of every folder together fit in the partition, once.
     m_folderBytesLeft = std::min<uint64_t>(uint64_t(m_facts.partitionLength) * kBlock, kMaxFolderBytes);
-    m_pathBytesLeft = kMaxPathBytes;
+    m_treeBytesLeft = kMaxTreeBytes;
     m_folderBlocks = {m_facts.rootEntryBlock};
     UdfNode root;
     uint8_t fileType = 0;

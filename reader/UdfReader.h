@@ -99,7 +99,7 @@ private:
     uint32_t m_fsdBlock = 0;
     uint32_t m_integrityStart = 0, m_integrityLength = 0;
     uint64_t m_folderBytesLeft = 0;  // identifier bytes the walk may still read
-    uint64_t m_pathBytesLeft = 0;    // path bytes it may still hand out
+    uint64_t m_treeBytesLeft = 0;   // memory the tree may still take
     std::unordered_set<uint32_t> m_folderBlocks;  // folder entries reached
 };
 
