@@ -20,10 +20,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string Problems(const Bytes& image) {
-    MemorySource source(image);
-    return IsoReader(source).ProblemText();
-}
+std::string Problems(const Bytes& image) { MemorySource source(image); return IsoReader(source).ProblemText(); }
 
 std::vector<std::string> Paths(const std::vector<IsoTreeEntry>& tree) {
     std::vector<std::string> v;
