@@ -278,7 +278,9 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
     if (kind != FileSystemType::Udf) {
         auto iso = std::make_unique<IsoReader>(image);
         if (iso->VolumeSpaceSize() == 0 || !iso->HasJoliet()) {
-            out.unreadable = iso->Problems().empty() ? "no ISO 9660 and Joliet volume" : iso->Problems().front();
+            out.unreadable = iso->VolumeSpaceSize() && !iso->HasJoliet() ? "no Joliet volume"
+                             : iso->Problems().empty()                   ? "no ISO 9660 volume"
+                                                                         : iso->Problems().front();
             return out;
         }
         for (const std::string& p : iso->Problems()) out.problems.push_back(p);
