@@ -97,7 +97,10 @@ std::string ExpectedId(Scheme s, const CFileEntry& e) {
 std::string ShownName(Scheme s, const std::string& id) {
     if (s == Scheme::Iso) return Cp932ToUtf8(id);
     std::u16string u;
-    for (size_t i = s == Scheme::Udf ? 1 : 0; i + 1 < id.size(); i += 2) u.push_back(char16_t((uint8_t(id[i]) << 8) | uint8_t(id[i + 1])));
+    if (s == Scheme::Udf && !id.empty() && id[0] == 8)  // CS0 of one byte a unit
+        for (size_t i = 1; i < id.size(); ++i) u.push_back(uint8_t(id[i]));
+    else
+        for (size_t i = s == Scheme::Udf; i + 1 < id.size(); i += 2) u.push_back(char16_t((uint8_t(id[i]) << 8) | uint8_t(id[i + 1])));
     return Utf16ToUtf8(u);
 }
 
@@ -173,7 +176,7 @@ void Verifier::Match(Hierarchy& h) {
         for (const auto& c : d->m_children) {
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
-                Differ(c.get(), std::string("missing in ") + h.label);
+                Differ(c.get(), std::string("missing in ") + h.label + " (as \"" + ShownName(h.scheme, ExpectedId(h.scheme, *c)) + "\")");
                 continue;
             }
             h.found[c.get()] = inImage[it->second];
