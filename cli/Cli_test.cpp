@@ -137,8 +137,8 @@ protected:
 
 TEST_F(Cli, BuildSucceeds) {
     tmp.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");  // a name from a Japanese Windows archive
-    ASSERT_EQ(Run({"--kind", "bridge", tmp / "src", tmp / "out/disc"}), 0) << Err();
-    EXPECT_EQ(Out(), "イメージの作成が終了しました。\n");
+    ASSERT_EQ(Run({"--kind", "bridge", "--verify-after", tmp / "src", tmp / "out/disc"}), 0) << Err();
+    EXPECT_EQ(Out(), "イメージの作成が終了しました。\nidentical (1 folder, 2 files, 9 bytes compared)\n");
     // ".iso" was added, and the missing folder made.
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge,
                            {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
@@ -191,6 +191,8 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{"--size", "--except", tmp / "src", tmp / "src"}, 2, "通常のファイルではありません。"},
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
+        {{"--verify", tmp / "src"}, 2, "SOURCE と IMAGE を指定してください"},
+        {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " cannot be read: No such file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
@@ -209,6 +211,11 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Run({"--size", tmp / "src"}, -1, full), 1);
     ::close(full);
     EXPECT_EQ(Err(), "parumero-cli: Writing to standard output failed.\n");
+    EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
+    EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
+    tmp.Write("src/" + std::string(65, 'n'), "");
+    EXPECT_EQ(Run({"--names", "--no-short-names", tmp / "src"}), 1);
+    EXPECT_NE(Out().find("\t0\t8.3 name longer than 12 bytes; Joliet name longer than 64 characters\n"), std::string::npos);
 }
 
 // Entries that cannot be taken are listed by the size check, and a build

@@ -36,6 +36,9 @@ const OptionSpec kOptions[] = {
     {"--except", nullptr, true, [](Options& o, const std::string& v) { return o.exceptFile = v, 0; }},
     {"--no-short-names", nullptr, false, [](Options& o, const std::string&) { return o.shortNames = false, 0; }},
     {"--hide-dot-files", nullptr, false, [](Options& o, const std::string&) { return o.hideDotFiles = true, 0; }},
+    {"--verify", nullptr, false, [](Options& o, const std::string&) { return o.verify = true, 0; }},
+    {"--verify-after", nullptr, false, [](Options& o, const std::string&) { return o.verifyAfter = true, 0; }},
+    {"--names", nullptr, false, [](Options& o, const std::string&) { return o.names = true, 0; }},
     {"--size", nullptr, false, [](Options& o, const std::string&) { return o.size = true, 0; }},
     {"--check", nullptr, false, [](Options& o, const std::string&) { return o.check = true, 0; }},
     {"--quiet", nullptr, false, [](Options& o, const std::string&) { return o.quiet = true, 0; }},
@@ -94,9 +97,13 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         }
         if (out.help || out.version) return true;
     }
-    const int wanted = out.size ? 1 : 2;
-    if (positional != wanted) {
-        error = LoadString(out.size ? kMsgSizeTakesOneSource : kMsgSourceAndImageNeeded);
+    if (int(out.size) + int(out.verify) + int(out.names) > 1 || (out.verifyAfter && (out.size || out.verify || out.names))) {
+        error = LoadString(kMsgOneModeAtATime);
+        return false;
+    }
+    const bool sourceOnly = out.size || out.names;
+    if (positional != (sourceOnly ? 1 : 2)) {
+        error = LoadString(out.size ? kMsgSizeTakesOneSource : out.names ? kMsgNamesTakesOneSource : kMsgSourceAndImageNeeded);
         return false;
     }
     if (out.check && !out.size) {

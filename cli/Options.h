@@ -12,6 +12,9 @@ namespace pm::cli {
 struct Options {
     bool size = false;        // --size: preview only
     bool check = false;       // --check: also run the name check
+    bool verify = false;      // --verify: compare IMAGE with SOURCE
+    bool verifyAfter = false; // --verify-after: verify a finished build
+    bool names = false;       // --names: print the name map
     FileSystemType kind = FileSystemType::Joliet;
     std::string exceptFile;   // --except
     std::string settingsFile; // --settings

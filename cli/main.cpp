@@ -1,4 +1,5 @@
 // parumero-cli: the size preview and the image build from the command line.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -13,7 +14,9 @@
 #include "job/JobMessages.h"
 #include "job/Strings.h"
 #include "layout/ImageBuilder.h"
+#include "layout/NameMap.h"
 #include "platform/Platform.h"
+#include "reader/Verify.h"
 #include "settings/Locations.h"
 #include "settings/VolumeInfo.h"
 #include "tree/PathUtil.h"
@@ -94,6 +97,59 @@ int RunSize(Platform& platform, const Options& o) {
     return 0;
 }
 
+// The scan a build of SOURCE into IMAGE would take: the same exclusions, and
+// the image itself left out when it lies inside the source.
+bool ScanAsBuild(ImageBuilder& builder, Platform& platform, const std::string& source, const std::string& image,
+                 FileSystemType kind) {
+    builder.SetExceptList(&TheVolumeInfo().ExceptList);
+    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
+    DirEntry existing;
+    if (!image.empty() && platform.LookupEntry(image, existing) && !existing.directory)
+        builder.SkipIdentity(existing.device, existing.inode);
+    if (builder.Layout(source, kind)) return true;
+    ShowQueued();
+    return false;
+}
+
+// Prints every difference and a summary; 0 when the image holds the source.
+int Verify(Platform& platform, const std::string& source, const std::string& image, FileSystemType kind) {
+    FileSource file;
+    std::string why;
+    if (!file.Open(image, why)) {
+        std::cerr << "parumero-cli: " << image << " cannot be read: " << why << '\n';
+        return 1;
+    }
+    ImageBuilder builder(platform, TheJobMessages());
+    if (!ScanAsBuild(builder, platform, source, image, kind)) return 1;
+    VerifyResult r = VerifyImage(builder, file, kind);
+    if (!r.unreadable.empty()) {
+        std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
+        return 1;
+    }
+    for (const std::string& p : r.problems) std::cout << image << ": " << p << '\n';
+    for (const std::string& d : r.differences) std::cout << d << '\n';
+    std::string bytes = std::to_string(r.bytes);
+    GroupDigits(bytes);
+    size_t n = r.problems.size() + r.differences.size();
+    auto count = [](uint64_t k, const char* one, const char* many) { return std::to_string(k) + (k == 1 ? one : many); };
+    std::cout << (n ? count(n, " difference", " differences") : std::string("identical")) << " ("
+              << count(r.folders, " folder, ", " folders, ") << count(r.files, " file, ", " files, ") << bytes
+              << " bytes compared)\n";
+    return r.Identical() ? 0 : 1;
+}
+
+int RunNames(Platform& platform, const Options& o) {
+    ImageBuilder builder(platform, TheJobMessages());
+    if (!ScanAsBuild(builder, platform, TrimSeparators(o.source), "", o.kind)) return 1;
+    bool fits = true;
+    for (const NameRow& r : NameMap(builder)) {
+        std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
+                  << r.reason << '\n';
+        fits = fits && r.reason.empty();
+    }
+    return fits ? 0 : 1;
+}
+
 // Plays the start button and the outcome box of the dialog.
 int RunBuild(Platform& platform, const Options& o) {
     const std::string source = TrimSeparators(o.source);
@@ -159,9 +215,12 @@ int RunBuild(Platform& platform, const Options& o) {
     }
     if (runner.SkippedCount() > 0 && !o.quiet)
         std::cerr << FormatString(kMsgSkippedCount, std::to_string(runner.SkippedCount())) << '\n';
-    if (o.quiet) return 0;
     // Behind "-" stdout carries the image: nothing else may go there.
-    (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
+    if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
+    // Only a regular file can be read back; a device or pipe is left alone.
+    struct stat st {};
+    if (o.verifyAfter && !toStdout && ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return CheckedStdout(Verify(platform, source, image, o.kind));
     return CheckedStdout(0);
 }
 
@@ -193,6 +252,9 @@ int main(int argc, char** argv) {
     int cause = 0;
     SmallFileStatus status = TheVolumeInfo().ExceptList.Load(exceptPath, &cause);
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
+    if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
     if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, o));
+    if (o.names) return cli::CheckedStdout(cli::RunNames(*platform, o));
+    if (o.verify) return cli::CheckedStdout(cli::Verify(*platform, cli::TrimSeparators(o.source), o.image, o.kind));
     return cli::RunBuild(*platform, o);
 }

@@ -186,7 +186,10 @@ const Entry kEntries[] = {
     {10112, "BD DL 50 GB より大きいため、どのメディアにも収まりません。", "Larger than a BD DL 50 GB."},
     {10113, "残り %s 秒", "%s s left"},
     {10114, "%s は値をとりません", "%s takes no value"},
-    {10116, "標準出力", "standard output"},  // names the image written to standard output in reports
+    {10116, "標準出力", "standard output"},
+    {10117, "--size、--verify、--names、--verify-after は一つずつ指定します",
+            "--size, --verify, --names and --verify-after go one at a time"},
+    {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},  // names the image written to standard output in reports
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"

@@ -75,6 +75,8 @@ enum TextId : int {
     kMsgOptionTakesNoValue = 10114,
     kTextCliUsage = 10115,
     kTextStandardOutput = 10116,
+    kMsgOneModeAtATime = 10117,
+    kMsgNamesTakesOneSource = 10118,
     kMsgNotAnInteger = 61712,
     kMsgIntegerRange = 61714,
     kMsgTooManyCharacters = 61716,

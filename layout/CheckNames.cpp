@@ -10,6 +10,7 @@
 #include "job/JobMessages.h"
 #include "job/Strings.h"
 #include "layout/ImageBuilder.h"
+#include "layout/NameMap.h"
 #include "tree/PathUtil.h"
 #include "tree/Text.h"
 #include "udf/FileEntries.h"
@@ -99,16 +100,9 @@ int ImageBuilder::CheckNames() {
     count += Report(m_messages, m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
     if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCanHold, true);
 
-    if (m_bIso && count == 0)
-        count = Report(m_messages, m_directories, m_files, kMsgNo83Names, [](const CFileEntry& e) {
-            return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u);
-        });
-    if (m_bJoliet && count == 0)
-        count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong,
-                       [](const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; });
-    if (m_bUdf && count == 0)
-        count = Report(m_messages, m_directories, m_files, kMsgUdfNamesTooLong,
-                       [](const CFileEntry& e) { return e.m_udfName.Length() <= 255; });
+    if (m_bIso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgNo83Names, IsoNameFits);
+    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong, JolietNameFits);
+    if (m_bUdf && count == 0) count = Report(m_messages, m_directories, m_files, kMsgUdfNamesTooLong, UdfNameFits);
     // Two entries of one name: readers would show one and lose the other.
     if (count == 0) count = ReportCollisions(m_messages, m_directories, m_bJoliet, m_bUdf);
 

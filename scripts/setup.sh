@@ -7,6 +7,8 @@ build=${1:-$here/build}
 
 packages=(
   g++ cmake ninja-build pkg-config
+  # clang with libFuzzer: the fuzz test of the image readers
+  clang libclang-rt-14-dev
   libicu-dev libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   # Qt's own Japanese texts (file dialogs, standard buttons)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds (installing what is missing) and runs every test: unit, golden,
-# interop and GUI tests, all under CTest; then builds the Debian package,
-# checks what it holds, installs it, runs it from /usr/bin and removes it.
+# interop, fuzz (60 s, when clang is there) and GUI tests, all under CTest;
+# then builds the Debian package, checks what it holds, installs it, runs it
+# from /usr/bin and removes it; then the suite again under the sanitizers.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}

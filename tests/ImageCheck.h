@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "IsoReader.h"
-#include "UdfReader.h"
 #include "layout/ImageBuilder.h"
+#include "reader/IsoReader.h"
+#include "reader/UdfReader.h"
 #include "settings/VolumeInfo.h"
 
 namespace pm::test {
@@ -57,8 +57,9 @@ inline std::string HashBytes(const std::vector<uint8_t>& v) { return HashBytes(v
 inline void ExpectImageHolds(const std::vector<uint8_t>& image, FileSystemType kind,
                              const std::map<std::string, std::string>& files) {
     auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    MemorySource source(image);
     if (kind != FileSystemType::Udf) {
-        IsoReader iso(image);
+        IsoReader iso(source);
         EXPECT_TRUE(iso.Problems().empty()) << iso.ProblemText();
         size_t isoFiles = 0, jolietFiles = 0;
         for (const IsoTreeEntry& e : iso.IsoTree()) isoFiles += !e.isDir;
@@ -76,7 +77,7 @@ inline void ExpectImageHolds(const std::vector<uint8_t>& image, FileSystemType k
         }
     }
     if (kind != FileSystemType::Joliet) {
-        UdfReader udf(image);
+        UdfReader udf(source);
         EXPECT_TRUE(udf.Read()) << udf.ProblemText();
         size_t udfFiles = 0;
         for (const UdfNode& n : udf.Nodes()) udfFiles += !n.isDir;

@@ -1,7 +1,7 @@
 // The UDF reader on an image of the layout and writer, and on damaged copies
 // of it: each damage must be caught and named, so that a clean read means
 // something. (Outside readers take our images in the interop suite.)
-#include "UdfReader.h"
+#include "reader/UdfReader.h"
 #include "job/JobMessages.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,8 @@ struct Written {
 
 TEST(UdfReader, ReadsAWrittenImage) {
     Written w;
-    UdfReader r(w.image);
+    MemorySource source(w.image);
+    UdfReader r(source);
     ASSERT_TRUE(r.Read()) << r.ProblemText();
     const UdfFacts& f = r.Facts();
     EXPECT_EQ(r.Nodes().size(), 1u + 3 + 2 + 1 + 1 + 40);
@@ -64,7 +65,8 @@ TEST(UdfReader, ReadsAWrittenImage) {
 // The tag is rewritten after a change, so that only the change itself is wrong.
 TEST(UdfReader, NamesEachDamage) {
     Written w;
-    UdfReader clean(w.image);
+    MemorySource cleanSource(w.image);
+    UdfReader clean(cleanSource);
     ASSERT_TRUE(clean.Read());
     const uint32_t last = uint32_t(w.image.size() / 2048 - 1), dir = clean.Find("/many")->extents[0].block;
     const uint32_t empty = clean.Find("/empty")->entryBlock;
@@ -87,7 +89,8 @@ TEST(UdfReader, NamesEachDamage) {
     for (const auto& [what, damage] : cases) {
         Img img = w.image;
         damage(img);
-        UdfReader r(img);
+        MemorySource source(img);
+        UdfReader r(source);
         EXPECT_FALSE(r.Read()) << what;
         EXPECT_NE(r.ProblemText().find(what), std::string::npos) << what << " not among:\n" << r.ProblemText();
     }

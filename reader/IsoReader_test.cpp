@@ -1,7 +1,7 @@
 // The ISO 9660 reader on an image of our writer and on damaged copies of it:
 // each damage must be caught and named. (Outside readers take our images in
 // the interop suite.)
-#include "IsoReader.h"
+#include "reader/IsoReader.h"
 #include "job/JobMessages.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +20,8 @@ namespace pm::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+std::string Problems(const Bytes& image) { MemorySource source(image); return IsoReader(source).ProblemText(); }
 
 std::vector<std::string> Paths(const std::vector<IsoTreeEntry>& tree) {
     std::vector<std::string> v;
@@ -60,7 +62,8 @@ struct Written {
 
 TEST(IsoReader, ReadsAnImageOfOurWriter) {
     Written w;
-    IsoReader r(w.image);
+    MemorySource source(w.image);
+    IsoReader r(source);
     EXPECT_TRUE(r.Problems().empty()) << r.ProblemText();
     EXPECT_EQ(r.VolumeSpaceSize(), w.image.size() / 2048);
     const std::vector<std::string> paths = {"A.TXT", "B/", "DOCS/", "EMPTY.BIN", "B/Y/", "DOCS/README.TXT", "DOCS/X/"};
@@ -91,12 +94,12 @@ TEST(IsoReader, NamesEachDamage) {
     for (const auto& [needle, damage] : cases) {
         Bytes img = w.image;
         damage(img);
-        EXPECT_NE(IsoReader(img).ProblemText().find(needle), std::string::npos) << needle << "\n" << IsoReader(img).ProblemText();
+        EXPECT_NE(Problems(img).find(needle), std::string::npos) << needle << "\n" << Problems(img);
     }
     // Path-table order: depth-2 folders follow their parents' numbers, siblings their records.
-    EXPECT_NE(IsoReader(w.Reordered({1, 2, 3, 5, 4})).ProblemText().find("entry 5: parent numbers out of order"), std::string::npos);
-    EXPECT_NE(IsoReader(w.Reordered({1, 3, 2, 5, 4})).ProblemText().find("subfolders of \"/\" differs"), std::string::npos);
-    EXPECT_NE(IsoReader(w.Reordered({1, 2, 4, 3, 5})).ProblemText().find("entry 4: listed after a deeper"), std::string::npos);
+    EXPECT_NE(Problems(w.Reordered({1, 2, 3, 5, 4})).find("entry 5: parent numbers out of order"), std::string::npos);
+    EXPECT_NE(Problems(w.Reordered({1, 3, 2, 5, 4})).find("subfolders of \"/\" differs"), std::string::npos);
+    EXPECT_NE(Problems(w.Reordered({1, 2, 4, 3, 5})).find("entry 4: listed after a deeper"), std::string::npos);
 }
 
 }  // namespace

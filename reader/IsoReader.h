@@ -1,5 +1,7 @@
-// A reader of ISO 9660 + Joliet images for tests: it checks the structures
-// that every image of ours must get right and lists what it finds.
+// A strict reader of the ISO 9660 and Joliet hierarchies of an image: it
+// checks the structures every image of ours must get right and lists what it
+// finds. It reads through an ImageSource and trusts no field: every place and
+// length is checked against the image before use, and the walk is bounded.
 //
 // Checked: the descriptor set (primary at 16, a Joliet supplementary
 // descriptor with escape %/E, a terminator), both-byte numbers whose halves
@@ -13,19 +15,25 @@
 #include <string>
 #include <vector>
 
-namespace pm::test {
+#include "reader/ImageSource.h"
+
+namespace pm {
 
 struct IsoTreeEntry {
-    std::string path;  // UTF-8, "/" separated, no leading "/", no ";1"
+    std::string path;        // UTF-8, "/" separated, no leading "/", no ";1"
+    std::string identifier;  // the record's identifier bytes (";1" included)
+    int parent = -1;         // index of the folder's own entry; -1 for the root
     bool isDir = false;
+    bool hidden = false;
     uint32_t extent = 0;
     uint64_t size = 0;
+    uint8_t date[7] = {};    // recording date as recorded
 };
 
 class IsoReader {
 public:
-    // Reads and checks the image at once.
-    explicit IsoReader(std::vector<uint8_t> image);
+    // Reads and checks the image at once; the source must outlive the reader.
+    explicit IsoReader(const ImageSource& image);
 
     // Empty when the image is sound.
     const std::vector<std::string>& Problems() const { return m_problems; }
@@ -35,12 +43,12 @@ public:
     const std::vector<IsoTreeEntry>& IsoTree() const { return m_iso; }
     const std::vector<IsoTreeEntry>& JolietTree() const { return m_joliet; }
     const IsoTreeEntry* Find(const std::vector<IsoTreeEntry>& tree, const std::string& path) const;
+    bool HasJoliet() const { return m_hasJoliet; }
 
     // The bytes of a file's extent (empty when it lies outside the image).
     std::vector<uint8_t> ReadFile(const IsoTreeEntry& e) const;
 
     uint32_t VolumeSpaceSize() const { return m_volumeSectors; }
-    const std::vector<uint8_t>& Image() const { return m_image; }
 
 private:
     struct Hierarchy;
@@ -50,18 +58,22 @@ private:
     void Read();
     bool ReadDescriptors(Hierarchy& iso, Hierarchy& joliet);
     void ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out);
+    void ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t i, std::vector<IsoTreeEntry>& out);
     std::vector<PathEntry> ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian);
     void CheckPathTables(const Hierarchy& h, const std::vector<Dir>& dirs);
     uint32_t Both32(const uint8_t* p, const std::string& what);
     uint16_t Both16(const uint8_t* p, const std::string& what);
     bool InVolume(uint32_t extent, uint64_t size) const;
-    void Problem(std::string text) { m_problems.push_back(std::move(text)); }
+    void Problem(const std::string& text);
 
-    std::vector<uint8_t> m_image;
+    const ImageSource& m_image;
     uint32_t m_volumeSectors = 0;
+    uint64_t m_sectorsLeft = 0;  // directory sectors the walk may still read
+    uint64_t m_treeBytesLeft = 0;  // memory the tree may still take
+    bool m_hasJoliet = false;
     std::vector<std::string> m_problems;
     std::vector<IsoTreeEntry> m_iso;
     std::vector<IsoTreeEntry> m_joliet;
 };
 
-}  // namespace pm::test
+}  // namespace pm

@@ -1,0 +1,50 @@
+#include "layout/NameMap.h"
+
+#include "tree/Text.h"
+
+namespace pm {
+
+bool IsoNameFits(const CFileEntry& e) { return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u); }
+bool JolietNameFits(const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; }
+bool UdfNameFits(const CFileEntry& e) { return e.m_udfName.Length() <= 255; }
+
+namespace {
+
+std::string FromUnits(const uint8_t* be, int count) {
+    std::u16string u;
+    for (int i = 0; i < count && be; ++i) u.push_back(char16_t((be[2 * i] << 8) | be[2 * i + 1]));
+    return Utf16ToUtf8(u);
+}
+
+NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
+    NameRow r;
+    r.path = e.m_pParent ? e.m_strName : ".";
+    for (const CFileEntry* p = e.m_pParent; p && p->m_pParent; p = p->m_pParent) r.path = p->m_strName + "/" + r.path;
+    r.hidden = e.m_bHidden;
+    auto because = [&](const char* why) { r.reason += (r.reason.empty() ? "" : "; ") + std::string(why); };
+    if (b.m_bIso) {
+        r.iso = Cp932ToUtf8(e.m_strShortName) + (e.m_bDirectory ? "" : ";1");
+        if (!IsoNameFits(e)) because(e.m_bDirectory ? "8.3 name longer than 8 bytes" : "8.3 name longer than 12 bytes");
+    }
+    if (b.m_bJoliet) {
+        r.joliet = FromUnits(e.m_wstrJoliet.Data(), e.m_wstrJoliet.Length());
+        if (!JolietNameFits(e)) because("Joliet name longer than 64 characters");
+    }
+    if (b.m_bUdf) {
+        r.udf = FromUnits(e.m_udfName.Data() ? e.m_udfName.Data() + 1 : nullptr, (e.m_udfName.Length() - 1) / 2);
+        if (!UdfNameFits(e)) because("UDF name longer than 127 characters");
+    }
+    return r;
+}
+
+}  // namespace
+
+std::vector<NameRow> NameMap(const ImageBuilder& b) {
+    std::vector<NameRow> rows;
+    rows.reserve(b.m_directories.size() + b.m_files.size());
+    for (const CFileEntry* d : b.m_directories) rows.push_back(Row(b, *d));
+    for (const CFileEntry* f : b.m_files) rows.push_back(Row(b, *f));
+    return rows;
+}
+
+}  // namespace pm

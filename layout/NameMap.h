@@ -1,0 +1,30 @@
+// The names each entry takes into the image, and why a name does not fit:
+// the checks of CheckNames, entry by entry.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "layout/ImageBuilder.h"
+
+namespace pm {
+
+bool IsoNameFits(const CFileEntry& e);     // 8.3 name: folders 8 bytes, files 12
+bool JolietNameFits(const CFileEntry& e);  // 64 UTF-16 units
+bool UdfNameFits(const CFileEntry& e);     // 127 UTF-16 units (255 bytes of CS0)
+
+struct NameRow {
+    std::string path;    // relative to the source, UTF-8; "." for the source folder
+    std::string iso;     // as the record holds it (";1" after a file's), UTF-8; empty when the kind has no ISO 9660
+    std::string joliet;  // empty when the kind has no Joliet
+    std::string udf;     // empty when the kind has no UDF
+    bool hidden = false;
+    std::string reason;  // why a name does not fit; empty when all do
+};
+
+// Every folder (m_directories, the source folder first), then every file
+// (m_files), in entry order, with the names of the file systems the builder's
+// kind holds.
+std::vector<NameRow> NameMap(const ImageBuilder& b);
+
+}  // namespace pm

@@ -1,0 +1,312 @@
+#include "reader/Verify.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <unordered_map>
+
+#include "iso9660/Fields.h"
+#include "platform/Platform.h"
+#include "platform/Time.h"
+#include "reader/IsoReader.h"
+#include "reader/UdfReader.h"
+#include "tree/PathUtil.h"
+#include "tree/Text.h"
+#include "udf/Primitives.h"
+
+namespace pm {
+
+namespace {
+
+constexpr size_t kPiece = 1u << 20;
+
+// One entry of one hierarchy, in the form the comparison needs.
+struct Item {
+    std::string id;  // identifier bytes as recorded
+    int parent = -1;
+    bool isDir = false, hidden = false;
+    uint64_t size = 0;
+    std::vector<ImageRun> runs;
+    std::array<uint8_t, 12> date{};  // 7 bytes (ISO 9660) or 12 (UDF) as recorded
+};
+
+enum class Scheme { Iso, Joliet, Udf };
+
+struct Hierarchy {
+    Scheme scheme;
+    const char* label;
+    std::vector<Item> items;
+    std::unordered_map<const CFileEntry*, int> found;  // source entry -> item
+};
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + int64_t(doe) - 719468;
+}
+
+// The instant a recorded date names: its local fields less its offset.
+// False for the zero date, which records no time.
+bool RecordedInstant(Scheme s, const std::array<uint8_t, 12>& d, int64_t& out) {
+    if (std::all_of(d.begin(), d.end(), [](uint8_t b) { return b == 0; })) return false;
+    int64_t year, offset;
+    unsigned month, day, hour, minute, second;
+    if (s == Scheme::Udf) {
+        int zone = (d[0] | (d[1] << 8)) & 0x0FFF;
+        zone = zone >= 0x800 ? zone - 0x1000 : zone;
+        offset = zone == -2047 ? 0 : zone;  // -2047: no zone recorded
+        year = int16_t(d[2] | (d[3] << 8)), month = d[4], day = d[5], hour = d[6], minute = d[7], second = d[8];
+    } else {
+        year = 1900 + d[0], month = d[1], day = d[2], hour = d[3], minute = d[4], second = d[5];
+        offset = int8_t(d[6]) * 15;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+    out = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset * 60;
+    return true;
+}
+
+std::string Utc(int64_t t) {
+    time_t tt = time_t(t);
+    struct tm tm {};
+    char buf[40];
+    if (!gmtime_r(&tt, &tm) || !std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S UTC", &tm)) return std::to_string(t);
+    return buf;
+}
+
+std::string JolietId(const WideString& w, bool file) {
+    std::string id(reinterpret_cast<const char*>(w.Data()), size_t(w.ByteLength()));
+    return file ? id + std::string("\0;\0" "1", 4) : id;
+}
+
+std::string ExpectedId(Scheme s, const CFileEntry& e) {
+    switch (s) {
+    case Scheme::Iso: return e.m_bDirectory ? e.m_strShortName : e.m_strShortName + ";1";
+    case Scheme::Joliet: return JolietId(e.m_wstrJoliet, !e.m_bDirectory);
+    case Scheme::Udf: return std::string(reinterpret_cast<const char*>(e.m_udfName.Data()), size_t(e.m_udfName.Length()));
+    }
+    return {};
+}
+
+// The name the build gives the entry in the hierarchy, for messages.
+std::string ShownName(Scheme s, const std::string& id) {
+    if (s == Scheme::Iso) return Cp932ToUtf8(id);
+    std::u16string u;
+    if (s == Scheme::Udf && !id.empty() && id[0] == 8)  // CS0 of one byte a unit
+        for (size_t i = 1; i < id.size(); ++i) u.push_back(uint8_t(id[i]));
+    else
+        for (size_t i = s == Scheme::Udf; i + 1 < id.size(); i += 2) u.push_back(char16_t((uint8_t(id[i]) << 8) | uint8_t(id[i + 1])));
+    return Utf16ToUtf8(u);
+}
+
+std::string RelativePath(const CFileEntry* e) {
+    if (!e->m_pParent) return ".";
+    std::string path = e->m_strName;
+    for (const CFileEntry* p = e->m_pParent; p && p->m_pParent; p = p->m_pParent) path = p->m_strName + "/" + path;
+    return path;
+}
+
+Hierarchy FromIso(const std::vector<IsoTreeEntry>& tree, bool joliet) {
+    Hierarchy h{joliet ? Scheme::Joliet : Scheme::Iso, joliet ? "Joliet" : "ISO 9660", {}, {}};
+    for (const IsoTreeEntry& e : tree) {
+        Item& it = h.items.emplace_back();
+        it.id = e.identifier, it.parent = e.parent;
+        it.isDir = e.isDir, it.hidden = e.hidden, it.size = e.size;
+        if (!e.isDir && e.size) it.runs.push_back({uint64_t(e.extent) * SectorSize, e.size});
+        std::copy(e.date, e.date + 7, it.date.begin());
+    }
+    return h;
+}
+
+Hierarchy FromUdf(const UdfReader& r) {
+    Hierarchy h{Scheme::Udf, "UDF", {}, {}};
+    const std::vector<UdfNode>& nodes = r.Nodes();
+    // Item indexes leave the root out, as the ISO 9660 trees do.
+    for (size_t i = 1; i < nodes.size(); ++i) {
+        const UdfNode& n = nodes[i];
+        Item& it = h.items.emplace_back();
+        it.id = n.identifier, it.parent = n.parent - 1;
+        it.isDir = n.isDir, it.hidden = n.hidden, it.size = n.size;
+        if (!n.isDir) it.runs = r.DataRuns(n);
+        std::copy(n.modified, n.modified + 12, it.date.begin());
+    }
+    return h;
+}
+
+class Verifier {
+public:
+    Verifier(ImageBuilder& b, const ImageSource& image, VerifyResult& out) : m_b(b), m_image(image), m_out(out) {}
+
+    void Match(Hierarchy& h);
+    void CompareData(const std::vector<Hierarchy*>& hs);
+
+private:
+    void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
+    void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
+    bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
+
+    ImageBuilder& m_b;
+    const ImageSource& m_image;
+    VerifyResult& m_out;
+    std::vector<uint8_t> m_fromSource, m_fromImage;
+};
+
+// Walks the source folders in entry order (parents first) and pairs each
+// child with the image entry of its expected name in the matched folder.
+void Verifier::Match(Hierarchy& h) {
+    std::vector<std::vector<int>> children(h.items.size() + 1);  // slot 0: the root
+    for (size_t i = 0; i < h.items.size(); ++i)
+        if (h.items[i].parent >= -1 && h.items[i].parent < int(h.items.size())) children[size_t(h.items[i].parent + 1)].push_back(int(i));
+    for (const CFileEntry* d : m_b.m_directories) {
+        int self = -1;
+        if (d->m_pParent) {
+            auto it = h.found.find(d);
+            if (it == h.found.end()) continue;  // reported missing already
+            self = it->second;
+        }
+        const std::vector<int>& inImage = children[size_t(self + 1)];
+        std::unordered_map<std::string, size_t> byId;  // identifier -> place in inImage
+        for (size_t i = 0; i < inImage.size(); ++i) byId.emplace(h.items[size_t(inImage[i])].id, i);
+        std::vector<bool> matched(inImage.size());
+        for (const auto& c : d->m_children) {
+            auto it = byId.find(ExpectedId(h.scheme, *c));
+            if (it == byId.end()) {
+                Differ(c.get(), std::string("missing in ") + h.label + " (as \"" + ShownName(h.scheme, ExpectedId(h.scheme, *c)) + "\")");
+                continue;
+            }
+            h.found[c.get()] = inImage[it->second];
+            CompareEntry(h, *c, h.items[size_t(inImage[it->second])]);
+            matched[it->second] = true;
+            byId.erase(it);
+        }
+        for (size_t i = 0; i < inImage.size(); ++i)
+            if (!matched[i])
+                m_out.differences.push_back((d->m_pParent ? RelativePath(d) + "/" : "") + ShownName(h.scheme, h.items[size_t(inImage[i])].id) +
+                                            ": in " + h.label + " but not in the source");
+    }
+}
+
+void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
+    const std::string in = std::string(" in ") + h.label;
+    if (it.isDir != e.m_bDirectory)
+        return Differ(&e, it.isDir ? "a folder" + in + ", a file in the source" : "a file" + in + ", a folder in the source");
+    if (it.hidden != e.m_bHidden) Differ(&e, it.hidden ? "hidden" + in + ", not in the source" : "not hidden" + in + ", hidden in the source");
+    uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : e.m_nIsoSize;
+    if (!e.m_bDirectory && it.size != size)
+        Differ(&e, "size " + std::to_string(it.size) + in + ", " + std::to_string(size) + " in the source");
+    // The instant the date names must be the source's. Where the field cannot
+    // name it (a time outside its years, a zone offset that is no whole unit
+    // of the field), the build's own encoding in this zone is the measure.
+    int64_t recorded = 0;
+    bool has = RecordedInstant(h.scheme, it.date, recorded);
+    if (has && recorded == e.m_time) return;
+    CalendarTime local;
+    bool exact = LocalTime(e.m_time, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
+                 local.year >= (h.scheme == Scheme::Udf ? 1 : 1900) && local.year <= (h.scheme == Scheme::Udf ? 9999 : 2155);
+    std::array<uint8_t, 12> expect{};
+    h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), e.m_time) : WriteDirectoryDate(expect.data(), e.m_time);
+    if (!exact && expect == it.date) return;
+    Differ(&e, "modified " + (has ? Utc(recorded) : std::string("(no time)")) + in + ", " + Utc(e.m_time) + " in the source");
+}
+
+// Every file once, through the first hierarchy that found it; the others
+// must point at the same bytes.
+void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
+    for (const CFileEntry* f : m_b.m_files) {
+        const Item* first = nullptr;
+        const char* firstLabel = "";
+        for (Hierarchy* h : hs) {
+            auto it = h->found.find(f);
+            if (it == h->found.end() || h->items[size_t(it->second)].isDir) continue;
+            const Item& item = h->items[size_t(it->second)];
+            if (!first) {
+                first = &item, firstLabel = h->label;
+                continue;
+            }
+            if (!first->runs.empty() && !item.runs.empty() && first->runs[0].offset != item.runs[0].offset)
+                Differ(f, std::string(firstLabel) + " and " + h->label + " point at different sectors");
+        }
+        std::string what;
+        if (first && !SameContent(*f, first->runs, what)) Differ(f, what);
+        if (first) m_out.bytes += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
+    }
+}
+
+bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what) {
+    for (const ImageRun& r : runs)
+        if (!m_image.Holds(r.offset, r.length)) return what = "content lies past the end of the image", false;
+    FileError err;
+    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(e.m_strPath, err);
+    if (!in) return what = "the source file cannot be opened", false;
+    m_fromSource.resize(kPiece), m_fromImage.resize(kPiece);
+    uint64_t at = 0;
+    for (const ImageRun& r : runs) {
+        for (uint64_t done = 0; done < r.length;) {
+            size_t n = size_t(std::min<uint64_t>(kPiece, r.length - done));
+            if (!m_image.ReadAt(r.offset + done, m_fromImage.data(), n)) return what = "the image cannot be read", false;
+            size_t got = 0;
+            while (got < n) {
+                long long k = in->Read(m_fromSource.data() + got, n - got, err);
+                if (k < 0) return what = "the source file cannot be read", false;
+                if (k == 0) return what = "the source file ends at byte " + std::to_string(at + got), false;
+                got += size_t(k);
+            }
+            if (std::memcmp(m_fromSource.data(), m_fromImage.data(), n) != 0) {
+                size_t i = 0;
+                while (m_fromSource[i] == m_fromImage[i]) ++i;
+                return what = "content differs at byte " + std::to_string(at + i), false;
+            }
+            done += n, at += n;
+        }
+    }
+    uint8_t extra;
+    if (in->Read(&extra, 1, err) > 0) return what = "the source file goes on past the " + std::to_string(at) + " bytes recorded", false;
+    return true;
+}
+
+}  // namespace
+
+VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind) {
+    VerifyResult out;
+    out.folders = builder.m_directories.size();
+    out.files = builder.m_files.size();
+    std::vector<Hierarchy> hs;
+    // Each reader goes once its trees are taken over, so that a large tree is
+    // not held twice over.
+    if (kind != FileSystemType::Udf) {
+        auto iso = std::make_unique<IsoReader>(image);
+        if (iso->VolumeSpaceSize() == 0 || !iso->HasJoliet()) {
+            out.unreadable = iso->VolumeSpaceSize() && !iso->HasJoliet() ? "no Joliet volume"
+                             : iso->Problems().empty()                   ? "no ISO 9660 volume"
+                                                                         : iso->Problems().front();
+            return out;
+        }
+        for (const std::string& p : iso->Problems()) out.problems.push_back(p);
+        hs.push_back(FromIso(iso->IsoTree(), false));
+        hs.push_back(FromIso(iso->JolietTree(), true));
+    }
+    if (kind != FileSystemType::Joliet) {
+        auto udf = std::make_unique<UdfReader>(image);
+        udf->Read();
+        if (udf->Nodes().empty()) {
+            out.unreadable = udf->Problems().empty() ? "no UDF volume" : udf->Problems().front();
+            return out;
+        }
+        for (const std::string& p : udf->Problems()) out.problems.push_back(p);
+        hs.push_back(FromUdf(*udf));
+    }
+    Verifier v(builder, image, out);
+    std::vector<Hierarchy*> order;
+    for (Hierarchy& h : hs) v.Match(h), order.push_back(&h);
+    // UDF first: it carries the whole 64-bit length of a file.
+    std::reverse(order.begin(), order.end());
+    v.CompareData(order);
+    return out;
+}
+
+}  // namespace pm
