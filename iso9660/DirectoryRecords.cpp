@@ -21,17 +21,18 @@ const uint8_t kJolietVersion[4] = {0x00, ';', 0x00, '1'};
 // What differs between the two hierarchies.
 struct Side {
     NameBytes (*name)(const CFileEntry&);
+    size_t (*nameSize)(const CFileEntry&);
     uint32_t CFileEntry::*sector;
     uint64_t CFileEntry::*size;
     const uint8_t* version;
     size_t versionSize;
 };
 
-const Side kIso = {IsoName, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2};
-const Side kJoliet = {JolietName, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize, kJolietVersion, 4};
+const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2};
+const Side kJoliet = {JolietName, JolietNameSize, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize, kJolietVersion, 4};
 
 size_t IdentifierLength(const Side& side, const CFileEntry& e) {
-    return side.name(e).size + (e.m_bDirectory ? 0 : side.versionSize);
+    return side.nameSize(e) + (e.m_bDirectory ? 0 : side.versionSize);
 }
 
 uint8_t RecordLength(const Side& side, const CFileEntry& e) {
@@ -73,8 +74,8 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
         uint8_t* r = buf + offset;
         FillHeader(side, *child, r);
         NameBytes name = side.name(*child);
-        if (name.size) std::memcpy(r + 33, name.data, name.size);
-        if (!child->m_bDirectory) std::memcpy(r + 33 + name.size, side.version, side.versionSize);
+        if (name.size()) std::memcpy(r + 33, name.data(), name.size());
+        if (!child->m_bDirectory) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
         offset += length;  // the padding byte, if any, stays zero
     }
     return offset;
@@ -83,7 +84,7 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
 enum class Order { L, M };
 
 void FillPathEntry(const Side& side, Order order, const CFileEntry& e, uint8_t* d) {
-    d[0] = uint8_t(side.name(e).size);  // directory identifier length
+    d[0] = uint8_t(side.nameSize(e));  // directory identifier length
     d[1] = 0;                           // extended attribute record length
     uint16_t parent = e.m_pParent ? e.m_pParent->m_wDirNumber : 1;
     if (order == Order::L) {
@@ -108,22 +109,23 @@ uint32_t WritePathTable(const Side& side, Order order, const std::vector<CFileEn
             continue;
         }
         NameBytes name = side.name(d);
-        if (name.size) std::memcpy(buf + offset + 8, name.data, name.size);
-        offset += uint32_t(8 + name.size + (name.size & 1));  // odd names padded (ISO 9660 only)
+        if (name.size()) std::memcpy(buf + offset + 8, name.data(), name.size());
+        offset += uint32_t(8 + name.size() + (name.size() & 1));  // odd names padded (ISO 9660 only)
     }
     return offset;
 }
 
 }  // namespace
 
-NameBytes IsoName(const CFileEntry& e) {
-    return {reinterpret_cast<const uint8_t*>(e.m_strShortName.data()),
-            std::min(e.m_strShortName.size(), kMaxIsoName)};
-}
+NameBytes IsoName(const CFileEntry& e) { return {e.m_strShortName.substr(0, kMaxIsoName)}; }
 
 NameBytes JolietName(const CFileEntry& e) {
-    return {e.m_wstrJoliet.Data(), std::min(size_t(e.m_wstrJoliet.ByteLength()), kMaxJolietName)};
+    WideString w = e.JolietIdentifier();
+    return {std::string(reinterpret_cast<const char*>(w.Data()), JolietNameSize(e))};
 }
+
+size_t IsoNameSize(const CFileEntry& e) { return std::min(e.m_strShortName.size(), kMaxIsoName); }
+size_t JolietNameSize(const CFileEntry& e) { return std::min(size_t(2 * e.JolietUnits()), kMaxJolietName); }
 
 uint8_t IsoRecordLength(const CFileEntry& e) { return RecordLength(kIso, e); }
 uint8_t JolietRecordLength(const CFileEntry& e) { return RecordLength(kJoliet, e); }

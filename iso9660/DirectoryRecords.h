@@ -1,11 +1,12 @@
 // ISO 9660 and Joliet directory records, directory extents and path tables.
 // Both hierarchies describe the same CFileEntry tree; the ISO 9660 side uses
-// m_strShortName, m_dwIsoSector and m_nIsoSize, the Joliet side m_wstrJoliet,
-// m_dwJolietSector and m_nJolietSize.
+// m_strShortName, m_dwIsoSector and m_nIsoSize, the Joliet side the Joliet
+// identifier, m_dwJolietSector and m_nJolietSize.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tree/FileEntry.h"
@@ -17,11 +18,15 @@ namespace pm {
 // names that long never pass the name checks, but the encoders stay inside
 // their buffers and consistent with the record lengths whatever they get.
 struct NameBytes {
-    const uint8_t* data;
-    size_t size;
+    std::string bytes;
+    const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(bytes.data()); }
+    size_t size() const { return bytes.size(); }
 };
 NameBytes IsoName(const CFileEntry& e);
 NameBytes JolietName(const CFileEntry& e);
+// Their lengths, without making them.
+size_t IsoNameSize(const CFileEntry& e);
+size_t JolietNameSize(const CFileEntry& e);
 
 // Record length: 33 + identifier length, plus one padding byte when that
 // length is even. The layout sizes directory extents with these.

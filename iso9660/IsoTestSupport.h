@@ -72,7 +72,6 @@ inline std::unique_ptr<CFileEntry> MakeNode(const std::string& name, bool dir, u
     auto n = std::make_unique<CFileEntry>();
     n->m_strName = name;
     n->m_strShortName = Utf8ToCp932(name);
-    n->m_wstrJoliet.Assign(name);
     n->m_bDirectory = dir;
     n->m_nIsoSize = n->m_nJolietSize = size;
     n->m_dwIsoSector = n->m_dwJolietSector = sector;

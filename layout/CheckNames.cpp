@@ -29,36 +29,33 @@ int Report(JobMessages& queue, const std::vector<CFileEntry*>& dirs, const std::
     std::vector<std::string> names;
     for (const auto* list : {&dirs, &files})
         for (const CFileEntry* e : *list)
-            if (!fits(*e)) names.push_back(paths ? EscapeInvalidUtf8(e->m_strPath) : e->m_strName);
+            if (!fits(*e)) names.push_back(paths ? EscapeInvalidUtf8(e->Path()) : e->m_strName);
     if (!names.empty()) queue.AddNameList(id, names);
     return int(names.size());
 }
 
-// Joliet identifiers must not hold these; no Windows name can either. A ";"
+// Joliet identifiers must not hold these; no Windows name can either (the
+// name's UTF-8 bytes hold them exactly where its UTF-16 form would). A ";"
 // is left to files: 7z, bsdtar, osirrox, pycdlib and isoinfo all read "a;b.txt;1"
 // as "a;b.txt", and Windows names may hold it; in a folder identifier, which
 // has no version to split off, strict checkers flag it.
 bool JolietCanHold(const CFileEntry& e) {
-    const uint8_t* p = e.m_wstrJoliet.Data();
-    for (int i = 0; i < e.m_wstrJoliet.Length(); ++i) {
-        const char16_t u = char16_t(p[2 * i] << 8 | p[2 * i + 1]);
+    for (unsigned char u : e.m_strName) {
         if (u < 0x20 || u == '*' || u == ':' || u == '?' || u == '\\' || (u == ';' && e.m_bDirectory)) return false;
     }
     return true;
 }
 
 // The Joliet name as readers compare it: they drop trailing dots and blanks,
-// so "a" and "a." would be one file on extraction.
+// so "a" and "a." would be one file on extraction. Both identifiers are the
+// name's UTF-16 form, so its UTF-8 bytes compare alike.
 std::string_view JolietKey(const CFileEntry& e) {
-    auto p = reinterpret_cast<const char*>(e.m_wstrJoliet.Data());
-    size_t n = size_t(e.m_wstrJoliet.ByteLength());
-    while (n >= 2 && p[n - 2] == 0 && (p[n - 1] == '.' || p[n - 1] == ' ')) n -= 2;
-    return std::string_view(p ? p : "", n);
+    std::string_view name = e.m_strName;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    return name;
 }
 
-std::string_view UdfKey(const CFileEntry& e) {
-    return std::string_view(reinterpret_cast<const char*>(e.m_udfName.Data()), size_t(e.m_udfName.Length()));
-}
+std::string_view UdfKey(const CFileEntry& e) { return e.m_strName; }
 
 // Entries of one folder whose names come out the same: both paths listed.
 int ReportCollisions(JobMessages& queue, const std::vector<CFileEntry*>& dirs, bool joliet, bool udf) {
@@ -69,8 +66,8 @@ int ReportCollisions(JobMessages& queue, const std::vector<CFileEntry*>& dirs, b
         for (const auto& c : d.m_children) {
             auto [it, fresh] = seen.emplace(key(*c), c.get());
             if (fresh) continue;
-            paths.push_back(EscapeInvalidUtf8(it->second->m_strPath));
-            paths.push_back(EscapeInvalidUtf8(c->m_strPath));
+            paths.push_back(EscapeInvalidUtf8(it->second->Path()));
+            paths.push_back(EscapeInvalidUtf8(c->Path()));
         }
     };
     for (const CFileEntry* d : dirs) {
@@ -125,7 +122,7 @@ int ImageBuilder::CheckNames() {
             if (subfolders < 65535) continue;
             std::string n = std::to_string(subfolders);
             GroupDigits(n);
-            m_messages.AddFormatted(kMsgTooManySubfolders, EscapeInvalidUtf8(d->m_strPath), n);
+            m_messages.AddFormatted(kMsgTooManySubfolders, EscapeInvalidUtf8(d->Path()), n);
             ++count;
         }
     }

@@ -158,6 +158,19 @@ void ImageBuilder::PlaceTree() {
 void ImageBuilder::CollectEntries() {
     m_directories.clear();
     m_files.clear();
+    // Sized first: growing lists of a million entries would briefly hold
+    // both the old and the new copy, the peak of the whole preview.
+    size_t dirs = 1, files = 0;
+    for (std::vector<const CFileEntry*> stack{&m_root}; !stack.empty();) {
+        const CFileEntry* d = stack.back();
+        stack.pop_back();
+        for (const auto& child : d->m_children) {
+            if (!child->m_bDirectory) ++files;
+            else ++dirs, stack.push_back(child.get());
+        }
+    }
+    m_directories.reserve(dirs);
+    m_files.reserve(files);
     // Every folder's children are already in entry order, so taking the
     // folders breadth first gives both lists in entry order (depth, then the
     // parent's place, then the name) without sorting them again.
@@ -184,7 +197,7 @@ void ImageBuilder::MeasureIsoPathTable() {
 void ImageBuilder::MeasureJolietPathTable() {
     uint32_t size = 0;
     for (size_t i = 0; i < m_directories.size(); ++i)
-        size += i == 0 ? 10 : 8 + uint32_t(m_directories[i]->m_wstrJoliet.ByteLength());
+        size += i == 0 ? 10 : 8 + 2 * uint32_t(m_directories[i]->JolietUnits());
     m_dwJolietPathTableSize = size;
 }
 

@@ -5,16 +5,10 @@
 namespace pm {
 
 bool IsoNameFits(const CFileEntry& e) { return e.m_strShortName.size() <= (e.m_bDirectory ? 8u : 12u); }
-bool JolietNameFits(const CFileEntry& e) { return e.m_wstrJoliet.Length() <= 64; }
-bool UdfNameFits(const CFileEntry& e) { return e.m_udfName.Length() <= 255; }
+bool JolietNameFits(const CFileEntry& e) { return e.JolietUnits() <= 64; }
+bool UdfNameFits(const CFileEntry& e) { return e.UdfIdentifierBytes() <= 255; }
 
 namespace {
-
-std::string FromUnits(const uint8_t* be, int count) {
-    std::u16string u;
-    for (int i = 0; i < count && be; ++i) u.push_back(char16_t((be[2 * i] << 8) | be[2 * i + 1]));
-    return Utf16ToUtf8(u);
-}
 
 NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
     NameRow r;
@@ -27,11 +21,11 @@ NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
         if (!IsoNameFits(e)) because(e.m_bDirectory ? "8.3 name longer than 8 bytes" : "8.3 name longer than 12 bytes");
     }
     if (b.m_bJoliet) {
-        r.joliet = FromUnits(e.m_wstrJoliet.Data(), e.m_wstrJoliet.Length());
+        r.joliet = e.m_strName;  // the Joliet identifier is its UTF-16 form
         if (!JolietNameFits(e)) because("Joliet name longer than 64 characters");
     }
     if (b.m_bUdf) {
-        r.udf = FromUnits(e.m_udfName.Data() ? e.m_udfName.Data() + 1 : nullptr, (e.m_udfName.Length() - 1) / 2);
+        r.udf = e.m_strName;  // and so is the UDF one
         if (!UdfNameFits(e)) because("UDF name longer than 127 characters");
     }
     return r;

@@ -87,8 +87,11 @@ std::string JolietId(const WideString& w, bool file) {
 std::string ExpectedId(Scheme s, const CFileEntry& e) {
     switch (s) {
     case Scheme::Iso: return e.m_bDirectory ? e.m_strShortName : e.m_strShortName + ";1";
-    case Scheme::Joliet: return JolietId(e.m_wstrJoliet, !e.m_bDirectory);
-    case Scheme::Udf: return std::string(reinterpret_cast<const char*>(e.m_udfName.Data()), size_t(e.m_udfName.Length()));
+    case Scheme::Joliet: return JolietId(e.JolietIdentifier(), !e.m_bDirectory);
+    case Scheme::Udf: {
+        const Cs0String id = e.UdfIdentifier();
+        return std::string(reinterpret_cast<const char*>(id.Data()), size_t(id.Length()));
+    }
     }
     return {};
 }
@@ -241,7 +244,7 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
     for (const ImageRun& r : runs)
         if (!m_image.Holds(r.offset, r.length)) return what = "content lies past the end of the image", false;
     FileError err;
-    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(e.m_strPath, err);
+    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(e.Path(), err);
     if (!in) return what = "the source file cannot be opened", false;
     m_fromSource.resize(kPiece), m_fromImage.resize(kPiece);
     uint64_t at = 0;

@@ -26,7 +26,7 @@ inline CFileEntry* Add(CFileEntry& parent, const std::string& name, bool directo
     e.size = size;
     e.mtime = mtime;
     e.hidden = !name.empty() && name[0] == '.';
-    CFileEntry* node = parent.AddChild(e, parent.m_strPath + "/" + name);
+    CFileEntry* node = parent.AddChild(e, std::string());
     SortEntries(parent.m_children);
     return node;
 }

@@ -50,7 +50,7 @@ void SortByKey(std::vector<T>& items, NodeOf node, KeyOf keyOf) {
         if (x->m_nDepth != y->m_nDepth) return x->m_nDepth < y->m_nDepth;
         if (a.key != b.key) return a.key < b.key;
         // Names that are not valid UTF-8 can share a key; their raw bytes differ.
-        return x->m_strPath < y->m_strPath;
+        return x->Path() < y->Path();
     });
     std::vector<T> sorted;
     sorted.reserve(items.size());
@@ -77,19 +77,43 @@ void CFileEntry::DeleteChildren() {
 void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry* parent) {
     m_dwIsoSector = m_dwJolietSector = m_dwUdfDataBlock = m_dwUdfEntryBlock = 0;
     m_nIsoSize = m_nJolietSize = m_nUdfSize = e.size;
-    m_strPath = path;
     m_bUndecodable = !DecodeName(e.name, m_strName);
     m_strShortName = Utf8ToCp932(e.shortName.empty() ? m_strName : e.shortName);
-    m_wstrJoliet.Assign(m_strName);
-    m_udfName.AssignWide(m_wstrJoliet);
+    m_pRaw.reset();
+    if (!parent) m_pRaw = std::make_unique<std::string>(path);
+    else if (e.name != m_strName) m_pRaw = std::make_unique<std::string>(e.name);
     m_time = e.mtime;
     m_pParent = parent;
     m_nDepth = parent ? parent->m_nDepth + 1 : 0;
     m_wDirNumber = 0;
     m_bHidden = e.hidden;
     m_bDirectory = e.directory;
-    m_device = e.device;
-    m_inode = e.inode;
+}
+
+std::string CFileEntry::Path() const {
+    std::vector<const CFileEntry*> chain;
+    for (const CFileEntry* n = this; n->m_pParent; n = n->m_pParent) chain.push_back(n);
+    const CFileEntry* root = chain.empty() ? this : chain.back()->m_pParent;
+    std::string path = root->m_pRaw ? *root->m_pRaw : root->m_strName;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (path.empty() || path.back() != '/') path += '/';  // "/" itself ends in one
+        path += (*it)->RawName();
+    }
+    return path;
+}
+
+Cs0String CFileEntry::UdfIdentifier() const {
+    Cs0String id;
+    id.AssignWide(JolietIdentifier());
+    return id;
+}
+
+int CFileEntry::JolietUnits() const {
+    // m_strName is valid UTF-8: every lead byte starts one code point, and
+    // those of four bytes take a surrogate pair.
+    int units = 0;
+    for (unsigned char c : m_strName) units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    return units;
 }
 
 CFileEntry* CFileEntry::AddChild(const DirEntry& e, const std::string& path) {
@@ -107,26 +131,28 @@ int CFileEntry::Scan(const std::string& folderPath, const ScanContext& ctx) {
     FillFrom(e, path, nullptr);
     // A file named as the source gets no children.
     if (!m_bDirectory) return 0;
-    return ScanFolder(0, ctx);
+    return ScanFolder(0, ctx, e.device, e.inode);
 }
 
-int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
+int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, uint64_t inode) {
     // One frame per folder on the current branch: its listing and how far
     // it has been taken in. The branch also serves as the loop guard.
     struct Frame {
         CFileEntry* node;
+        std::string path;
+        uint64_t device, inode;
         std::vector<DirEntry> listing;
         size_t next = 0;
     };
     std::vector<Frame> branch;
-    auto open = [&](CFileEntry* node) {
-        Frame f{node, {}, 0};
+    auto open = [&](CFileEntry* node, std::string path, uint64_t device, uint64_t inode) {
+        Frame f{node, std::move(path), device, inode, {}, 0};
         // A folder that cannot be listed stays, empty, and is reported: its
         // files must not go missing without a word.
         FileError err;
-        if (!ctx.platform->ListFolder(node->m_strPath, f.listing, err)) {
+        if (!ctx.platform->ListFolder(f.path, f.listing, err)) {
             f.listing.clear();
-            if (ctx.report) ctx.report->unreadable.push_back({err.cause, node->m_strPath});
+            if (ctx.report) ctx.report->unreadable.push_back({err.cause, f.path});
         }
         branch.push_back(std::move(f));
     };
@@ -135,17 +161,18 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
     };
     auto onBranch = [&](const DirEntry& e) {
         for (const Frame& f : branch)
-            if (SameIdentity(f.node->m_device, f.node->m_inode, e.device, e.inode)) return true;
+            if (SameIdentity(f.device, f.inode, e.device, e.inode)) return true;
         return false;
     };
 
     int deepest = depth;
-    open(this);
+    open(this, Path(), device, inode);
     while (!branch.empty()) {
         if (ctx.cancel && ctx.cancel->load(std::memory_order_relaxed)) break;
         Frame& f = branch.back();
         if (f.next == f.listing.size()) {
             SortEntries(f.node->m_children);
+            f.node->m_children.shrink_to_fit();  // no growth room kept in a million-entry tree
             branch.pop_back();
             continue;
         }
@@ -158,22 +185,22 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx) {
             if (!ctx.except->IsIncluded(name)) continue;
         }
         CFileEntry* parent = f.node;
-        std::string path = JoinPath(parent->m_strPath, e.name);
+        std::string path = JoinPath(f.path, e.name);
         if (e.skipped != Skipped::No) {
             skip(std::move(path), e.skipped == Skipped::DanglingLink ? SkippedEntry::DanglingLink : SkippedEntry::Special);
             continue;
         }
         if (!e.readable && !e.directory && ctx.report) ctx.report->unreadable.push_back({kCauseAccessDenied, path});
-        CFileEntry* child = parent->AddChild(e, path);
+        CFileEntry* child = parent->AddChild(e, std::string());
         if (ctx.hideDotFiles && child->m_strName[0] == '.') child->m_bHidden = true;
         if (!child->m_bDirectory) continue;
         // A linked folder that leads back onto its own branch is kept but
         // not entered: entering it would never end.
         if (onBranch(e)) {
-            skip(child->m_strPath, SkippedEntry::LinkToAncestor);
+            skip(std::move(path), SkippedEntry::LinkToAncestor);
         } else {
             deepest = std::max(deepest, depth + child->m_nDepth - m_nDepth);
-            open(child);  // invalidates f
+            open(child, std::move(path), e.device, e.inode);  // invalidates f
         }
     }
     return deepest;
@@ -192,7 +219,7 @@ void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries) {
     std::sort(entries.begin(), entries.end(), [](const auto& x, const auto& y) {
         if (x->m_nDepth != y->m_nDepth) return x->m_nDepth < y->m_nDepth;
         if (int c = CollatePaths(x->m_strName, y->m_strName)) return c < 0;
-        return x->m_strPath < y->m_strPath;
+        return x->RawName() < y->RawName();
     });
 }
 

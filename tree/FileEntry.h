@@ -50,7 +50,7 @@ public:
     CFileEntry() = default;
     // Frees the subtree without recursion, so a very deep tree cannot
     // exhaust the stack.
-    virtual ~CFileEntry();
+    ~CFileEntry();
     CFileEntry(const CFileEntry&) = delete;
     CFileEntry& operator=(const CFileEntry&) = delete;
 
@@ -72,16 +72,15 @@ public:
     uint64_t m_nIsoSize = 0;
     uint64_t m_nJolietSize = 0;
     uint64_t m_nUdfSize = 0;
-    std::string m_strPath;       // full source path, "/" separated, raw bytes (opens the file)
     std::string m_strShortName;  // ISO 9660 name: code page 932 bytes
     std::string m_strName;       // name as listed, as UTF-8 (a code page 932 name converted)
-    WideString m_wstrJoliet;     // Joliet identifier
-    Cs0String m_udfName;         // UDF file identifier
-    uint32_t m_dwUniqueId = 0;
-    uint16_t m_wLinkCount = 1;
+    // Ordered so that no padding falls between the fields: a million nodes
+    // pay for every byte here.
     int64_t m_time = 0;          // last write, seconds since 1970 UTC
     CFileEntry* m_pParent = nullptr;
+    uint32_t m_dwUniqueId = 0;
     int m_nDepth = 0;
+    uint16_t m_wLinkCount = 1;
     uint16_t m_wDirNumber = 0;
     bool m_bHidden = false;
     bool m_bDirectory = false;
@@ -90,13 +89,29 @@ public:
     bool m_bUndecodable = false;
     std::vector<std::unique_ptr<CFileEntry>> m_children;
 
-    // Identity of the source entry (device, inode), for the loop guard.
-    uint64_t m_device = 0, m_inode = 0;
+    // Full source path, "/" separated, raw bytes (opens the file): the
+    // parent's path and the name as listed. Made when asked, like the two
+    // identifiers below: a tree of a million entries would otherwise hold
+    // each of them for every node.
+    std::string Path() const;
+    // The name as listed, raw bytes; differs from m_strName for a code page
+    // 932 name.
+    const std::string& RawName() const { return m_pParent && m_pRaw ? *m_pRaw : m_strName; }
+    // The Joliet identifier (UTF-16, big-endian) and the UDF file identifier
+    // (CS0) of m_strName, and their lengths without making them.
+    WideString JolietIdentifier() const { return WideString(m_strName); }
+    Cs0String UdfIdentifier() const;
+    int JolietUnits() const;
+    int UdfIdentifierBytes() const { return 1 + 2 * JolietUnits(); }
 
 private:
+    // The root: its whole path. Any other node: its listed name when that is
+    // not m_strName; null when it is.
+    std::unique_ptr<std::string> m_pRaw;
+
     // Lists this folder and everything below it, depth first, with an
     // explicit stack of open folders instead of recursion.
-    int ScanFolder(int depth, const ScanContext& ctx);
+    int ScanFolder(int depth, const ScanContext& ctx, uint64_t device, uint64_t inode);
 };
 
 // Sorts into entry order: depth, then the Japanese collation of the path,

@@ -27,7 +27,7 @@ std::vector<std::string> ChildNames(const CFileEntry& n) {
 std::vector<std::string> AllPaths(const CFileEntry& root) {
     std::vector<std::string> out;
     std::function<void(const CFileEntry&)> walk = [&](const CFileEntry& n) {
-        out.push_back(n.m_strPath);
+        out.push_back(n.Path());
         for (const auto& c : n.m_children) walk(*c);
     };
     walk(root);
@@ -45,21 +45,21 @@ TEST(Scan, FillsNodesFromTheListing) {
     ScanContext ctx{&fake};
     ctx.hideDotFiles = true;
     ASSERT_GE(root.Scan("/src//", ctx), 0);
-    EXPECT_EQ(root.m_strPath + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
+    EXPECT_EQ(root.Path() + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
     EXPECT_TRUE(root.m_bDirectory && !root.m_pParent);
     EXPECT_EQ(ChildNames(root), (std::vector<std::string>{".git", "big.bin", "日本語の名前.txt"}));
 
     const CFileEntry& big = *root.m_children[1];
-    EXPECT_EQ(big.m_strPath + " " + big.m_strShortName, "/src/big.bin big.bin");  // no alias: the name itself
+    EXPECT_EQ(big.Path() + " " + big.m_strShortName, "/src/big.bin big.bin");  // no alias: the name itself
     // Sizes of the three names' files, time, name lengths, depth, links.
     EXPECT_EQ((std::vector<int64_t>{int64_t(big.m_nIsoSize), int64_t(big.m_nJolietSize), int64_t(big.m_nUdfSize), big.m_time,
-                                    big.m_wstrJoliet.Length(), big.m_udfName.Length(), big.m_nDepth, big.m_wLinkCount}),
+                                    big.JolietUnits(), big.UdfIdentifierBytes(), big.m_nDepth, big.m_wLinkCount}),
               (std::vector<int64_t>{5ll << 30, 5ll << 30, 5ll << 30, 2000, 7, 15, 1, 1}));
     EXPECT_EQ(big.m_pParent, &root);
     EXPECT_EQ(root.m_children[2]->m_strShortName, Utf8ToCp932("日本語~1.TXT"));
 
     const CFileEntry* hid = root.m_children[0]->m_children[0]->m_children[0].get();
-    EXPECT_EQ(hid->m_strPath, "/src/.git/.deep/.hid");
+    EXPECT_EQ(hid->Path(), "/src/.git/.deep/.hid");
     EXPECT_TRUE(hid->m_bHidden && hid->m_bDirectory);
     EXPECT_EQ(hid->m_nDepth, 3);
 
@@ -78,10 +78,10 @@ TEST(Scan, RootFolderAndShortNames) {
     except.SetEntries({"LONGFI~1.TXT"});
     CFileEntry root;
     ASSERT_GE(root.Scan("/", ScanContext{&fake, &except}), 0);
-    EXPECT_EQ(root.m_strPath, "/");
+    EXPECT_EQ(root.Path(), "/");
     ASSERT_EQ(root.m_children.size(), 1u);
     const CFileEntry& f = *root.m_children[0];
-    EXPECT_EQ(f.m_strPath + "|" + f.m_strName + "|" + f.m_strShortName, "/Long File Name.txt|Long File Name.txt|LONGFI~1.TXT");
+    EXPECT_EQ(f.Path() + "|" + f.m_strName + "|" + f.m_strShortName, "/Long File Name.txt|Long File Name.txt|LONGFI~1.TXT");
 }
 
 TEST(Scan, ExclusionsAtEveryDepthButNeverTheRoot) {
@@ -143,7 +143,7 @@ TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     ASSERT_GE(root.Scan(t / "src/", ctx), 0);
     EXPECT_EQ(ChildNames(root), (std::vector<std::string>{".hidden", "bad\uFFFD\uFFFDname.txt", "sub", "日本語.txt"}));
     EXPECT_FALSE(root.m_children[0]->m_bHidden);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(root.m_children[3]->m_wstrJoliet.Data()), 12),
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(root.m_children[3]->JolietIdentifier().Data()), 12),
               std::string("\x65\xe5\x67\x2c\x8a\x9e\0.\0t\0x", 12));
     std::set<std::string> skipped;  // in the file system's listing order
     for (const SkippedEntry& e : report.skipped) skipped.insert(e.path.substr(t.Path().size()) + "=" + std::to_string(e.why));
@@ -151,9 +151,9 @@ TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     EXPECT_TRUE(report.unreadable.empty());
     const CFileEntry& bad = *root.m_children[1];
     EXPECT_TRUE(bad.m_bUndecodable && !root.m_children[3]->m_bUndecodable);
-    EXPECT_EQ(bad.m_strPath, t / "src/" + raw);
+    EXPECT_EQ(bad.Path(), t / "src/" + raw);
     FileError err;
-    auto in = platform->OpenRead(bad.m_strPath, err);
+    auto in = platform->OpenRead(bad.Path(), err);
     ASSERT_NE(in, nullptr);
     char buf[16];
     EXPECT_EQ(in->Read(buf, sizeof buf, err), 9);
@@ -219,7 +219,7 @@ TEST(EntryOrder, LocaleOrderCaseOnlyAsALaterDifferenceAlwaysTheSame) {
         all.push_back(&root);
         SortEntries(all);
         EXPECT_EQ(all.front(), &root);
-        EXPECT_EQ(all.back()->m_strPath, "/s/Z/x");
+        EXPECT_EQ(all.back()->Path(), "/s/Z/x");
     }
 }
 

@@ -47,7 +47,7 @@ uint32_t FidSize(int nameBytes) { return 4 * ((uint32_t(nameBytes) + 41) / 4); }
 
 uint64_t FidAreaSize(const CFileEntry& folder) {
     uint64_t size = FidSize(0);  // the parent entry: 40 bytes
-    for (const auto& child : folder.m_children) size += FidSize(child->m_udfName.Length());
+    for (const auto& child : folder.m_children) size += FidSize(child->UdfIdentifierBytes());
     return size;
 }
 
@@ -87,7 +87,8 @@ uint32_t FillFileEntry(const CFileEntry& node, uint8_t* b, uint32_t blockSize, c
 
 uint32_t FillFileIdentifier(const CFileEntry& described, uint8_t* p, uint32_t icbLength, uint32_t tagLocation,
                             bool parent) {
-    int nameBytes = parent ? 0 : described.m_udfName.Length();
+    const Cs0String name = parent ? Cs0String() : described.UdfIdentifier();
+    int nameBytes = name.Length();
     uint32_t size = FidSize(nameBytes);
     PutLE16(p + 16, 1);                          // file version number
     uint8_t characteristics = 0;
@@ -98,7 +99,7 @@ uint32_t FillFileIdentifier(const CFileEntry& described, uint8_t* p, uint32_t ic
     p[19] = uint8_t(nameBytes);                  // length of file identifier
     PutLongAd(p + 20, icbLength, described.m_dwUdfEntryBlock, described.m_dwUniqueId);  // ICB
     PutLE16(p + 36, 0);                          // length of implementation use
-    if (nameBytes > 0) std::memcpy(p + 38, described.m_udfName.Data(), size_t(nameBytes));  // file identifier
+    if (nameBytes > 0) std::memcpy(p + 38, name.Data(), size_t(nameBytes));  // file identifier
     FillTag(p, kTagFileIdentifier, tagLocation, uint16_t(size));
     return size;
 }

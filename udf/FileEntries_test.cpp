@@ -31,7 +31,7 @@ struct ExampleTree {
     CFileEntry root;
     CFileEntry *a, *b, *sub, *c;
     ExampleTree() {
-        root.m_strPath = "/src";
+        root.Path() = "/src";
         root.m_bDirectory = true;
         a = Add(root, "a.txt", false, 5);
         b = Add(root, "b.txt", false, 3000);

@@ -122,9 +122,10 @@ void ImageWriter::WriteUdfTree() {
 bool ImageWriter::CopyFile(const CFileEntry& f) {
     if (!Expect(f.m_dwIsoSector)) return true;
     FileError err;
-    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(f.m_strPath, err);
+    const std::string path = f.Path();
+    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(path, err);
     if (!in) {
-        err.path = f.m_strPath;
+        err.path = path;
         m_b.Messages().AddFileError(kMsgCannotOpenFile, err);
         return false;
     }
@@ -142,7 +143,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
         while (got < want && !atEnd) {
             long long n = in->Read(m_piece.data() + got, want - got, err);
             if (n < 0) {
-                err.path = f.m_strPath;
+                err.path = path;
                 m_b.Messages().AddFileError(kMsgCannotReadFile, err);
                 return false;
             }
@@ -159,7 +160,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
     uint64_t size = 0;
     int64_t mtime = 0;
     if (!m_stopped && (atEnd || !in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
-        m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(f.m_strPath));
+        m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(path));
         m_changed = true;
     }
     return true;
