@@ -190,6 +190,62 @@ const Entry kEntries[] = {
     {10117, "--size、--verify、--names、--verify-after は一つずつ指定します",
             "--size, --verify, --names and --verify-after go one at a time"},
     {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},  // names the image written to standard output in reports
+    // The desktop program's own captions. English accelerators differ from
+    // the Japanese ones where two would share a key in one window or menu.
+    {10140, "ぱるめろ", "Parumero"},  // program name: window and box titles
+    {10141, "フォルダ(&F):", "&Folder:"},
+    {10142, "イメージ名(&I):", "&Image file:"},
+    {10143, "ボリュームラベル(&V):", "&Volume label:"},
+    {10144, "作成日時(&T):", "Da&te and time:"},
+    {10145, "ファイルシステム(&S):", "File &system:"},
+    {10146, "さて、どうする", "Ready."},  // status line before anything is chosen
+    {10147, "作成開始(&E)", "Cr&eate"},  // start button
+    {10148, "終了(&X)", "E&xit"},  // exit button and the menu item
+    {10149, "ｼｽﾃﾑ(&Y)", "S&ystem"},
+    {10150, "追加情報(&P)", "O&ptions"},
+    {10151, "ボリューム情報(&V)...", "&Volume information..."},
+    {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},
+    {10153, "奥付(&A)...", "&About Parumero..."},
+    {10154, "イメージの検証(&C)...", "&Check image against folder..."},
+    {10155, "ぱるめろのﾊﾞｰｼﾞｮﾝ情報", "About Parumero"},
+    {10156, "Version 0.010", "Version 0.010"},
+    {10157, "OK", "OK"},
+    {10158, "ボリューム情報の設定", "Volume information"},
+    {10159, "&OS:", "&OS:"},
+    {10160, "ディスクセット名(&S):", "Volume &set name:"},
+    {10161, "ディスク枚数(&D):", "&Discs in the set:"},
+    {10162, "ディスク番号(&N):", "Disc &number:"},
+    {10163, "出版社(&P):", "&Publisher:"},
+    {10164, "編集者(&E):", "Data pr&eparer:"},
+    {10165, "作成ソフト(&L):", "App&lication:"},
+    {10166, "著作権ファイル名(&R):", "Copy&right file:"},
+    {10167, "抄録ファイル名(&A):", "&Abstract file:"},
+    {10168, "書誌ファイル名(&B):", "&Bibliography file:"},
+    {10169, "作成日時(&C):", "&Created:"},
+    {10170, "更新日時(&M):", "&Modified:"},
+    {10171, "失効日時(&X):", "E&xpires:"},
+    {10172, "発行日時(&E):", "Effecti&ve:"},
+    {10173, "年", "y"},  // units behind the six boxes of a date row
+    {10174, "月", "m"},
+    {10175, "日", "d"},
+    {10176, "時", "h"},
+    {10177, "分", "min"},
+    {10178, "秒", "s"},
+    {10179, "&UDF作成システム名:", "&UDF implementation:"},
+    {10180, "標準に設定(&F)", "Save as de&fault"},
+    {10181, "ｷｬﾝｾﾙ", "Cancel"},
+    {10182, "Joliet  (CD-ROM)", "Joliet  (CD-ROM)"},  // the kinds in the list
+    {10183, "UDF Bridge  (DVD-ROM)", "UDF Bridge  (DVD-ROM)"},
+    {10184, "UDF", "UDF"},
+    {10185, "ディスクイメージを作成しています", "Building a disc image"},  // why the screen saver waits
+    // Checking an image against the folder (the menu item above)
+    {10186, "検証するイメージファイルを選択", "Choose the image file to check"},
+    {10187, "イメージを検証しています...", "Checking the image against the folder..."},
+    {10188, "イメージはフォルダと一致しました。", "The image matches the folder."},
+    {10189, "以上のように、イメージとフォルダには %s 個の相違があります。",
+            "The image differs from the folder in %s places (above)."},
+    {10190, "(ほか %s 個)", "(and %s more)"},
+    {10191, "%s\nイメージファイルを読み取れませんでした。(%s)", "%s\nThe image file could not be read. (%s)"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"

@@ -143,7 +143,8 @@ Hierarchy FromUdf(const UdfReader& r) {
 
 class Verifier {
 public:
-    Verifier(ImageBuilder& b, const ImageSource& image, VerifyResult& out) : m_b(b), m_image(image), m_out(out) {}
+    Verifier(ImageBuilder& b, const ImageSource& image, VerifyResult& out, const VerifyProgress& progress)
+        : m_b(b), m_image(image), m_out(out), m_progress(progress) {}
 
     void Match(Hierarchy& h);
     void CompareData(const std::vector<Hierarchy*>& hs);
@@ -156,6 +157,8 @@ private:
     ImageBuilder& m_b;
     const ImageSource& m_image;
     VerifyResult& m_out;
+    const VerifyProgress& m_progress;
+    uint64_t m_compared = 0;  // content bytes read from the image so far
     std::vector<uint8_t> m_fromSource, m_fromImage;
 };
 
@@ -221,6 +224,7 @@ void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
 // must point at the same bytes.
 void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
     for (const CFileEntry* f : m_b.m_files) {
+        if (m_out.stopped) return;
         const Item* first = nullptr;
         const char* firstLabel = "";
         for (Hierarchy* h : hs) {
@@ -236,7 +240,7 @@ void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
         }
         std::string what;
         if (first && !SameContent(*f, first->runs, what)) Differ(f, what);
-        if (first) m_out.bytes += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
+        if (first && !m_out.stopped) m_out.bytes += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
     }
 }
 
@@ -265,6 +269,9 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
                 return what = "content differs at byte " + std::to_string(at + i), false;
             }
             done += n, at += n;
+            m_compared += n;
+            // A stop leaves the file neither equal nor different: the result says stopped.
+            if (m_progress && !m_progress(m_compared)) return m_out.stopped = true;
         }
     }
     uint8_t extra;
@@ -274,7 +281,8 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
 
 }  // namespace
 
-VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind) {
+VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind,
+                         const VerifyProgress& progress) {
     VerifyResult out;
     out.folders = builder.m_directories.size();
     out.files = builder.m_files.size();
@@ -303,7 +311,7 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
         for (const std::string& p : udf->Problems()) out.problems.push_back(p);
         hs.push_back(FromUdf(*udf));
     }
-    Verifier v(builder, image, out);
+    Verifier v(builder, image, out, progress);
     std::vector<Hierarchy*> order;
     for (Hierarchy& h : hs) v.Match(h), order.push_back(&h);
     // UDF first: it carries the whole 64-bit length of a file.

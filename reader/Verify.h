@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,17 @@ struct VerifyResult {
     std::vector<std::string> problems;     // faults of the image's own structures
     std::vector<std::string> differences;  // "path: what differs", path relative to the source (UTF-8)
     uint64_t folders = 0, files = 0, bytes = 0;  // what the source holds and was compared
-    bool Identical() const { return unreadable.empty() && problems.empty() && differences.empty(); }
+    bool stopped = false;                  // the progress callback asked to stop; not all was compared
+    bool Identical() const { return !stopped && unreadable.empty() && problems.empty() && differences.empty(); }
 };
 
 // `builder` holds the scanned and placed source (Layout done); its platform
 // reads the source files. File contents are compared in pieces of 1 MiB, so
 // memory stays flat whatever the file sizes.
-VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind);
+// `progress`, when given, hears the bytes of file content compared so far
+// after every piece; returning false stops the comparison there.
+using VerifyProgress = std::function<bool(uint64_t bytesCompared)>;
+VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind,
+                         const VerifyProgress& progress = {});
 
 }  // namespace pm

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates the screenshots in docs/ under a virtual X server with a
 # Japanese font: the main window idle (size of samples/sample) and during a
-# build, and the volume information window.
+# build, the volume information window and the image file dialog, once in
+# Japanese and once in English (names ending in -en).
 # Usage: scripts/screenshots.sh [build-dir]   (needs xvfb and fonts-noto-cjk)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +16,9 @@ trap 'rm -rf "$shots"' EXIT
 # Prefer the Japanese forms of the shared CJK glyphs; no session bus, so the
 # screen saver is left alone; the home folder (where the image goes) is the
 # neutral one too.
-HOME="$shots" FC_LANG=ja LANG=C.UTF-8 QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
-  xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  "$build/ui/parumero-shots" "$here/docs" "$shots/sample"
+# LANG picks the program's language; the codeset stays UTF-8 either way.
+for lang in ja_JP.UTF-8 C.UTF-8; do
+  HOME="$shots" FC_LANG=ja LANG=C.UTF-8 LC_MESSAGES=$lang QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS= \
+    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+    "$build/ui/parumero-shots" "$here/docs" "$shots/sample"
+done

@@ -6,10 +6,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "job/Strings.h"
+
 namespace pm {
 
+namespace {
+QString Text(int id) { return QString::fromStdString(LoadString(id)); }
+}  // namespace
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("ぱるめろのﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(Text(kTextAboutTitle));
     auto* row = new QHBoxLayout;
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));
@@ -18,15 +24,15 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     row->addWidget(icon, 0, Qt::AlignTop);
 
     auto* texts = new QVBoxLayout;
-    auto* name = new QLabel(QStringLiteral("ぱるめろ"), this);
+    auto* name = new QLabel(Text(kTextProgramName), this);
     name->setObjectName(QStringLiteral("name"));
-    auto* version = new QLabel(QStringLiteral("Version 0.010"), this);
+    auto* version = new QLabel(Text(kTextVersion), this);
     version->setObjectName(QStringLiteral("version"));
     texts->addWidget(name);
     texts->addWidget(version);
     row->addLayout(texts, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Text(kTextOk), this);
     ok->setObjectName(QStringLiteral("button1"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

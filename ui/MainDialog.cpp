@@ -85,7 +85,7 @@ MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxe
     m_strImagePath = m_strSourceFolder;
     m_creationDate = Today();
 
-    setWindowTitle(QStringLiteral("ぱるめろ"));
+    setWindowTitle(Text(kTextProgramName));
     setAcceptDrops(true);
     // A window of its own in the task bar, with minimise and close boxes.
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -118,7 +118,7 @@ void MainDialog::CreateControls() {
     };
     auto* grid = new QGridLayout;
 
-    auto* folderLabel = new QLabel(QStringLiteral("フォルダ(&F):"), this);
+    auto* folderLabel = new QLabel(Text(kTextFolderLabel), this);
     m_editFolder = new QLineEdit(this);
     named(m_editFolder, "edit", 1002);
     m_editFolder->setMinimumWidth(380);
@@ -129,7 +129,7 @@ void MainDialog::CreateControls() {
     grid->addWidget(m_editFolder, 0, 1);
     grid->addWidget(m_browseFolder, 0, 2);
 
-    auto* imageLabel = new QLabel(QStringLiteral("イメージ名(&I):"), this);
+    auto* imageLabel = new QLabel(Text(kTextImageLabel), this);
     m_editImage = new QLineEdit(this);
     named(m_editImage, "edit", 1015);
     m_browseImage = new QPushButton(QStringLiteral("..."), this);
@@ -143,7 +143,7 @@ void MainDialog::CreateControls() {
         b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
     }
 
-    auto* labelLabel = new QLabel(QStringLiteral("ボリュームラベル(&V):"), this);
+    auto* labelLabel = new QLabel(Text(kTextVolumeLabelLabel), this);
     m_editLabel = new QLineEdit(this);
     named(m_editLabel, "edit", 1004);
     m_editLabel->setValidator(new ByteLimitValidator(2 * kMaxLabelUnits, m_editLabel));
@@ -151,7 +151,7 @@ void MainDialog::CreateControls() {
     grid->addWidget(labelLabel, 2, 0);
     grid->addWidget(m_editLabel, 2, 1);
 
-    auto* dateLabel = new QLabel(QStringLiteral("作成日時(&T):"), this);
+    auto* dateLabel = new QLabel(Text(kTextDateLabel), this);
     m_datePicker = new QDateEdit(this);
     named(m_datePicker, "date", 1006);
     m_datePicker->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
@@ -167,11 +167,10 @@ void MainDialog::CreateControls() {
     grid->addWidget(dateLabel, 3, 0);
     grid->addLayout(dateRow, 3, 1);
 
-    auto* kindLabel = new QLabel(QStringLiteral("ファイルシステム(&S):"), this);
+    auto* kindLabel = new QLabel(Text(kTextKindLabel), this);
     m_kindList = new QComboBox(this);
     named(m_kindList, "combo", 1009);
-    m_kindList->addItems({QStringLiteral("Joliet  (CD-ROM)"), QStringLiteral("UDF Bridge  (DVD-ROM)"),
-                          QStringLiteral("UDF")});
+    m_kindList->addItems({Text(kTextKindJoliet), Text(kTextKindBridge), Text(kTextKindUdf)});
     kindLabel->setBuddy(m_kindList);
     auto* kindRow = new QHBoxLayout;
     kindRow->addWidget(m_kindList);
@@ -180,7 +179,7 @@ void MainDialog::CreateControls() {
     grid->addLayout(kindRow, 4, 1);
 
     const int line = fontMetrics().lineSpacing();
-    m_statusText = new QLabel(QStringLiteral("さて、どうする"), this);
+    m_statusText = new QLabel(Text(kStatusReady), this);
     named(m_statusText, "static", 1001);
     m_statusText->setAlignment(Qt::AlignCenter);
     m_statusText->setWordWrap(true);
@@ -199,10 +198,10 @@ void MainDialog::CreateControls() {
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
 
-    m_startButton = new QPushButton(QStringLiteral("作成開始(&E)"), this);
+    m_startButton = new QPushButton(Text(kTextStartButton), this);
     named(m_startButton, "button", 1);
     m_startButton->setDefault(true);
-    m_exitButton = new QPushButton(QStringLiteral("終了(&X)"), this);
+    m_exitButton = new QPushButton(Text(kTextExitCaption), this);
     named(m_exitButton, "button", 2);
     m_exitButton->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
@@ -236,18 +235,20 @@ void MainDialog::CreateControls() {
 void MainDialog::CreateMenus() {
     m_menuBar = new QMenuBar(this);
     // Alt+X belongs to the exit button; the menu takes Y, so each key does one thing.
-    QMenu* system = m_menuBar->addMenu(QStringLiteral("ｼｽﾃﾑ(&Y)"));
+    QMenu* system = m_menuBar->addMenu(Text(kTextSystemMenu));
     system->setObjectName(QStringLiteral("menuSystem"));
-    QAction* exit = system->addAction(QStringLiteral("終了(&X)"), this, &MainDialog::ExitOrStop);
+    QAction* exit = system->addAction(Text(kTextExitCaption), this, &MainDialog::ExitOrStop);
     exit->setObjectName(QStringLiteral("action57665"));
-    QMenu* extra = m_menuBar->addMenu(QStringLiteral("追加情報(&P)"));
+    QMenu* extra = m_menuBar->addMenu(Text(kTextExtraMenu));
     extra->setObjectName(QStringLiteral("menuExtra"));
-    QAction* volume = extra->addAction(QStringLiteral("ボリューム情報(&V)..."), this, &MainDialog::ShowVolumeInfo);
+    QAction* volume = extra->addAction(Text(kTextVolumeInfoItem), this, &MainDialog::ShowVolumeInfo);
     volume->setObjectName(QStringLiteral("action32772"));
-    QMenu* help = m_menuBar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    QMenu* help = m_menuBar->addMenu(Text(kTextHelpMenu));
     help->setObjectName(QStringLiteral("menuHelp"));
-    QAction* about = help->addAction(QStringLiteral("奥付(&A)..."), this, &MainDialog::ShowAbout);
+    QAction* about = help->addAction(Text(kTextAboutItem), this, &MainDialog::ShowAbout);
     about->setObjectName(QStringLiteral("action57664"));
+    QAction* check = extra->addAction(Text(kTextVerifyItem), this, &MainDialog::CheckImage);
+    check->setObjectName(QStringLiteral("actionCheckImage"));
     layout()->setMenuBar(m_menuBar);
 }
 
@@ -352,7 +353,7 @@ void MainDialog::BrowseFolder() {
     if (m_bBuilding) return;
     ExchangeData(true);
     QString chosen =
-        QFileDialog::getExistingDirectory(this, Text(10037), Q(m_strSourceFolder), QFileDialog::ShowDirsOnly);
+        QFileDialog::getExistingDirectory(this, Text(kTextFolderDialogTitle), Q(m_strSourceFolder), QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty() && !m_bBuilding) {
         m_strSourceFolder = QDir::toNativeSeparators(chosen).toStdString();
         TakeFolder();
@@ -386,7 +387,7 @@ void MainDialog::dropEvent(QDropEvent* event) {
 }
 
 void MainDialog::BrowseImage() {
-    QFileDialog dialog(this, Text(10036));
+    QFileDialog dialog(this, Text(kTextSaveDialogTitle));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("iso"));
@@ -447,14 +448,43 @@ void MainDialog::DropPreview() {
     m_nPreviewRequest = 0;
 }
 
-void MainDialog::StartBuild() {
-    if (m_bBuilding) return;
-    if (!ExchangeData(true)) return;
+bool MainDialog::TakeJob(BuildJob& job) {
+    if (m_bBuilding || !ExchangeData(true)) return false;
     DirEntry folder;
     if (!m_platform.LookupEntry(m_strSourceFolder, folder) || !folder.directory) {
         m_boxes->Show(FormatString(10039, m_strSourceFolder), MessageIcon::Exclamation);
-        return;
+        return false;
     }
+    job = BuildJob{m_strSourceFolder, m_strImagePath,  m_strVolumeLabel,
+                   FileSystemType(m_nImageKind), m_creationDate, m_creationTime};
+    return true;
+}
+
+void MainDialog::CheckImage() {
+    BuildJob job;
+    if (!TakeJob(job)) return;
+    QFileInfo current(Q(m_strImagePath));
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, Text(kTextVerifyDialogTitle), current.isDir() ? current.filePath() : current.path(),
+        SaveDialogFilters(LoadString(kTextImageFileFilter)).join(QStringLiteral(";;")), nullptr,
+        QFileDialog::HideNameFilterDetails);
+    if (!chosen.isEmpty()) StartCheck(chosen.toStdString());
+}
+
+bool MainDialog::StartCheck(const std::string& imagePath) {
+    BuildJob job;
+    if (!TakeJob(job)) return false;
+    job.imagePath = imagePath;
+    if (m_worker.joinable()) m_worker.join();
+    DropPreview();
+    m_bBuilding = true;
+    m_worker = std::thread([this, job] { RunCheck(job); });
+    return true;
+}
+
+void MainDialog::StartBuild() {
+    BuildJob job;
+    if (!TakeJob(job)) return;
     if (m_strImagePath.empty()) {
         m_boxes->Show(LoadString(10077), MessageIcon::Exclamation);
         return;
@@ -468,8 +498,7 @@ void MainDialog::StartBuild() {
     const std::string imageFolder = ImageFolder(m_strImagePath);
     if (!imageFolder.empty()) CreateFolderPath(m_platform, imageFolder);
 
-    BuildJob job{m_strSourceFolder, m_strImagePath,  m_strVolumeLabel,
-                 FileSystemType(m_nImageKind), m_creationDate, m_creationTime};
+    job.imagePath = m_strImagePath;
     if (m_worker.joinable()) m_worker.join();  // the last build's worker, already past its end
     // The build's status replaces the size; a late size must not replace it.
     DropPreview();

@@ -81,6 +81,11 @@ public:
     void ExitOrStop();
     void ShowVolumeInfo();
     void ShowAbout();
+    // Asks for an image file, then compares it with the folder and kind in
+    // the window (StartCheck) on the worker thread, with the build's progress
+    // display and stop button, ending in one box.
+    void CheckImage();
+    bool StartCheck(const std::string& imagePath);
 
     bool IsBuilding() const { return m_bBuilding.load(); }
 
@@ -88,6 +93,7 @@ public:
     // controls through blocking calls on the window's thread; called on the
     // window's thread they act directly.
     bool RunBuild(const BuildJob& job);
+    bool RunCheck(const BuildJob& job);
     void ReportOutcome();
     void SetBuildingState(bool on);
     uint32_t SuspendMenusAndSaver();
@@ -134,6 +140,9 @@ private:
     void DropPreview();
     // Runs fn on the window's thread and waits for it.
     void OnGui(const std::function<void()>& fn);
+    // The fields as they stand and the folder checked, for a build or a
+    // check; false after the refusal's box.
+    bool TakeJob(BuildJob& job);
 
     Platform& m_platform;
     std::string m_settingsPath;

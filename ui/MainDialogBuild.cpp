@@ -15,6 +15,9 @@
 #include "job/BuildRunner.h"
 #include "job/JobMessages.h"
 #include "job/Strings.h"
+#include "platform/Platform.h"
+#include "reader/Verify.h"
+#include "tree/PathUtil.h"
 #include "ui/MainDialog.h"
 #include "ui/ScreenSaver.h"
 
@@ -59,6 +62,98 @@ bool MainDialog::RunBuild(const BuildJob& job) {
     return result;
 }
 
+namespace {
+
+// The one box that ends a check: the match, or the differences (the first
+// 50 of them, then how many more) and their count.
+std::string CheckOutcome(const VerifyResult& r, const std::string& imagePath, bool& same) {
+    same = r.Identical();
+    if (!r.unreadable.empty()) return FormatString(kMsgCannotReadImage, imagePath, r.unreadable);
+    if (r.stopped) return LoadString(kMsgStopping);
+    if (same) return LoadString(kMsgImageMatches);
+    std::vector<std::string> lines = r.problems;
+    lines.insert(lines.end(), r.differences.begin(), r.differences.end());
+    constexpr size_t kShown = 50;
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < kShown; ++i) text += lines[i] + "\n";
+    if (lines.size() > kShown) text += FormatString(kMsgMoreDifferences, std::to_string(lines.size() - kShown)) + "\n";
+    std::string count = std::to_string(lines.size());
+    GroupDigits(count);
+    return text + FormatString(kMsgImageDiffers, count);
+}
+
+}  // namespace
+
+bool MainDialog::RunCheck(const BuildJob& job) {
+    m_bBuilding = true;
+    m_bStopRequested = false;
+    SetBuildingState(true);
+    const uint32_t saverCookie = SuspendMenusAndSaver();
+    TheJobMessages().Clear();
+    ApplyBuildInputs(TheVolumeInfo(), job.volumeLabel, job.creationDate, job.creationTime);
+    m_nBytesDone = 0;
+    OnGui([this] {
+        m_strStatus = LoadString(kStatusVerifying);
+        ShowStatus();
+        m_nBytesTotal = 0;
+        m_byteCounter->setText(QString());
+        m_percentText->setText(QString());
+        m_progressBar->setValue(0);
+    });
+    std::string text;  // empty when the scan's own messages say what went wrong
+    bool same = false;
+    FileSource image;
+    std::string why;
+    if (!image.Open(job.imagePath, why)) {
+        text = FormatString(kMsgCannotReadImage, job.imagePath, why);
+    } else {
+        // The source as a build into this image would take it: the same
+        // exclusions, and the image left out when it lies inside.
+        ImageBuilder builder(m_platform, TheJobMessages());
+        builder.SetExceptList(&TheVolumeInfo().ExceptList);
+        builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
+        DirEntry existing;
+        if (m_platform.LookupEntry(job.imagePath, existing) && !existing.directory)
+            builder.SkipIdentity(existing.device, existing.inode);
+        if (builder.Layout(job.sourceFolder, job.kind)) {
+            uint64_t total = 0;
+            for (const CFileEntry* f : builder.m_files) total += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
+            m_progress.Start(total, m_nBarWidth);
+            OnGui([this, total] {
+                m_nBytesTotal = total;
+                RefreshByteCounter();
+                m_nTimerId = startTimer(400);
+            });
+            uint64_t reported = 0;
+            const VerifyResult r = VerifyImage(builder, image, job.kind, [&](uint64_t compared) {
+                // Pieces are at most 1 MiB, well within one call's count.
+                const bool stop = OnBytesWritten(uint32_t(compared - reported));
+                reported = compared;
+                return !stop;
+            });
+            text = CheckOutcome(r, job.imagePath, same);
+        }
+    }
+    OnGui([this, &text, same] {
+        if (m_nTimerId) {
+            killTimer(m_nTimerId);
+            m_nTimerId = 0;
+        }
+        RefreshByteCounter();
+        TheJobMessages().ShowAll([this](const std::string& t) {
+            m_boxes->Beep();
+            m_boxes->Show(t, MessageIcon::Exclamation);
+        });
+        if (text.empty()) return;
+        m_boxes->Beep();
+        m_boxes->Show(text, same ? MessageIcon::None : MessageIcon::Exclamation);
+    });
+    ResumeMenusAndSaver(saverCookie);
+    SetBuildingState(false);
+    m_bBuilding = false;
+    return same;
+}
+
 void MainDialog::ReportOutcome() {
     OnGui([this] {
         const int shown = TheJobMessages().ShowAll([this](const std::string& text) {
@@ -74,7 +169,7 @@ void MainDialog::ReportOutcome() {
 void MainDialog::SetBuildingState(bool on) {
     OnGui([this, on] {
         // Idle again with the caption it opened with, so Alt+X still exits.
-        m_exitButton->setText(on ? Q(LoadString(10043)) : QStringLiteral("終了(&X)"));
+        m_exitButton->setText(Q(LoadString(on ? kTextStopButton : kTextExitCaption)));
         for (QWidget* w : std::initializer_list<QWidget*>{m_startButton, m_editImage, m_editFolder, m_editLabel,
                                                           m_kindList, m_datePicker, m_timePicker})
             w->setEnabled(!on);

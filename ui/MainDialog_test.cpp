@@ -148,18 +148,36 @@ private slots:
 
     // Every text the window shows before anything is typed, once.
     void controlTexts() {
-        QStringList texts = {dialog->windowTitle(), Button(1)->text(), Button(2)->text(), Label(1001)->text(),
-                             Label(1013)->text()};
-        for (int i = 0; i < Combo()->count(); ++i) texts << Combo()->itemText(i);
-        for (QAction* menu : dialog->findChild<QMenuBar*>()->actions()) {
-            texts << menu->text();
-            for (QAction* item : menu->menu()->actions()) texts << item->text();
+        auto captions = [](MainDialog& d) {
+            QStringList texts = {d.windowTitle()};
+            for (QLabel* l : d.findChildren<QLabel*>()) texts << l->text();
+            for (QPushButton* b : d.findChildren<QPushButton*>()) texts << b->text();
+            QComboBox* kinds = d.findChild<QComboBox*>("combo1009");
+            for (int i = 0; i < kinds->count(); ++i) texts << kinds->itemText(i);
+            for (QAction* menu : d.findChild<QMenuBar*>()->actions()) {
+                texts << menu->text();
+                for (QAction* item : menu->menu()->actions()) texts << item->text();
+            }
+            return texts + SaveDialogFilters(LoadString(10033));
+        };
+        QCOMPARE(captions(*dialog),
+                 QStringList({"ぱるめろ", "フォルダ(&F):", "イメージ名(&I):", "ボリュームラベル(&V):", "作成日時(&T):",
+                              "ファイルシステム(&S):", "", "", "", "...", "...", "作成開始(&E)", "終了(&X)",
+                              "Joliet  (CD-ROM)", "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&Y)", "終了(&X)",
+                              "追加情報(&P)", "ボリューム情報(&V)...", "イメージの検証(&C)...", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
+                              "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)"}));
+        {
+            // The same window for a user whose locale is not Japanese.
+            SetLanguage(LanguageOfLocale("C", nullptr, nullptr));
+            MainDialog english(*platform, (dir.path() + "/parumero.INI").toStdString(), &boxes);
+            const QStringList texts = captions(english);
+            SetLanguage(Language::Japanese);
+            QCOMPARE(texts, QStringList({"Parumero", "&Folder:", "&Image file:", "&Volume label:", "Da&te and time:",
+                                         "File &system:", "", "", "", "...", "...", "Cr&eate", "E&xit",
+                                         "Joliet  (CD-ROM)", "UDF Bridge  (DVD-ROM)", "UDF", "S&ystem", "E&xit",
+                                         "O&ptions", "&Volume information...", "&Check image against folder...", "&Help", "&About Parumero...",
+                                         "Image files (*.img *.iso) (*.iso *.img *.bin)", "All files (*.*) (*)"}));
         }
-        texts += SaveDialogFilters(LoadString(10033));
-        QCOMPARE(texts, QStringList({"ぱるめろ", "作成開始(&E)", "終了(&X)", "", "", "Joliet  (CD-ROM)",
-                                     "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&Y)", "終了(&X)", "追加情報(&P)",
-                                     "ボリューム情報(&V)...", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
-                                     "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)"}));
         QVERIFY(Button(1)->isDefault() && Combo()->currentIndex() == 0);
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate::currentDate(), QTime(0, 0)));
         QProgressBar* bar = dialog->findChild<QProgressBar*>("progress1008");
@@ -213,6 +231,25 @@ private slots:
                  QStringList({"終了(&X)", preview, "", ""}));
         QVERIFY(Button(1)->isEnabled() && Edit(1002)->isEnabled() && MenuOn());
         QCOMPARE(dialog->findChild<QProgressBar*>("progress1008")->value(), 0);
+
+        // The image checks out against its folder; a copy with one byte of
+        // a.txt changed does not, and says where.
+        QFile built(image);
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        QByteArray bytes = built.readAll();
+        bytes[bytes.indexOf(QByteArray(5000, 'a')) + 100] = 'b';
+        const QString damaged = dir.path() + "/build/damaged.iso";
+        WriteFile(damaged, bytes);
+        boxes.shown.clear();
+        for (const QString& checked : {image, damaged}) {
+            QVERIFY(dialog->StartCheck(checked.toStdString()));
+            QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
+        }
+        QCOMPARE(int(boxes.shown.size()), 2);
+        QCOMPARE(QString::fromStdString(boxes.shown[0].first), S(kMsgImageMatches));
+        QCOMPARE(QString::fromStdString(boxes.shown[1].first),
+                 "a.txt: content differs at byte 100\n" + QString::fromStdString(FormatString(kMsgImageDiffers, "1")));
+        QVERIFY(boxes.shown[0].second == MessageIcon::None && boxes.shown[1].second == MessageIcon::Exclamation);
     }
 
     void stopDuringBuild() {

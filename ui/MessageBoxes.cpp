@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "job/Strings.h"
+
 namespace pm {
 
 void QtMessageBoxes::Show(const std::string& text, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QStringLiteral("ぱるめろ"), QString::fromStdString(text), QMessageBox::Ok, m_parent);
+                    QString::fromStdString(LoadString(kTextProgramName)), QString::fromStdString(text), QMessageBox::Ok, m_parent);
     box.exec();
 }
 

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "job/Strings.h"
+
 namespace pm {
 
 namespace {
@@ -35,7 +37,7 @@ uint32_t InhibitScreenSaver() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!ServiceAvailable(bus)) return 0;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Inhibit"));
-    call << QStringLiteral("parumero") << QStringLiteral("Building a disc image");
+    call << QStringLiteral("parumero") << QString::fromStdString(LoadString(kTextSaverReason));
     QDBusMessage reply = bus.call(call, QDBus::Block, kTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return 0;
     return reply.arguments().first().toUInt();

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "job/Strings.h"
 #include "ui/ByteLimitValidator.h"
 
 namespace pm {
@@ -14,28 +15,30 @@ namespace pm {
 namespace {
 
 struct LabelledField {
-    const char* label;
+    int label;  // string table number
     int id;
 };
 const LabelledField kSingleFields[] = {
-    {"&OS:", kFieldOS},
-    {"ディスクセット名(&S):", kFieldVolSetID},
-    {"ディスク枚数(&D):", kFieldVolSetSize},
-    {"ディスク番号(&N):", kFieldVolNumber},
-    {"出版社(&P):", kFieldPublisher},
-    {"編集者(&E):", kFieldPrepare},
-    {"作成ソフト(&L):", kFieldApplication},
-    {"著作権ファイル名(&R):", kFieldCopyright},
-    {"抄録ファイル名(&A):", kFieldAbstract},
-    {"書誌ファイル名(&B):", kFieldBiblographic},
+    {kTextOsLabel, kFieldOS},
+    {kTextVolumeSetLabel, kFieldVolSetID},
+    {kTextVolumeSetSizeLabel, kFieldVolSetSize},
+    {kTextVolumeNumberLabel, kFieldVolNumber},
+    {kTextPublisherLabel, kFieldPublisher},
+    {kTextPreparerLabel, kFieldPrepare},
+    {kTextApplicationLabel, kFieldApplication},
+    {kTextCopyrightLabel, kFieldCopyright},
+    {kTextAbstractLabel, kFieldAbstract},
+    {kTextBibliographicLabel, kFieldBiblographic},
 };
 const LabelledField kDateRows[] = {
-    {"作成日時(&C):", kFieldCreationYear},
-    {"更新日時(&M):", kFieldModificationYear},
-    {"失効日時(&X):", kFieldExpirationYear},
-    {"発行日時(&E):", kFieldEffectiveYear},
+    {kTextCreatedLabel, kFieldCreationYear},
+    {kTextModifiedLabel, kFieldModificationYear},
+    {kTextExpiresLabel, kFieldExpirationYear},
+    {kTextEffectiveLabel, kFieldEffectiveYear},
 };
-const char* const kDateUnits[6] = {"年", "月", "日", "時", "分", "秒"};
+const int kDateUnits[6] = {kTextYearUnit, kTextMonthUnit, kTextDayUnit, kTextHourUnit, kTextMinuteUnit, kTextSecondUnit};
+
+QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 }  // namespace
 
@@ -48,7 +51,7 @@ VolumeInfoDialog::VolumeInfoDialog(VolumeInfo& info, const VolumeDate& creationD
         boxes = m_ownBoxes.get();
     }
     m_boxes = boxes;
-    setWindowTitle(QStringLiteral("ボリューム情報の設定"));
+    setWindowTitle(Text(kTextVolumeInfoTitle));
     CreateControls();
     m_form.Load(m_info, creationDate, creationTime);
     ExchangeToControls();
@@ -73,37 +76,37 @@ void VolumeInfoDialog::CreateControls() {
     auto* grid = new QGridLayout;
     int row = 0;
     for (const auto& f : kSingleFields) {
-        auto* label = new QLabel(QString::fromUtf8(f.label), this);
+        auto* label = new QLabel(Text(f.label), this);
         QLineEdit* e = makeEdit(f.id);
         label->setBuddy(e);
         grid->addWidget(label, row, 0);
         grid->addWidget(e, row++, 1);
     }
     for (const auto& d : kDateRows) {
-        auto* label = new QLabel(QString::fromUtf8(d.label), this);
+        auto* label = new QLabel(Text(d.label), this);
         auto* boxes = new QHBoxLayout;
         for (int j = 0; j < 6; ++j) {
             QLineEdit* e = makeEdit(d.id + j);
             e->setMaximumWidth(j == 0 ? 56 : 36);
             boxes->addWidget(e);
-            boxes->addWidget(new QLabel(QString::fromUtf8(kDateUnits[j]), this));
+            boxes->addWidget(new QLabel(Text(kDateUnits[j]), this));
         }
         boxes->addStretch(1);
         label->setBuddy(Edit(d.id));
         grid->addWidget(label, row, 0);
         grid->addLayout(boxes, row++, 1);
     }
-    auto* udfLabel = new QLabel(QStringLiteral("&UDF作成システム名:"), this);
+    auto* udfLabel = new QLabel(Text(kTextImplementationLabel), this);
     QLineEdit* implId = makeEdit(kFieldImplID);
     udfLabel->setBuddy(implId);
     grid->addWidget(udfLabel, row, 0);
     grid->addWidget(implId, row++, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(Text(kTextOk), this);
     ok->setObjectName(QStringLiteral("button1"));
-    auto* defaults = new QPushButton(QStringLiteral("標準に設定(&F)"), this);
+    auto* defaults = new QPushButton(Text(kTextDefaultsButton), this);
     defaults->setObjectName(QStringLiteral("button4"));
-    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    auto* cancel = new QPushButton(Text(kTextCancel), this);
     cancel->setObjectName(QStringLiteral("button2"));
     cancel->setDefault(true);  // Enter in a box leaves without changing anything
     connect(ok, &QPushButton::clicked, this, &VolumeInfoDialog::OnOk);

@@ -1,6 +1,8 @@
 // Grabs the screenshots of docs/: the main window idle with the size of the
-// sample folder, the main window during a build, and the volume information
-// window. Run under a real X server (scripts/screenshots.sh uses Xvfb).
+// sample folder, the main window during a build, the volume information
+// window and the image file dialog, in the language of the locale (names end
+// in "-en" for English). Run under a real X server (scripts/screenshots.sh
+// uses Xvfb).
 // Usage: parumero-shots OUTPUT_FOLDER SAMPLE_FOLDER
 #include <unistd.h>
 
@@ -8,11 +10,15 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "job/Strings.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
 #include "ui/AppIcon.h"
@@ -61,8 +67,15 @@ int PercentShown(MainDialog& d) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    SetLanguage(LanguageFromEnvironment());
     QApplication app(argc, argv);
     QApplication::setWindowIcon(ProgramIcon());
+    // Qt's own texts in the same language, as the program loads them.
+    QTranslator qtTexts;
+    if (CurrentLanguage() == Language::Japanese &&
+        qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    const QString suffix = CurrentLanguage() == Language::Japanese ? QString() : QStringLiteral("-en");
     if (argc != 3) {
         std::fprintf(stderr, "usage: parumero-shots OUTPUT_FOLDER SAMPLE_FOLDER\n");
         return 2;
@@ -83,7 +96,7 @@ int main(int argc, char** argv) {
     dialog.DropFolder(sample);
     if (!Pump(60000, [&] { return !dialog.IsMeasuring(); })) return 1;
     Settle();
-    bool ok = Save(dialog, out + "/main-idle.png");
+    bool ok = Save(dialog, out + "/main-idle" + suffix + ".png");
 
     // A build slow enough to catch: a large sparse file, written to the null
     // device so nothing of it lands on disk. The worker waits for the window
@@ -102,7 +115,7 @@ int main(int argc, char** argv) {
     dialog.findChild<QPushButton*>(QStringLiteral("button1"))->click();
     if (!Pump(60000, [&] { return PercentShown(dialog) >= 37 || !dialog.IsBuilding(); })) return 1;
     dialog.RefreshByteCounter();  // what the next refresh tick would show
-    ok = Save(dialog, out + "/main-building.png") && ok;
+    ok = Save(dialog, out + "/main-building" + suffix + ".png") && ok;
     dialog.ExitOrStop();
     if (!Pump(60000, [&] { return !dialog.IsBuilding(); })) return 1;
 
@@ -110,6 +123,21 @@ int main(int argc, char** argv) {
                             &dialog);
     volume.show();
     Settle();
-    ok = Save(volume, out + "/volume-info.png") && ok;
+    ok = Save(volume, out + "/volume-info" + suffix + ".png") && ok;
+    volume.close();
+
+    // The image file dialog as the "..." button opens it (Qt's own dialog:
+    // Xvfb has no desktop to lend it one), looking into the sample's folder.
+    QFileDialog files(&dialog, QString::fromStdString(LoadString(kTextSaveDialogTitle)));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.setOption(QFileDialog::HideNameFilterDetails);
+    files.setNameFilters(SaveDialogFilters(LoadString(kTextImageFileFilter)));
+    files.setDirectory(QDir(QString::fromStdString(sample)).absoluteFilePath(QStringLiteral("..")));
+    files.selectFile(QStringLiteral("sample.iso"));
+    files.resize(640, 400);
+    files.show();
+    Settle();
+    ok = Save(files, out + "/file-dialog" + suffix + ".png") && ok;
     return ok ? 0 : 1;
 }
