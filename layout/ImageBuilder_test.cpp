@@ -154,7 +154,7 @@ TEST_F(NamesTest, CollisionsForbiddenCharactersAndUndecodableNames) {
         {K::Udf, {"a", "a."}, nullptr},  // UDF readers keep trailing dots
         {K::Joliet, {"README", "readme"}, nullptr},  // Linux readers keep case apart
         {K::Udf, {"日本語.txt", "\x93\xfa\x96\x7b\x8c\xea.txt"}, "/src/src/\\x93\\xFA\\x96{\\x8C\\xEA.txt\n/src/src/日本語.txt\n"},
-        {K::UdfBridge, {"a:b", "tab\tname"}, "/src/src/a:b\n/src/src/tab\tname\n以上のファイルとフォルダの名前には、Joliet"},
+        {K::UdfBridge, {"a:b", "us\x1f"}, "/src/src/a:b\n/src/src/us\x1f\n以上のファイルとフォルダの名前には、Joliet"},
         {K::Joliet, {"x;y.txt"}, nullptr},  // every reader splits the version at the last ";"
         {K::Joliet, {"/c;d"}, "/src/src/c;d\n以上"},
         {K::Udf, {"a:b?c*\\"}, nullptr},
