@@ -213,19 +213,6 @@ TEST_F(RunnerOnDisk, DevFullFailsWithOneReport) {
                                "イメージファイルの作成に失敗しました。");
 }
 
-TEST_F(RunnerOnDisk, NameThatDoesNotFitLeavesTheOldImage) {
-    const std::string longName(70, 'n');
-    tmp.Write("src/" + longName, "x");
-    const std::string image = tmp.Write("old.iso", "the previous image");
-    // With 8.3 aliases the name passes ISO 9660 and is too long for Joliet.
-    std::unique_ptr<Platform> withAliases = MakePosixPlatform(true);
-    BuildRunner aliasing(*withAliases, &sink);
-    EXPECT_FALSE(aliasing.Run(tmp / "src", image, FileSystemType::Joliet));
-    EXPECT_EQ(sink.announced, 0u);
-    EXPECT_EQ(ReadAll(image), "the previous image");
-    EXPECT_EQ(FailureReport(), longName + "\n" + LoadString(10070) + "\n\nイメージファイルの作成に失敗しました。");
-}
-
 // An image written into the source folder is not read into itself.
 TEST_F(RunnerOnDisk, ImageInsideTheSourceIsLeftOut) {
     const std::string image = tmp.Write("src/disc.iso", "an older image");

@@ -35,23 +35,6 @@ TEST(WideString, JapaneseAndBeyondCodePage932) {
     EXPECT_EQ(Bytes(e.Data(), 4), (std::vector<uint8_t>{0xD8, 0x3D, 0xDE, 0x00}));
 }
 
-TEST(WideString, EmptyAndFree) {
-    WideString w("");
-    EXPECT_EQ(w.Length(), 0);
-    EXPECT_EQ(w.Data(), nullptr);
-    Cs0String c("");
-    EXPECT_EQ(c.Length(), 1);
-    EXPECT_EQ(c.Data()[0], 16);
-    w.Assign("x");
-    w.Free();
-    EXPECT_EQ(w.Length(), 0);
-    EXPECT_EQ(w.Data(), nullptr);
-    w.Assign("yz");
-    EXPECT_EQ(w.Length(), 2);
-    Cs0String z;
-    EXPECT_EQ(z.AssignWideZ(nullptr), 1);
-}
-
 TEST(Text, CodePage932Table) {
     // Microsoft's table: backslash and tilde stay ASCII; the wave dash and
     // full-width reverse solidus map to their own double-byte codes.

@@ -25,6 +25,8 @@ def main(cli, out):
         for rel, data in (("a.txt", b"alpha"), ("sub/b.bin", b"b" * 3000), ("sub/深い/名前.txt", b"x"), ("empty", b"")):
             with open(os.path.join(src, rel), "wb") as f:
                 f.write(data)
+        for name in ("none.ini", "none.txt"):  # an --except file that is missing refuses the build
+            open(os.path.join(work, name), "w").close()
         for kind in ("joliet", "bridge", "udf"):
             image = os.path.join(work, kind + ".iso")
             subprocess.run([cli, "--quiet", "--kind", kind, "--settings", os.path.join(work, "none.ini"),
