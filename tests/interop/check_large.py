@@ -9,6 +9,7 @@ source's. Hashes are taken from streams, and one image at a time is on disk
 
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -55,6 +56,8 @@ def check_kind(kind, cli, src, want, work, rep):
     try:
         if not rep.check(f"build --kind {kind}", lambda: built_ok(cli.build(src, image, kind))):
             return
+        m = re.search(r"([\d,]+) BYTE", text(cli.size(src, kind).stdout))
+        rep.result(f"{kind}: --size predicts the image length", bool(m) and int(m.group(1).replace(",", "")) == os.path.getsize(image))
         p = cli.verify(src, image, kind)
         rep.result(f"{kind}: parumero-cli --verify", p.returncode == 0, text(p.stdout + p.stderr)[-800:])
         if kind == "bridge":
