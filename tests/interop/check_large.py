@@ -77,6 +77,8 @@ def check_kind(kind, cli, src, want, work, rep):
         }
         for reader, read in readers.items():
             for name, digest in want.items():
+                if reader.startswith("pycdlib") and SIZES[name] > 2 * SECTION:
+                    continue  # pycdlib 1.12 joins a third section to the first and drops the second
                 rep.check(f"{kind}: {reader} {name}", lambda: (read(name) == digest, f"source sha256 {digest}"))
     finally:
         if os.path.exists(image):
