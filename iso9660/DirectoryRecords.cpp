@@ -39,14 +39,19 @@ uint8_t RecordLength(const Side& side, const CFileEntry& e) {
     return uint8_t((IdentifierLength(side, e) + 34) & ~size_t(1));
 }
 
-void FillHeader(const Side& side, const CFileEntry& e, uint8_t* d) {
+// Section `section` of the node: its record points at that part of the one
+// contiguous extent, and all but the last carry the multi-extent flag.
+void FillHeader(const Side& side, const CFileEntry& e, uint8_t* d, uint32_t section = 0) {
+    const uint64_t size = e.*side.size;
+    const uint64_t skipped = uint64_t(section) * kMaxSectionBytes;
+    const bool last = section + 1 >= SectionCount(size, e.m_bDirectory);
     std::memset(d, 0, 33);
     d[0] = RecordLength(side, e);                    // record length
     d[1] = 0;                                        // extended attribute record length
-    PutBoth32(d + 2, e.*side.sector);                // location of extent
-    PutBoth32(d + 10, uint32_t(e.*side.size));       // data length, low 32 bits
+    PutBoth32(d + 2, uint32_t(e.*side.sector + skipped / SectorSize));  // location of extent
+    PutBoth32(d + 10, uint32_t(last ? size - skipped : kMaxSectionBytes));  // data length
     WriteDirectoryDate(d + 18, e.m_time);            // recording date
-    d[25] = uint8_t((e.m_bHidden ? 0x01 : 0) | (e.m_bDirectory ? 0x02 : 0));  // file flags
+    d[25] = uint8_t((e.m_bHidden ? 0x01 : 0) | (e.m_bDirectory ? 0x02 : 0) | (last ? 0 : 0x80));  // file flags
     PutBoth16(d + 28, 1);                            // volume sequence number
     d[32] = uint8_t(IdentifierLength(side, e));      // file identifier length
 }
@@ -67,16 +72,19 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
     uint32_t limit = sectorSize;
     for (const auto& child : e.m_children) {
         uint32_t length = RecordLength(side, *child);
-        if (offset + length > limit) {  // never cross a sector end
-            offset = limit;
-            limit += sectorSize;
+        const uint32_t sections = SectionCount((*child).*side.size, child->m_bDirectory);
+        const NameBytes name = side.name(*child);
+        for (uint32_t section = 0; section < sections; ++section) {
+            if (offset + length > limit) {  // never cross a sector end
+                offset = limit;
+                limit += sectorSize;
+            }
+            uint8_t* r = buf + offset;
+            FillHeader(side, *child, r, section);
+            if (name.size()) std::memcpy(r + 33, name.data(), name.size());
+            if (!child->m_bDirectory) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
+            offset += length;  // the padding byte, if any, stays zero
         }
-        uint8_t* r = buf + offset;
-        FillHeader(side, *child, r);
-        NameBytes name = side.name(*child);
-        if (name.size()) std::memcpy(r + 33, name.data(), name.size());
-        if (!child->m_bDirectory) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
-        offset += length;  // the padding byte, if any, stays zero
     }
     return offset;
 }
@@ -126,6 +134,14 @@ NameBytes JolietName(const CFileEntry& e) {
 
 size_t IsoNameSize(const CFileEntry& e) { return std::min(e.m_strShortName.size(), kMaxIsoName); }
 size_t JolietNameSize(const CFileEntry& e) { return std::min(size_t(2 * e.JolietUnits()), kMaxJolietName); }
+
+uint32_t SectionCount(uint64_t size, bool directory) {
+    // Below 4 GiB one record holds the length, as it always did.
+    if (directory || size <= 0xFFFFFFFFull) return 1;
+    // A file past 2^32 sectors cannot be in an image (the layout refuses it);
+    // the cap keeps a sparse file of exabytes from costing billions of records.
+    return uint32_t(std::min<uint64_t>((size + kMaxSectionBytes - 1) / kMaxSectionBytes, 1u << 12));
+}
 
 uint8_t IsoRecordLength(const CFileEntry& e) { return RecordLength(kIso, e); }
 uint8_t JolietRecordLength(const CFileEntry& e) { return RecordLength(kJoliet, e); }

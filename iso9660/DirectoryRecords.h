@@ -28,7 +28,14 @@ NameBytes JolietName(const CFileEntry& e);
 size_t IsoNameSize(const CFileEntry& e);
 size_t JolietNameSize(const CFileEntry& e);
 
-// Record length: 33 + identifier length, plus one padding byte when that
+// A file's data stays one contiguous extent; records describe it in sections
+// of at most this many bytes (the largest whole-sector 32-bit length): a
+// file of 4 GiB or more gets several records of one name, all but the last
+// flagged multi-extent. Smaller files and folders have one record.
+constexpr uint64_t kMaxSectionBytes = 0xFFFFF800;
+uint32_t SectionCount(uint64_t size, bool directory);
+
+// Record length (the same for every section of a file): 33 + identifier length, plus one padding byte when that
 // length is even. The layout sizes directory extents with these.
 uint8_t IsoRecordLength(const CFileEntry& e);
 uint8_t JolietRecordLength(const CFileEntry& e);

@@ -25,9 +25,14 @@ Bytes Units(const std::string& ascii) {
 TEST(DirectoryRecords, RecordsGolden) {
     TzScope tz{"JST-9", 540};
     const struct { bool joliet; std::string name; bool dir, hidden; uint64_t size; uint32_t sector; Bytes want; } cases[] = {
-        {false, "README.TXT", false, false, 0x100000800ull, 0x1234,  // 4 GiB + 2 KiB: the low 32 bits
-         Cat({{46, 0, 0x34, 0x12, 0, 0, 0, 0, 0x12, 0x34, 0, 8, 0, 0, 0, 0, 8, 0}, kDate, {0, 0, 0, 1, 0, 0, 1, 12},
+        {false, "README.TXT", false, false, 0x100000800ull, 0x1234,  // 4 GiB + 2 KiB: two sections, the first flagged
+         Cat({{46, 0, 0x34, 0x12, 0, 0, 0, 0, 0x12, 0x34, 0, 0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0xF8, 0}, kDate, {0x80, 0, 0, 1, 0, 0, 1, 12},
+              Str("README.TXT;1"), {0},
+              {46, 0, 0x33, 0x12, 0x20, 0, 0, 0x20, 0x12, 0x33, 0, 0x10, 0, 0, 0, 0, 0x10, 0}, kDate, {0, 0, 0, 1, 0, 0, 1, 12},
               Str("README.TXT;1"), {0}})},
+        {false, "A", false, false, 0xFFFFFFFFull, 7,  // just under 4 GiB: one record, as ever
+         Cat({{36, 0, 7, 0, 0, 0, 0, 0, 0, 7, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, kDate, {0, 0, 0, 1, 0, 0, 1, 3},
+              Str("A;1")})},
         {false, "DOCS", true, true, 2048, 22,  // a hidden folder: no ";1", no dot
          Cat({{38, 0, 22, 0, 0, 0, 0, 0, 0, 22, 0, 8, 0, 0, 0, 0, 8, 0}, kDate, {3, 0, 0, 1, 0, 0, 1, 4}, Str("DOCS"), {0}})},
         {false, "ABC", false, true, 0, 0, Cat({{38, 0}, Bytes(16), kDate, {1, 0, 0, 1, 0, 0, 1, 5}, Str("ABC;1")})},
@@ -44,7 +49,7 @@ TEST(DirectoryRecords, RecordsGolden) {
         auto root = MakeNode("", true, 2048, 21);
         CFileEntry* n = AddNode(*root, c.name, c.dir, c.size, c.sector);
         n->m_time = kWhen, n->m_bHidden = c.hidden;
-        EXPECT_EQ((c.joliet ? JolietRecordLength : IsoRecordLength)(*n), c.want.size());
+        EXPECT_EQ((c.joliet ? JolietRecordLength : IsoRecordLength)(*n) * SectionCount(c.size, c.dir), c.want.size());
         Bytes buf(2048, 0);
         ASSERT_EQ((c.joliet ? WriteJolietDirectory : WriteIsoDirectory)(*root, buf.data(), 2048), 68 + c.want.size());
         EXPECT_EQ(Bytes(buf.begin() + 68, buf.begin() + 68 + c.want.size()), c.want);

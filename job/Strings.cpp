@@ -94,8 +94,6 @@ const Entry kEntries[] = {
     {10077, "イメージファイル名を入力してください。",  // image path empty
             "Enter the image file name."},
     // Our own texts, in the style of the name reports.
-    {10078, "以上のファイルは4GB以上のため、ISO9660とJolietには格納できません。\nこのようなファイルはファイルシステム「UDF」で作成してください。",  // files of 4 GiB or more in a kind with ISO 9660
-            "The files above are 4 GB or larger and do not fit in ISO 9660 and Joliet.\nMake images of such files with the file system \"UDF\"."},
     {10079, "以上のファイルは大きすぎるため、UDFのファイルエントリに格納できません。",  // files beyond 217 extents of one UDF file entry
             "The files above are too large for one UDF file entry."},
     {10080, "イメージの配置に内部エラーが発生しました。\n(セクタ %s、予定 %s)",  // the writer left the layout's plan

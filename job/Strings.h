@@ -39,7 +39,6 @@ enum TextId : int {
     kMsgCannotReadFile = 10075,
     kMsgNo83Names = 10076,
     kMsgNoImageName = 10077,
-    kMsgTooLargeForIso = 10078,
     kMsgTooLargeForUdf = 10079,
     kMsgPlanBroken = 10080,
     kMsgTooManyFolders = 10081,

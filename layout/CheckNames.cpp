@@ -19,8 +19,6 @@ namespace pm {
 
 namespace {
 
-constexpr uint64_t kFourGiB = 1ull << 32;
-
 // Lists every folder, then every file, that fails `fits`; reports the list with
 // message `id` when it is not empty. Names alone, or paths where the name
 // does not tell which entry is meant.
@@ -103,10 +101,6 @@ int ImageBuilder::CheckNames() {
     // Two entries of one name: readers would show one and lose the other.
     if (count == 0) count = ReportCollisions(m_messages, m_directories, m_bJoliet, m_bUdf);
 
-    // ISO 9660 and Joliet records hold a 32-bit length: a larger file would be
-    // described with a wrong size, so it is refused rather than corrupted.
-    if (m_bIso && count == 0)
-        count = Report(m_messages, {}, m_files, kMsgTooLargeForIso, [](const CFileEntry& e) { return e.m_nIsoSize < kFourGiB; });
     // Path tables number folders with 16 bits: more would give wrong parents.
     if (m_bIso && count == 0 && m_directories.size() > 65535) {
         std::string n = std::to_string(m_directories.size());

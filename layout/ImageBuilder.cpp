@@ -14,19 +14,21 @@ namespace {
 
 uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
 
-// Places one folder's records: none crosses a sector end; returns the extent's
-// length in whole sectors.
+// Places one folder's records (one per section of a file of 4 GiB or more):
+// none crosses a sector end; returns the extent's length in whole sectors.
 template <typename RecordLength>
 uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
-    uint32_t used = 68;  // "." and ".."
-    uint32_t count = 1;
+    uint64_t used = 68;  // "." and ".."
+    uint64_t count = 1;
     for (const auto& child : dir.m_children) {
-        uint32_t r = recordLength(*child);
-        if (used + r > count * SectorSize) {
-            used = count * SectorSize;  // the record starts the next sector
-            ++count;
+        const uint32_t r = recordLength(*child);
+        for (uint32_t n = SectionCount(child->m_nIsoSize, child->m_bDirectory); n > 0; --n) {
+            if (used + r > count * SectorSize) {
+                used = count * SectorSize;  // the record starts the next sector
+                ++count;
+            }
+            used += r;
         }
-        used += r;
     }
     return uint32_t(SectorsFor(used));
 }
@@ -125,8 +127,10 @@ void ImageBuilder::PlaceTree() {
         m_dwUdfPartitionStart = 257;
         PlanZerosTo(m_dwUdfMainVds);
         Plan(ExtentKind::UdfVolumeSequence, 6);
-        PlanZerosTo(m_dwUdfReserveVds);
-        Plan(ExtentKind::UdfVolumeSequence, 6);
+        if (!m_bIso) {
+            PlanZerosTo(m_dwUdfReserveVds);
+            Plan(ExtentKind::UdfVolumeSequence, 6);
+        }
         PlanZerosTo(m_dwUdfIntegrity);
         Plan(ExtentKind::UdfIntegrity, 2);
         PlanZerosTo(256);
@@ -145,6 +149,12 @@ void ImageBuilder::PlaceTree() {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
             if (m_bJoliet) PlaceJolietBlock();
             PlaceIsoBlock();
+            // The bridge's reserve sequence comes after the ISO 9660 and
+            // Joliet structures: readers that take the UDF volume to end with
+            // its last sequence (7-Zip) would otherwise call those sectors
+            // data after the end of the archive. Its extent keeps 16 sectors.
+            m_dwUdfReserveVds = uint32_t(Plan(ExtentKind::UdfVolumeSequence, 6));
+            Plan(ExtentKind::Zeros, 10);
         }
         // The last sector holds the second anchor, so at least one follows.
         PlanZerosTo((PlanEnd() + 16) / 16 * 16 - 1);

@@ -44,12 +44,14 @@ TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
 }
 
 TEST_F(LayoutTest, RecordsEndingAtASectorEndStayThere) {
-    // 18 records of 38 bytes and 27 of 48 fill bytes 68..2047 exactly.
+    // 18 records of 38 bytes and 27 of 48 fill bytes 68..2047 exactly; a
+    // file of 5 GiB takes two of them (two sections), one of 9 GiB three.
     for (int i = 0; i < 18; ++i) AddFile(b.m_root, "s" + std::to_string(100 + i), 1, "S" + std::to_string(10 + i));
-    for (int i = 0; i < 27; ++i) AddFile(b.m_root, "l" + std::to_string(100 + i), 1, "L" + std::to_string(1000000 + i) + ".TXT");
+    for (int i = 0; i < 25; ++i) AddFile(b.m_root, "l" + std::to_string(100 + i), 1, "L" + std::to_string(1000000 + i) + ".TXT");
+    CFileEntry* big = AddFile(b.m_root, "big", 5ull << 30, "L1000025.TXT");
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.m_root.m_nIsoSize, 2048u);
-    AddFile(b.m_root, "z", 1, "Z");
+    big->m_nIsoSize = big->m_nJolietSize = 9ull << 30;
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.m_root.m_nIsoSize, 4096u);
     EXPECT_EQ(b.m_dwBufferSize, 4096u);
@@ -128,10 +130,10 @@ TEST_F(NamesTest, EachKindsLimits) {
         {K::Udf, std::string(128, 'v'), "", 1, "127文字以内"},
         {K::Udf, std::string(100, 'w'), "W~1", 1, nullptr},  // passes UDF alone, not a bridge
         {K::UdfBridge, std::string(100, 'w'), "W~1", 1, "64文字以内"},
-        {K::Joliet, "big.bin", "", 5ull << 30, ""},
+        {K::Joliet, "big.bin", "", 5ull << 30, nullptr},  // records in sections
         {K::Udf, "big.bin", "", 5ull << 30, nullptr},
-        {K::Udf, "huge.bin", "", udfMax, nullptr},
-        {K::Udf, "huge.bin", "", udfMax + 1, ""},
+        {K::UdfBridge, "huge.bin", "", udfMax, nullptr},
+        {K::UdfBridge, "huge.bin", "", udfMax + 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20) + " " + std::to_string(int(c.kind)));

@@ -201,6 +201,11 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
     const Dir dir = dirs[i];  // copy: dirs grows below
     std::string where = h.label + " directory \"" + (dir.path.empty() ? "/" : dir.path) + "\"";
     int index = 0;
+    // A file of several sections: the record before carried the multi-extent
+    // flag, so this one must continue it right where that section ended.
+    bool continues = false;
+    std::string sectionId;
+    uint64_t sectionEnd = 0;  // byte where the next section must start
     Sector s;
     for (uint32_t sector = 0; sector < dir.size / kSector; ++sector) {
         if (!m_image.ReadAt((uint64_t(dir.extent) + sector) * kSector, s.data(), kSector))
@@ -230,7 +235,19 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
                     Problem(at + ": expected the " + name + " record");
                 else if (extent != expect.extent || size != expect.size)
                     Problem(at + ": " + name + " does not describe " + (index == 0 ? "the directory" : "its parent"));
+            } else if (continues && !isDir && id == sectionId) {
+                IsoTreeEntry& e = out.back();
+                if (uint64_t(extent) * kSector != sectionEnd)
+                    Problem(at + ": section of \"" + e.path + "\" does not start where the one before ends (gap or overlap)");
+                if (!InVolume(extent, size)) Problem(at + ": extent of \"" + e.path + "\" lies outside the volume");
+                e.size += size;
+                sectionEnd = uint64_t(extent) * kSector + size;
+                continues = rec[25] & 0x80;
+                if (continues && size % kSector)
+                    Problem(at + ": section of \"" + e.path + "\" before another does not end at a sector end");
             } else {
+                if (continues) Problem(at + ": the record before is flagged multi-extent but this one is not its next section");
+                continues = false;
                 if (n == 1 && (id[0] == 0 || id[0] == 1)) Problem(at + ": extra \".\" or \"..\" record");
                 std::string name = h.joliet ? JolietToUtf8(id) : Cp932ToUtf8(id);
                 if (!isDir) name = StripVersion(name);
@@ -246,6 +263,11 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
                 if (isDir) {
                     dirs.push_back({path, id, extent, size, int(i), int(out.size() - 1), {}});
                     dirs[i].subdirs.push_back(id);
+                    if (rec[25] & 0x80) Problem(at + ": directory \"" + path + "\" flagged multi-extent");
+                } else if ((continues = rec[25] & 0x80)) {
+                    sectionId = id;
+                    sectionEnd = uint64_t(extent) * kSector + size;
+                    if (size % kSector) Problem(at + ": section of \"" + path + "\" before another does not end at a sector end");
                 }
             }
             ++index;
@@ -255,6 +277,7 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
             Problem(where + ": bytes after the last record of sector " + Num(sector) + " are not zero");
     }
     if (index < 2) Problem(where + ": no \".\" and \"..\" records");
+    if (continues) Problem(where + ": the last record is flagged multi-extent");
 }
 
 std::vector<IsoReader::PathEntry> IsoReader::ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian) {

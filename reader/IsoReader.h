@@ -7,8 +7,10 @@
 // descriptor with escape %/E, a terminator), both-byte numbers whose halves
 // agree, the type L and type M path tables of both hierarchies against each
 // other and against the directories (locations, parent numbers, order), every
-// directory's "." and "..", that no record crosses a sector end, and that
-// every extent lies inside the volume space.
+// directory's "." and "..", that no record crosses a sector end, that every
+// extent lies inside the volume space, and that the records of a file in
+// several sections (multi-extent) follow one another on disc with no gap and
+// no overlap; such a file is handed out as one entry of its whole size.
 #pragma once
 
 #include <cstdint>

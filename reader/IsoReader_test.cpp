@@ -55,6 +55,19 @@ struct Written {
         WriteIsoPathTableM(dirs, img.data() + b.m_dwIsoPathTableM * 2048);
         return img;
     }
+    // A.TXT recorded in two sections (2048 + 952 bytes), the second `shift`
+    // sectors off where the first ends; the later records move up.
+    Bytes Split(int shift) const {
+        Bytes img = image;
+        uint8_t* d = &img[b.m_root.m_dwIsoSector * 2048 + 68];
+        std::memmove(d + 80, d + 40, 116);
+        std::memcpy(d + 40, d, 40);
+        d[25] |= 0x80;
+        PutBoth32(d + 10, 2048);
+        PutBoth32(d + 42, uint32_t(int(GetLE32(d + 2)) + 1 + shift));
+        PutBoth32(d + 50, 952);
+        return img;
+    }
     FakePlatform fake;
     ImageBuilder b{fake, TheJobMessages()};
     Bytes image;
@@ -96,6 +109,12 @@ TEST(IsoReader, NamesEachDamage) {
         damage(img);
         EXPECT_NE(Problems(img).find(needle), std::string::npos) << needle << "\n" << Problems(img);
     }
+    // A file in two sections: sound when they follow one another, else named.
+    EXPECT_EQ(Problems(w.Split(0)), "");
+    for (int shift : {1, -1}) EXPECT_NE(Problems(w.Split(shift)).find("does not start where the one before ends"), std::string::npos);
+    Bytes dangling = w.image;
+    dangling[first + 25] |= 0x80;
+    EXPECT_NE(Problems(dangling).find("flagged multi-extent but this one is not its next section"), std::string::npos);
     // Path-table order: depth-2 folders follow their parents' numbers, siblings their records.
     EXPECT_NE(Problems(w.Reordered({1, 2, 3, 5, 4})).find("entry 5: parent numbers out of order"), std::string::npos);
     EXPECT_NE(Problems(w.Reordered({1, 3, 2, 5, 4})).find("subfolders of \"/\" differs"), std::string::npos);

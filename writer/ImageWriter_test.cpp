@@ -100,24 +100,32 @@ protected:
 TEST_F(WriterTest, EmptyImages) {
     using Map = std::vector<std::pair<uint32_t, std::string>>;  // from sector on: what it holds
     const Map joliet = {{0, "0"}, {16, "CD001/1"}, {17, "CD001/2"}, {18, "CD001/255"}, {19, "data"}, {25, ""}};
-    // The two sequences, integrity, anchor, file set, the root's entry and
-    // identifiers; a bridge has ISO 9660 before and after them.
-    const Map sequences = {{32, "1@32"}, {33, "4@33"}, {34, "5@34"}, {35, "6@35"}, {36, "7@36"}, {37, "8@37"}, {38, "0"},
-                           {48, "1@48"}, {49, "4@49"}, {50, "5@50"}, {51, "6@51"}, {52, "7@52"}, {53, "8@53"}, {54, "0"},
-                           {64, "9@64"}, {65, "8@65"}, {66, "0"}, {256, "2@256"}, {257, "256@0"}, {258, "8@1"},
+    // A volume descriptor sequence (six tagged descriptors), then integrity,
+    // anchor, file set, the root's entry and identifiers.
+    auto sequence = [](uint32_t at) {
+        Map m;
+        for (uint32_t i = 0; i < 6; ++i) m.push_back({at + i, (i ? std::to_string(i + 3) : "1") + "@" + std::to_string(at + i)});
+        return m;
+    };
+    const Map partition = {{64, "9@64"}, {65, "8@65"}, {66, "0"}, {256, "2@256"}, {257, "256@0"}, {258, "8@1"},
                            {259, "261@2"}, {260, "257@3"}};
     auto join = [](std::initializer_list<Map> parts) {
         Map m;
         for (const Map& p : parts) m.insert(m.end(), p.begin(), p.end());
         return m;
     };
-    const Map udf = join({{{0, "0"}, {16, "BEA01"}, {17, "NSR02"}, {18, "TEA01"}, {19, "0"}}, sequences, {{261, "0"}, {271, "2@271"}, {272, ""}}});
+    const Map udf = join({{{0, "0"}, {16, "BEA01"}, {17, "NSR02"}, {18, "TEA01"}, {19, "0"}}, sequence(32), {{38, "0"}}, sequence(48),
+                          {{54, "0"}}, partition, {{261, "0"}, {271, "2@271"}, {272, ""}}});
+    // The bridge's reserve sequence follows its Joliet and ISO 9660
+    // structures (sectors 48 to 63 stay zero): 7-Zip ends a UDF volume at its
+    // last sequence and reports whatever follows as data after the archive.
     const Map bridge = join({{{0, "0"}, {16, "CD001/1"}, {17, "CD001/2"}, {18, "CD001/255"}, {19, "BEA01"}, {20, "NSR02"},
-                              {21, "TEA01"}, {22, "0"}}, sequences, {{261, "data"}, {267, "0"}, {271, "2@271"}, {272, ""}}});
+                              {21, "TEA01"}, {22, "0"}}, sequence(32), {{38, "0"}}, partition,
+                             {{261, "data"}}, sequence(267), {{273, "0"}, {287, "2@287"}, {288, ""}}});
     const struct { FileSystemType kind; const Map& map; const char* hash; } cases[] = {
         {FileSystemType::Joliet, joliet, "0e9d5f6e43f60ded"},
         {FileSystemType::Udf, udf, "6c542b593ad08fba"},
-        {FileSystemType::UdfBridge, bridge, "62156c0b0a325522"},
+        {FileSystemType::UdfBridge, bridge, "ff3890358938cb1a"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.kind));
