@@ -32,18 +32,6 @@ int Report(JobMessages& queue, const std::vector<CFileEntry*>& dirs, const std::
     return int(names.size());
 }
 
-// Joliet identifiers must not hold these; no Windows name can either (the
-// name's UTF-8 bytes hold them exactly where its UTF-16 form would). A ";"
-// is left to files: 7z, bsdtar, osirrox, pycdlib and isoinfo all read "a;b.txt;1"
-// as "a;b.txt", and Windows names may hold it; in a folder identifier, which
-// has no version to split off, strict checkers flag it.
-bool JolietCanHold(const CFileEntry& e) {
-    for (unsigned char u : e.m_strName) {
-        if (u < 0x20 || u == '*' || u == ':' || u == '?' || u == '\\' || (u == ';' && e.m_bDirectory)) return false;
-    }
-    return true;
-}
-
 // The Joliet name as readers compare it: they drop trailing dots and blanks,
 // so "a" and "a." would be one file on extraction. Both identifiers are the
 // name's UTF-16 form, so its UTF-8 bytes compare alike.
@@ -93,7 +81,7 @@ int ImageBuilder::CheckNames() {
     // A name that is neither UTF-8 nor code page 932 has no true Joliet or
     // UDF form; a stand-in would be a name the user never gave.
     count += Report(m_messages, m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
-    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCanHold, true);
+    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCharactersFit, true);
 
     if (m_bIso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgNo83Names, IsoNameFits);
     if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong, JolietNameFits);

@@ -8,6 +8,18 @@ bool IsoNameFits(const CFileEntry& e) { return e.m_strShortName.size() <= (e.m_b
 bool JolietNameFits(const CFileEntry& e) { return e.JolietUnits() <= 64; }
 bool UdfNameFits(const CFileEntry& e) { return e.UdfIdentifierBytes() <= 255; }
 
+// Joliet identifiers must not hold these; no Windows name can either (the
+// name's UTF-8 bytes hold them exactly where its UTF-16 form would). A ";"
+// is left to files: 7z, bsdtar, osirrox, pycdlib and isoinfo all read "a;b.txt;1"
+// as "a;b.txt", and Windows names may hold it; in a folder identifier, which
+// has no version to split off, strict checkers flag it.
+bool JolietCharactersFit(const CFileEntry& e) {
+    for (unsigned char u : e.m_strName) {
+        if (u < 0x20 || u == '*' || u == ':' || u == '?' || u == '\\' || (u == ';' && e.m_bDirectory)) return false;
+    }
+    return true;
+}
+
 namespace {
 
 NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
@@ -20,6 +32,8 @@ NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
         r.iso = Cp932ToUtf8(e.m_strShortName) + (e.m_bDirectory ? "" : ";1");
         if (!IsoNameFits(e)) because(e.m_bDirectory ? "8.3 name longer than 8 bytes" : "8.3 name longer than 12 bytes");
     }
+    if (e.m_bUndecodable) because("name neither UTF-8 nor code page 932");
+    if (b.m_bJoliet && !JolietCharactersFit(e)) because("character Joliet cannot hold");
     if (b.m_bJoliet) {
         r.joliet = e.m_strName;  // the Joliet identifier is its UTF-16 form
         if (!JolietNameFits(e)) because("Joliet name longer than 64 characters");

@@ -12,6 +12,7 @@ namespace pm {
 bool IsoNameFits(const CFileEntry& e);     // 8.3 name: folders 8 bytes, files 12
 bool JolietNameFits(const CFileEntry& e);  // 64 UTF-16 units
 bool UdfNameFits(const CFileEntry& e);     // 127 UTF-16 units (255 bytes of CS0)
+bool JolietCharactersFit(const CFileEntry& e);  // no control characters, * : ? \, no ; in folder names
 
 struct NameRow {
     std::string path;    // relative to the source, UTF-8; "." for the source folder
