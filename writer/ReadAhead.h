@@ -35,8 +35,9 @@ struct Prefetched {
 class ReadAhead {
 public:
     // At most this much file data waits in buffers, and at most kWindow files
-    // are open ahead, whatever the tree.
-    static constexpr uint64_t kBudget = uint64_t(62) << 20;
+    // are open ahead, whatever the tree. Large files gain little from more:
+    // past their first piece the kernel reads them ahead sequentially.
+    static constexpr uint64_t kBudget = uint64_t(16) << 20;
     static constexpr size_t kWindow = 256;
     static constexpr unsigned kMaxReaders = 64;
 
