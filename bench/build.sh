@@ -86,7 +86,8 @@ for tree in $trees; do
     files=$(tr -cd '\0' < "$work/list" | wc -c)
     bytes=$(find "$dir" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
     declare -A times=() peak=() size=()
-    for i in "${!labels[@]}"; do  # warm-up, and the image sizes
+    for i in "${!labels[@]}"; do  # warm-up (not when cold), and the image sizes
+        [ "$cold" = 1 ] && break
         command_for "$i" "$dir"; run_once
         size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
     done
@@ -94,6 +95,7 @@ for tree in $trees; do
         for i in "${!labels[@]}"; do
             command_for "$i" "$dir"; run_once
             times[$i]+="$LAST_T "
+            size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
             [ "${peak[$i]:-0}" -ge "$LAST_M" ] || peak[$i]=$LAST_M
         done
     done
