@@ -1,12 +1,14 @@
 #include "job/BuildRunner.h"
 #include "job/Strings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
 #include "job/JobMessages.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
+#include "writer/ReadAhead.h"
 
 namespace pm {
 
@@ -26,6 +28,15 @@ uint32_t BuildRunner::SeedSeconds() {
         if (end != epoch && *end == '\0') return uint32_t(v);
     }
     return uint32_t(std::time(nullptr));
+}
+
+unsigned BuildRunner::Readers() {
+    if (const char* text = std::getenv("PARUMERO_READERS")) {
+        char* end = nullptr;
+        unsigned long v = std::strtoul(text, &end, 10);
+        if (end != text && *end == '\0' && v >= 1) return unsigned(std::min<unsigned long>(v, ReadAhead::kMaxReaders));
+    }
+    return kDefaultReaders;
 }
 
 int BuildRunner::SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length) {
@@ -65,6 +76,7 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     builder.SetExceptList(&TheVolumeInfo().ExceptList);
     builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     builder.m_dwSeedSeconds = SeedSeconds();
+    builder.m_nReaders = Readers();
     if (m_pSink) m_pSink->OnBuildStarted();
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
 

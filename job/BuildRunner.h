@@ -34,6 +34,9 @@ public:
     // Seconds seeding the UDF volume set identifier: SOURCE_DATE_EPOCH when
     // set (reproducible images), otherwise the clock.
     static uint32_t SeedSeconds();
+    // Threads reading source files ahead: PARUMERO_READERS (1 to 64) when
+    // set to a number, otherwise the default.
+    static unsigned Readers();
 
 private:
     static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);

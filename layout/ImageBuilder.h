@@ -18,6 +18,10 @@ class ExceptList;
 class JobMessages;
 class VolumeInfo;
 
+// Source files read at once ahead of the writer, unless PARUMERO_READERS says
+// otherwise: a cold tree of small files built fastest with this many here.
+constexpr unsigned kDefaultReaders = 8;
+
 // Receives each finished sector: kind (always 1, image data), context, data,
 // length. Non-zero means go on, 0 stops the build.
 using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uint32_t length);
@@ -68,6 +72,9 @@ public:
     // Seeds the UDF volume set identifier's random part (the clock, or
     // SOURCE_DATE_EPOCH for reproducible images); set by the build runner.
     uint32_t m_dwSeedSeconds = 0;
+    // Threads reading source files ahead of the writer (PARUMERO_READERS
+    // through the build runner).
+    unsigned m_nReaders = kDefaultReaders;
     SectorCallback m_pfnSector = nullptr;
     void* m_pSectorContext = nullptr;
 

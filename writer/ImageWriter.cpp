@@ -13,6 +13,7 @@
 #include "tree/Text.h"
 #include "udf/FileEntries.h"
 #include "udf/VolumeStructures.h"
+#include "writer/ReadAhead.h"
 
 namespace pm {
 
@@ -119,14 +120,12 @@ void ImageWriter::WriteUdfTree() {
     }
 }
 
-bool ImageWriter::CopyFile(const CFileEntry& f) {
+bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     if (!Expect(f.m_dwIsoSector)) return true;
-    FileError err;
     const std::string path = f.Path();
-    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(path, err);
-    if (!in) {
-        err.path = path;
-        m_b.Messages().AddFileError(kMsgCannotOpenFile, err);
+    if (!p.in) {
+        p.err.path = path;
+        m_b.Messages().AddFileError(kMsgCannotOpenFile, p.err);
         return false;
     }
     if (f.m_nIsoSize == 0) {
@@ -134,32 +133,31 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
         Emit(m_buffer.data());
     }
     // Exactly the size the scan saw: a file that grew contributes no more, one
-    // that shrank is filled up with zeros.
+    // that shrank is filled up with zeros. The first piece was read ahead.
     uint64_t remaining = f.m_nIsoSize;
-    bool atEnd = false;
+    bool atEnd = p.atEnd;
+    bool first = true;
     while (remaining > 0 && !m_stopped) {
         const uint32_t want = uint32_t(std::min<uint64_t>(remaining, kReadPiece));
-        uint32_t got = 0;
-        while (got < want && !atEnd) {
-            long long n = in->Read(m_piece.data() + got, want - got, err);
-            if (n < 0) {
-                err.path = path;
-                m_b.Messages().AddFileError(kMsgCannotReadFile, err);
-                return false;
-            }
-            if (n == 0) atEnd = true;
-            got += uint32_t(n);
+        uint8_t* data = first ? p.data.data() : m_piece.data();
+        uint32_t got = p.got;
+        if (first ? p.readFailed : !ReadPiece(*p.in, data, want, got, atEnd, p.err)) {
+            p.err.path = path;
+            m_b.Messages().AddFileError(kMsgCannotReadFile, p.err);
+            return false;
         }
+        first = false;
         const uint32_t sectors = uint32_t(SectorsFor(want));
-        std::memset(m_piece.data() + got, 0, size_t(sectors) * SectorSize - got);
-        for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(m_piece.data() + size_t(i) * SectorSize);
+        std::memset(data + got, 0, size_t(sectors) * SectorSize - got);
+        for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(data + size_t(i) * SectorSize);
         remaining -= want;
     }
     // The image holds the file as the scan saw it; if it is not that file
-    // any more, what was copied may be half old and half new.
+    // any more, what was copied may be half old and half new. The open file
+    // is asked now, when its last sector was handed over.
     uint64_t size = 0;
     int64_t mtime = 0;
-    if (!m_stopped && (atEnd || !in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
+    if (!m_stopped && (atEnd || !p.in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
         m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(path));
         m_changed = true;
     }
@@ -167,10 +165,14 @@ bool ImageWriter::CopyFile(const CFileEntry& f) {
 }
 
 bool ImageWriter::WriteFileData() {
-    if (!m_b.m_files.empty()) m_piece.assign(kReadPiece, 0);
+    if (m_b.m_files.empty()) return true;
+    m_piece.assign(kReadPiece, 0);
+    // Lives only while file data is written: a stop or a failure ends and
+    // joins the readers on the way out.
+    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.m_nReaders, kReadPiece);
     for (const CFileEntry* f : m_b.m_files) {
         if (m_stopped) break;
-        if (!CopyFile(*f)) return false;
+        if (!CopyFile(*f, ahead.Take())) return false;
     }
     return true;
 }

@@ -11,6 +11,7 @@
 namespace pm {
 
 class InputFile;
+struct Prefetched;
 class VolumeInfo;
 struct UdfVolume;
 
@@ -40,7 +41,7 @@ private:
     void WriteUdfVolumeSequence(const UdfVolume& v);
     void WriteUdfTree();
     bool WriteFileData();
-    bool CopyFile(const CFileEntry& f);
+    bool CopyFile(const CFileEntry& f, Prefetched p);
 
     ImageBuilder& m_b;
     const VolumeInfo& m_info;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <random>
 
 #include "FakePlatform.h"
 #include "ImageCheck.h"
@@ -36,6 +37,7 @@ struct SectorCapture {
     std::map<uint32_t, std::vector<uint8_t>> kept;
     std::function<bool(uint32_t)> keep;
     uint64_t count = 0;
+    uint64_t stopAt = ~uint64_t(0);  // asks for a stop after this many sectors
 
     static int Take(int kind, void* context, const uint8_t* data, uint32_t length) {
         auto* c = static_cast<SectorCapture*>(context);
@@ -43,8 +45,7 @@ struct SectorCapture {
         EXPECT_EQ(length, SectorSize);
         if (!c->keep) c->bytes.insert(c->bytes.end(), data, data + length);
         else if (c->keep(uint32_t(c->count))) c->kept[uint32_t(c->count)].assign(data, data + length);
-        ++c->count;
-        return 1;
+        return ++c->count != c->stopAt;
     }
     const uint8_t* Sector(uint32_t n) const { return bytes.data() + size_t(n) * SectorSize; }
 };
@@ -218,6 +219,46 @@ TEST_F(WriterTest, FiveGibibyteFileInUdf) {
 
 // When the writer and the layout disagree, the build ends at the first
 // sector out of place with the internal error text: never a shifted image.
+// 2,000 files of random sizes read ahead by one reader or by eight give the
+// same bytes; a file that cannot be opened or read ends the image exactly
+// where the writer reaches it; a stop while readers are busy ends after
+// whole sectors.
+TEST_F(WriterTest, ReadAheadChangesNoByte) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        std::string data(random() % (3 * SectorSize + 8), '\0');
+        for (char& c : data) c = char(random());
+        fake.AddFile("/src/d" + std::to_string(i % 40) + "/f" + std::to_string(i), data);
+    }
+    std::vector<uint8_t> image[2];
+    for (unsigned n : {1u, 8u}) {
+        out = SectorCapture();
+        b.m_nReaders = n;
+        image[n > 1] = Build(FileSystemType::UdfBridge);
+    }
+    EXPECT_TRUE(image[0] == image[1]);
+    for (auto fail : {+[](FakeNode& f) { f.openCause = kCauseFileNotFound; }, +[](FakeNode& f) { f.readFailAfter = 0; }}) {
+        TheJobMessages().Clear();
+        out = SectorCapture();
+        Prepare(FileSystemType::UdfBridge);
+        const CFileEntry* f = b.m_files[1500];
+        FakeNode& node = *fake.Find(f->Path());
+        fail(node);
+        EXPECT_FALSE(b.WriteImage());
+        EXPECT_NE(TheJobMessages().JoinedText().find(f->Path()), std::string::npos);
+        EXPECT_EQ(TheJobMessages().Entries().size(), 1u);
+        ASSERT_EQ(out.bytes.size(), size_t(f->m_dwIsoSector) * SectorSize);
+        EXPECT_TRUE(std::equal(out.bytes.begin(), out.bytes.end(), image[1].begin()));
+        node.openCause = kCauseNone;
+        node.readFailAfter = -1;
+    }
+    out = SectorCapture();
+    Prepare(FileSystemType::UdfBridge);
+    out.stopAt = b.m_files[100]->m_dwIsoSector + 1;
+    EXPECT_FALSE(b.WriteImage());
+    EXPECT_EQ(out.count, out.stopAt);
+}
+
 TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
     fake.AddFile("/src/a.txt", "alpha");
     fake.AddFile("/src/sub/b.txt", "beta");

@@ -13,6 +13,7 @@ import os
 import re
 import shutil
 import stat
+import filecmp
 import subprocess
 import sys
 import tempfile
@@ -138,9 +139,9 @@ class Cli:
         for name in ("SOURCE_DATE_EPOCH", "LC_ALL"):
             self.env.pop(name, None)
 
-    def build(self, source, image, kind):
+    def build(self, source, image, kind, **env):
         return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file,
-                    "--label", LABEL, "--date", DATE, "--", source, image], env=self.env)
+                    "--label", LABEL, "--date", DATE, "--", source, image], env=dict(self.env, **env))
 
     def verify(self, source, image, kind):
         return run([self.path, "--verify", "--kind", kind, "--except", self.except_file, "--", source, image], env=self.env)
@@ -217,6 +218,13 @@ def check_kind(kind, cli, work, rep):
     if not rep.check(f"build --kind {kind}", lambda: built_ok(cli.build(src, image, kind))):
         return
     size = os.path.getsize(image)
+
+    def one_reader():  # the same UDF identifier in both
+        p = [cli.build(src, f"{work}/r{n}.iso", kind, PARUMERO_READERS=str(n), SOURCE_DATE_EPOCH="1700000000")
+             for n in (1, 8)]
+        same = all(q.returncode == 0 for q in p) and filecmp.cmp(f"{work}/r1.iso", f"{work}/r8.iso", shallow=False)
+        return same, f"exit {[q.returncode for q in p]}"
+    rep.check("the same bytes read ahead by 1 reader as by 8", one_reader)
 
     def size_preview():
         p = cli.size(src, kind)

@@ -1,0 +1,80 @@
+// Opens the source files and reads their first piece on a few threads, in
+// the order the writer will take them: a disk answers many requests at once
+// far faster than one small read after another, and a folder's first build
+// usually reads it cold.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace pm {
+
+class CFileEntry;
+
+// Reads `want` bytes into data (fewer when the file ends first: atEnd).
+// False on a read error, with the cause in err.
+bool ReadPiece(InputFile& in, uint8_t* data, uint32_t want, uint32_t& got, bool& atEnd, FileError& err);
+
+// One file as a reader left it: open (or why not) and its first piece read.
+struct Prefetched {
+    std::unique_ptr<InputFile> in;  // null when opening failed; err says why
+    FileError err;
+    bool readFailed = false;        // the first piece could not be read; err says why
+    bool atEnd = false;
+    uint32_t got = 0;
+    std::vector<uint8_t> data;      // the first piece, room up to whole sectors
+};
+
+class ReadAhead {
+public:
+    // At most this much file data waits in buffers, and at most kWindow files
+    // are open ahead, whatever the tree. Large files gain little from more:
+    // past their first piece the kernel reads them ahead sequentially.
+    static constexpr uint64_t kBudget = uint64_t(16) << 20;
+    static constexpr size_t kWindow = 256;
+    static constexpr unsigned kMaxReaders = 64;
+
+    // `piece` is what the writer copies at a time; the first piece of each
+    // file is read ahead.
+    ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers, uint32_t piece);
+    // Ends the readers (after the read in progress) and joins them.
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Waits for the next file in order and hands it over.
+    Prefetched Take();
+
+private:
+    struct Slot {
+        Prefetched p;
+        uint32_t bytes = 0;  // counted against the budget
+        bool ready = false;
+    };
+    // Bytes of buffer file i needs: its first piece in whole sectors.
+    uint32_t Want(size_t i) const;
+    Prefetched Fetch(size_t i, uint32_t bytes);
+    void Reader();
+
+    Platform& m_platform;
+    const std::vector<CFileEntry*>& m_files;
+    const uint32_t m_piece;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;  // a slot was filled
+    std::condition_variable m_room;   // the writer took a slot, or the end
+    std::vector<Slot> m_ring;         // file i waits in m_ring[i % kWindow]
+    size_t m_next = 0;                // the next file a reader claims
+    size_t m_taken = 0;               // the next file the writer takes
+    uint64_t m_inUse = 0;             // bytes claimed and not yet taken
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace pm
