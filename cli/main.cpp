@@ -74,8 +74,7 @@ void ListSkipped(const ScanReport& report) {
 
 int RunSize(Platform& platform, const Options& o) {
     ImageBuilder builder(platform, TheJobMessages());
-    builder.SetExceptList(&TheVolumeInfo().ExceptList);
-    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
+    PrepareBuildScan(builder, platform, TheVolumeInfo(), std::string());
     if (!builder.Layout(TrimSeparators(o.source), o.kind)) {
         TheJobMessages().AddText(kStatusSizeFailed);
         ShowQueued();
@@ -101,11 +100,7 @@ int RunSize(Platform& platform, const Options& o) {
 // the image itself left out when it lies inside the source.
 bool ScanAsBuild(ImageBuilder& builder, Platform& platform, const std::string& source, const std::string& image,
                  FileSystemType kind) {
-    builder.SetExceptList(&TheVolumeInfo().ExceptList);
-    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
-    DirEntry existing;
-    if (!image.empty() && platform.LookupEntry(image, existing) && !existing.directory)
-        builder.SkipIdentity(existing.device, existing.inode);
+    PrepareBuildScan(builder, platform, TheVolumeInfo(), image);
     if (builder.Layout(source, kind)) return true;
     ShowQueued();
     return false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "layout/ImageBuilder.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "tree/Text.h"
@@ -99,6 +100,14 @@ bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) 
     time.minute = uint16_t(mi);
     time.second = uint16_t(s);
     return true;
+}
+
+void PrepareBuildScan(ImageBuilder& builder, Platform& platform, const VolumeInfo& info, const std::string& imagePath) {
+    builder.SetExceptList(&info.ExceptList);
+    builder.SetHideDotFiles(info.HideDotFiles);
+    DirEntry existing;
+    if (!imagePath.empty() && platform.LookupEntry(imagePath, existing) && !existing.directory)
+        builder.SkipIdentity(existing.device, existing.inode);
 }
 
 bool ImagePathNamesFolder(Platform& platform, const std::string& typed) {

@@ -8,6 +8,7 @@
 
 namespace pm {
 
+class ImageBuilder;
 class Platform;
 
 // The longest volume label, in UTF-16 units.
@@ -31,6 +32,10 @@ std::string ImageFolder(const std::string& path);
 // The typed image path ends in "/" or names a folder (as typed, or with the
 // extension the start button would append): no image file can be made of it.
 bool ImagePathNamesFolder(Platform& platform, const std::string& typed);
+// The scan every build takes: the exclusions and the hidden-name rule of the
+// volume information, and an existing image at `imagePath` (when not empty)
+// left out, as it is about to be rewritten.
+void PrepareBuildScan(ImageBuilder& builder, Platform& platform, const VolumeInfo& info, const std::string& imagePath);
 
 // "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
 // does not parse or a member is out of range.

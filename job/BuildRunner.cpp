@@ -1,4 +1,6 @@
 #include "job/BuildRunner.h"
+
+#include "job/BuildInputs.h"
 #include "job/Strings.h"
 
 #include <algorithm>
@@ -73,8 +75,6 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     m_nReported = 0;
     m_imagePath = imagePath;
     ImageBuilder builder(m_platform, TheJobMessages());
-    builder.SetExceptList(&TheVolumeInfo().ExceptList);
-    builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
     builder.m_dwSeedSeconds = SeedSeconds();
     builder.m_nReaders = Readers();
     if (m_pSink) m_pSink->OnBuildStarted();
@@ -83,9 +83,9 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     // An older image inside the source folder is never read into the new one:
     // it is about to be truncated and rewritten (or, behind standard output,
     // is being written right now).
+    PrepareBuildScan(builder, m_platform, TheVolumeInfo(), m_bStandardOutput ? std::string() : imagePath);
     DirEntry existing;
-    if ((m_bStandardOutput ? m_platform.StandardOutputEntry(existing) : m_platform.LookupEntry(imagePath, existing)) &&
-        !existing.directory)
+    if (m_bStandardOutput && m_platform.StandardOutputEntry(existing) && !existing.directory)
         builder.SkipIdentity(existing.device, existing.inode);
 
     m_nSkipped = 0;

@@ -93,6 +93,8 @@ public:
     // controls through blocking calls on the window's thread; called on the
     // window's thread they act directly.
     bool RunBuild(const BuildJob& job);
+    // Marks the window busy and applies the job's inputs; the screen saver's cookie.
+    uint32_t BeginWork(const BuildJob& job);
     bool RunCheck(const BuildJob& job);
     void ReportOutcome();
     void SetBuildingState(bool on);

@@ -12,6 +12,7 @@
 #include <QTimeEdit>
 #include <QTimerEvent>
 
+#include "job/BuildInputs.h"
 #include "job/BuildRunner.h"
 #include "job/JobMessages.h"
 #include "job/Strings.h"
@@ -34,7 +35,7 @@ void MainDialog::OnGui(const std::function<void()>& fn) {
         QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
 }
 
-bool MainDialog::RunBuild(const BuildJob& job) {
+uint32_t MainDialog::BeginWork(const BuildJob& job) {
     m_bBuilding = true;
     m_bStopRequested = false;
     SetBuildingState(true);
@@ -42,6 +43,11 @@ bool MainDialog::RunBuild(const BuildJob& job) {
     // Texts a failed size preview left behind belong to no build.
     TheJobMessages().Clear();
     ApplyBuildInputs(TheVolumeInfo(), job.volumeLabel, job.creationDate, job.creationTime);
+    return saverCookie;
+}
+
+bool MainDialog::RunBuild(const BuildJob& job) {
+    const uint32_t saverCookie = BeginWork(job);
     bool result;
     {
         BuildRunner runner(m_platform, this);
@@ -85,12 +91,7 @@ std::string CheckOutcome(const VerifyResult& r, const std::string& imagePath, bo
 }  // namespace
 
 bool MainDialog::RunCheck(const BuildJob& job) {
-    m_bBuilding = true;
-    m_bStopRequested = false;
-    SetBuildingState(true);
-    const uint32_t saverCookie = SuspendMenusAndSaver();
-    TheJobMessages().Clear();
-    ApplyBuildInputs(TheVolumeInfo(), job.volumeLabel, job.creationDate, job.creationTime);
+    const uint32_t saverCookie = BeginWork(job);
     m_nBytesDone = 0;
     OnGui([this] {
         m_strStatus = LoadString(kStatusVerifying);
@@ -110,11 +111,7 @@ bool MainDialog::RunCheck(const BuildJob& job) {
         // The source as a build into this image would take it: the same
         // exclusions, and the image left out when it lies inside.
         ImageBuilder builder(m_platform, TheJobMessages());
-        builder.SetExceptList(&TheVolumeInfo().ExceptList);
-        builder.SetHideDotFiles(TheVolumeInfo().HideDotFiles);
-        DirEntry existing;
-        if (m_platform.LookupEntry(job.imagePath, existing) && !existing.directory)
-            builder.SkipIdentity(existing.device, existing.inode);
+        PrepareBuildScan(builder, m_platform, TheVolumeInfo(), job.imagePath);
         if (builder.Layout(job.sourceFolder, job.kind)) {
             uint64_t total = 0;
             for (const CFileEntry* f : builder.m_files) total += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
