@@ -87,7 +87,29 @@ public:
     // The listed name is neither UTF-8 nor code page 932: m_strName holds
     // U+FFFD in its place, and the build refuses it.
     bool m_bUndecodable = false;
-    std::vector<std::unique_ptr<CFileEntry>> m_children;
+    // The entries of a folder, in entry order. One pointer wide, with the
+    // list itself made on the first entry: files, most of a tree, have none,
+    // and an empty vector would cost each of them 24 bytes.
+    class Children {
+    public:
+        using Item = std::unique_ptr<CFileEntry>;
+        Item* begin() const { return m_list ? m_list->data() : nullptr; }
+        Item* end() const { return m_list ? m_list->data() + m_list->size() : nullptr; }
+        size_t size() const { return m_list ? m_list->size() : 0; }
+        bool empty() const { return size() == 0; }
+        Item& operator[](size_t i) const { return (*m_list)[i]; }
+        Item& back() const { return m_list->back(); }
+        void push_back(Item item) {
+            if (!m_list) m_list = std::make_unique<std::vector<Item>>();
+            m_list->push_back(std::move(item));
+        }
+        void pop_back() { m_list->pop_back(); }
+        void clear() { m_list.reset(); }
+        void shrink_to_fit() { if (m_list) m_list->shrink_to_fit(); }
+    private:
+        std::unique_ptr<std::vector<Item>> m_list;
+    };
+    Children m_children;
 
     // Full source path, "/" separated, raw bytes (opens the file): the
     // parent's path and the name as listed. Made when asked, like the two
@@ -122,6 +144,6 @@ private:
 void SortEntries(std::vector<CFileEntry*>& entries);
 // The same order for the children of one folder, which compares names
 // directly and makes no keys.
-void SortEntries(std::vector<std::unique_ptr<CFileEntry>>& entries);
+void SortEntries(CFileEntry::Children& entries);
 
 }  // namespace pm
