@@ -10,6 +10,9 @@ namespace pm {
 
 // The image's sector and the UDF logical block.
 constexpr uint32_t SectorSize = 2048;
+
+// Whole sectors that hold `bytes`.
+constexpr uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
 // A sector of the image, or a block of the UDF partition: 32 bits on disc.
 using SectorNumber = uint32_t;
 

@@ -12,8 +12,6 @@ namespace pm {
 
 namespace {
 
-uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
-
 // Places one folder's records (one per section of a file of 4 GiB or more):
 // none crosses a sector end; returns the extent's length in whole sectors.
 template <typename RecordLength>

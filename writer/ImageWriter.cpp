@@ -17,10 +17,6 @@
 
 namespace pm {
 
-namespace {
-uint64_t SectorsFor(uint64_t bytes) { return (bytes + SectorSize - 1) / SectorSize; }
-}  // namespace
-
 bool ImageBuilder::WriteImage() {
     ImageWriter writer(*this, TheVolumeInfo());
     return writer.Run();
@@ -138,7 +134,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     bool atEnd = p.atEnd;
     bool first = true;
     while (remaining > 0 && !m_stopped) {
-        const uint32_t want = uint32_t(std::min<uint64_t>(remaining, kReadPiece));
+        const uint32_t want = first ? p.asked : uint32_t(std::min<uint64_t>(remaining, kReadPiece));
         uint8_t* data = first ? p.data.data() : m_piece.data();
         uint32_t got = p.got;
         if (first ? p.readFailed : !ReadPiece(*p.in, data, want, got, atEnd, p.err)) {
@@ -169,7 +165,7 @@ bool ImageWriter::WriteFileData() {
     m_piece.assign(kReadPiece, 0);
     // Lives only while file data is written: a stop or a failure ends and
     // joins the readers on the way out.
-    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.m_nReaders, kReadPiece);
+    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.m_nReaders);
     for (const CFileEntry* f : m_b.m_files) {
         if (m_stopped) break;
         if (!CopyFile(*f, ahead.Take())) return false;

@@ -19,8 +19,8 @@ bool ReadPiece(InputFile& in, uint8_t* data, uint32_t want, uint32_t& got, bool&
     return true;
 }
 
-ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers, uint32_t piece)
-    : m_platform(platform), m_files(files), m_piece(piece), m_ring(kWindow) {
+ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers)
+    : m_platform(platform), m_files(files), m_ring(kWindow) {
     readers = std::clamp(readers, 1u, kMaxReaders);
     try {
         for (unsigned i = 0; i < readers; ++i) m_threads.emplace_back(&ReadAhead::Reader, this);
@@ -40,18 +40,17 @@ ReadAhead::~ReadAhead() {
 }
 
 uint32_t ReadAhead::Want(size_t i) const {
-    const uint64_t want = std::min<uint64_t>(m_files[i]->m_nIsoSize, m_piece);
-    return uint32_t((want + SectorSize - 1) / SectorSize * SectorSize);
+    return uint32_t(SectorsFor(std::min<uint64_t>(m_files[i]->m_nIsoSize, kPiece)) * SectorSize);
 }
 
 Prefetched ReadAhead::Fetch(size_t i, uint32_t bytes) {
     const CFileEntry& f = *m_files[i];
     Prefetched p;
+    p.asked = uint32_t(std::min<uint64_t>(f.m_nIsoSize, kPiece));
     p.in = m_platform.OpenRead(f.Path(), p.err);
     if (!p.in || m_stop) return p;
     p.data.resize(bytes);
-    const uint32_t want = uint32_t(std::min<uint64_t>(f.m_nIsoSize, m_piece));
-    p.readFailed = !ReadPiece(*p.in, p.data.data(), want, p.got, p.atEnd, p.err);
+    p.readFailed = !ReadPiece(*p.in, p.data.data(), p.asked, p.got, p.atEnd, p.err);
     return p;
 }
 
@@ -64,25 +63,32 @@ void ReadAhead::Reader() {
             // are claimed, so the file the writer waits for never waits for
             // room held by files after it.
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_room.wait(lock, [&] {
-                return m_stop || m_next == m_files.size() ||
-                       (m_next < m_taken + kWindow && m_inUse + Want(m_next) <= kBudget);
-            });
+            m_room.wait(lock, [&] { return m_stop || m_next == m_files.size() || RoomForNext(); });
             if (m_stop || m_next == m_files.size()) return;
             i = m_next++;
             bytes = Want(i);
             m_inUse += bytes;
+            // Readers are woken one at a time (a wake-up per file for every
+            // reader costs more than a small file's read when the tree is in
+            // memory); one that finds room after its claim passes it on.
+            if (RoomForNext()) m_room.notify_one();
         }
         Prefetched p = Fetch(i, bytes);
+        bool awaited = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             Slot& s = m_ring[i % kWindow];
             s.p = std::move(p);
             s.bytes = bytes;
             s.ready = true;
+            awaited = i == m_taken;
         }
-        m_ready.notify_all();
+        if (awaited) m_ready.notify_one();  // only the writer waits, and only for file m_taken
     }
+}
+
+bool ReadAhead::RoomForNext() const {
+    return m_next < m_files.size() && m_next < m_taken + kWindow && m_inUse + Want(m_next) <= kBudget;
 }
 
 Prefetched ReadAhead::Take() {
@@ -97,8 +103,9 @@ Prefetched ReadAhead::Take() {
     s.ready = false;
     m_inUse -= s.bytes;
     ++m_taken;
+    const bool room = RoomForNext();
     lock.unlock();
-    m_room.notify_all();
+    if (room) m_room.notify_one();
     return p;
 }
 

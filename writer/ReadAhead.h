@@ -28,6 +28,7 @@ struct Prefetched {
     FileError err;
     bool readFailed = false;        // the first piece could not be read; err says why
     bool atEnd = false;
+    uint32_t asked = 0;             // bytes the first piece was to hold: got, unless the file ended
     uint32_t got = 0;
     std::vector<uint8_t> data;      // the first piece, room up to whole sectors
 };
@@ -35,15 +36,17 @@ struct Prefetched {
 class ReadAhead {
 public:
     // At most this much file data waits in buffers, and at most kWindow files
-    // are open ahead, whatever the tree. Large files gain little from more:
-    // past their first piece the kernel reads them ahead sequentially.
+    // are open ahead, whatever the tree. Only a file's first kPiece bytes are
+    // read ahead: that is all of most small files, and a large file's first
+    // read starts the kernel reading it ahead sequentially. Reading more on
+    // the readers only moves the copying there, and with it a cache's worth
+    // of memory traffic per file, which costs a warm build on few cores.
+    static constexpr uint32_t kPiece = 128u << 10;
     static constexpr uint64_t kBudget = uint64_t(16) << 20;
     static constexpr size_t kWindow = 256;
     static constexpr unsigned kMaxReaders = 64;
 
-    // `piece` is what the writer copies at a time; the first piece of each
-    // file is read ahead.
-    ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers, uint32_t piece);
+    ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers);
     // Ends the readers (after the read in progress) and joins them.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -60,12 +63,13 @@ private:
     };
     // Bytes of buffer file i needs: its first piece in whole sectors.
     uint32_t Want(size_t i) const;
+    // A reader may claim file m_next now (m_mutex held).
+    bool RoomForNext() const;
     Prefetched Fetch(size_t i, uint32_t bytes);
     void Reader();
 
     Platform& m_platform;
     const std::vector<CFileEntry*>& m_files;
-    const uint32_t m_piece;
     std::mutex m_mutex;
     std::condition_variable m_ready;  // a slot was filled
     std::condition_variable m_room;   // the writer took a slot, or the end
