@@ -135,7 +135,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     bool first = true;
     while (remaining > 0 && !m_stopped) {
         const uint32_t want = first ? p.asked : uint32_t(std::min<uint64_t>(remaining, kReadPiece));
-        uint8_t* data = first ? p.data.data() : m_piece.data();
+        uint8_t* data = first ? p.data : m_piece.data();
         uint32_t got = p.got;
         if (first ? p.readFailed : !ReadPiece(*p.in, data, want, got, atEnd, p.err)) {
             p.err.path = path;

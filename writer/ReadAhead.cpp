@@ -20,7 +20,8 @@ bool ReadPiece(InputFile& in, uint8_t* data, uint32_t want, uint32_t& got, bool&
 }
 
 ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers)
-    : m_platform(platform), m_files(files), m_ring(kWindow) {
+    : m_platform(platform), m_files(files), m_ring(kWindow),
+      m_pieces(std::make_unique_for_overwrite<uint8_t[]>(kBudget + kPiece)) {
     readers = std::clamp(readers, 1u, kMaxReaders);
     try {
         for (unsigned i = 0; i < readers; ++i) m_threads.emplace_back(&ReadAhead::Reader, this);
@@ -43,45 +44,58 @@ uint32_t ReadAhead::Want(size_t i) const {
     return uint32_t(SectorsFor(std::min<uint64_t>(m_files[i]->m_nIsoSize, kPiece)) * SectorSize);
 }
 
-Prefetched ReadAhead::Fetch(size_t i, uint32_t bytes) {
+Prefetched ReadAhead::Fetch(size_t i, uint64_t at) {
     const CFileEntry& f = *m_files[i];
     Prefetched p;
     p.asked = uint32_t(std::min<uint64_t>(f.m_nIsoSize, kPiece));
+    p.data = m_pieces.get() + at % kBudget;
     p.in = m_platform.OpenRead(f.Path(), p.err);
     if (!p.in || m_stop) return p;
-    p.data.resize(bytes);
-    p.readFailed = !ReadPiece(*p.in, p.data.data(), p.asked, p.got, p.atEnd, p.err);
+    p.readFailed = !ReadPiece(*p.in, p.data, p.asked, p.got, p.atEnd, p.err);
     return p;
 }
 
 void ReadAhead::Reader() {
+    std::vector<Prefetched> batch;
     for (;;) {
-        size_t i = 0;
-        uint32_t bytes = 0;
+        size_t first = 0, end = 0;
+        uint64_t at = 0;
         {
             // Files are claimed in order and their buffers counted as they
             // are claimed, so the file the writer waits for never waits for
             // room held by files after it.
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_room.wait(lock, [&] { return m_stop || m_next == m_files.size() || RoomForNext(); });
+            // A reader that finds no room sleeps until half the window and
+            // half the budget are free again, and is woken one at a time: when the
+            // tree is in memory, a wake-up per file for every reader costs
+            // more than the small files' reads. One that finds room after its
+            // claim passes the wake-up on.
+            if (!RoomForNext())
+                m_room.wait(lock, [&] { return m_stop || m_next == m_files.size() || Refill(); });
             if (m_stop || m_next == m_files.size()) return;
-            i = m_next++;
-            bytes = Want(i);
-            m_inUse += bytes;
-            // Readers are woken one at a time (a wake-up per file for every
-            // reader costs more than a small file's read when the tree is in
-            // memory); one that finds room after its claim passes it on.
+            // Small files are claimed and handed over a few at a time, so
+            // that every reader does not take the lock twice per file.
+            first = m_next;
+            at = m_claimedBytes;
+            do {
+                m_claimedBytes += Want(m_next);
+                m_inUse += Want(m_next);
+                ++m_next;
+            } while (m_next - first < kBatch && m_claimedBytes - at < kPiece && RoomForNext());
+            end = m_next;
             if (RoomForNext()) m_room.notify_one();
         }
-        Prefetched p = Fetch(i, bytes);
+        batch.clear();
+        for (size_t i = first; i < end; at += Want(i), ++i) batch.push_back(Fetch(i, at));
         bool awaited = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            Slot& s = m_ring[i % kWindow];
-            s.p = std::move(p);
-            s.bytes = bytes;
-            s.ready = true;
-            awaited = i == m_taken;
+            for (size_t i = first; i < end; ++i) {
+                Slot& s = m_ring[i % kWindow];
+                s.p = std::move(batch[i - first]);
+                s.ready = true;
+            }
+            awaited = first <= m_taken && m_taken < end;
         }
         if (awaited) m_ready.notify_one();  // only the writer waits, and only for file m_taken
     }
@@ -91,19 +105,23 @@ bool ReadAhead::RoomForNext() const {
     return m_next < m_files.size() && m_next < m_taken + kWindow && m_inUse + Want(m_next) <= kBudget;
 }
 
+bool ReadAhead::Refill() const {
+    return RoomForNext() && m_next - m_taken <= kWindow / 2 && m_inUse <= kBudget / 2;
+}
+
 Prefetched ReadAhead::Take() {
     if (m_threads.empty()) {
         const size_t i = m_taken++;
-        return Fetch(i, Want(i));
+        return Fetch(i, 0);
     }
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_taken > 0) m_inUse -= Want(m_taken - 1);  // the writer is done with that piece
     Slot& s = m_ring[m_taken % kWindow];
     m_ready.wait(lock, [&] { return s.ready; });
     Prefetched p = std::move(s.p);
     s.ready = false;
-    m_inUse -= s.bytes;
     ++m_taken;
-    const bool room = RoomForNext();
+    const bool room = Refill();
     lock.unlock();
     if (room) m_room.notify_one();
     return p;

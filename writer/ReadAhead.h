@@ -30,7 +30,7 @@ struct Prefetched {
     bool atEnd = false;
     uint32_t asked = 0;             // bytes the first piece was to hold: got, unless the file ended
     uint32_t got = 0;
-    std::vector<uint8_t> data;      // the first piece, room up to whole sectors
+    uint8_t* data = nullptr;        // the first piece, room up to whole sectors; valid until the next Take
 };
 
 class ReadAhead {
@@ -42,9 +42,10 @@ public:
     // the readers only moves the copying there, and with it a cache's worth
     // of memory traffic per file, which costs a warm build on few cores.
     static constexpr uint32_t kPiece = 128u << 10;
-    static constexpr uint64_t kBudget = uint64_t(16) << 20;
+    static constexpr uint64_t kBudget = uint64_t(4) << 20;
     static constexpr size_t kWindow = 256;
     static constexpr unsigned kMaxReaders = 64;
+    static constexpr size_t kBatch = 16;  // files a reader claims at once, at most kPiece bytes
 
     ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers);
     // Ends the readers (after the read in progress) and joins them.
@@ -52,20 +53,23 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // Waits for the next file in order and hands it over.
+    // Waits for the next file in order and hands it over; the piece it
+    // holds is given back by the next call.
     Prefetched Take();
 
 private:
     struct Slot {
         Prefetched p;
-        uint32_t bytes = 0;  // counted against the budget
         bool ready = false;
     };
     // Bytes of buffer file i needs: its first piece in whole sectors.
     uint32_t Want(size_t i) const;
     // A reader may claim file m_next now (m_mutex held).
     bool RoomForNext() const;
-    Prefetched Fetch(size_t i, uint32_t bytes);
+    // Room enough that sleeping readers start again (m_mutex held).
+    bool Refill() const;
+    // Opens file i and reads its first piece to `at` in m_pieces.
+    Prefetched Fetch(size_t i, uint64_t at);
     void Reader();
 
     Platform& m_platform;
@@ -74,6 +78,14 @@ private:
     std::condition_variable m_ready;  // a slot was filled
     std::condition_variable m_room;   // the writer took a slot, or the end
     std::vector<Slot> m_ring;         // file i waits in m_ring[i % kWindow]
+    // The pieces, one after another as files are claimed, around a ring of
+    // kBudget bytes: they are taken in the order they were claimed, so a
+    // piece is never written over while it waits. The extra kPiece bytes let
+    // the piece that crosses the end stay whole. Made once, not per file:
+    // fresh memory for every piece cost page faults and, with several
+    // threads, the flushes of every core's mappings when it was given back.
+    std::unique_ptr<uint8_t[]> m_pieces;
+    uint64_t m_claimedBytes = 0;      // pieces claimed so far, end to end
     size_t m_next = 0;                // the next file a reader claims
     size_t m_taken = 0;               // the next file the writer takes
     uint64_t m_inUse = 0;             // bytes claimed and not yet taken
