@@ -79,13 +79,8 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
         const bool accepted = cli::ParseOptions(int(argv.size()), argv.data(), o, refusal);
         EXPECT_EQ(accepted, row.refusal.empty()) << args[1];
         EXPECT_EQ(refusal, row.refusal) << args[1];
-        if (accepted) EXPECT_EQ(describe(o), row.holds);
+        EXPECT_EQ(accepted ? describe(o) : "", row.holds);
     }
-    // Each medium up to its last sector.
-    EXPECT_STREQ(cli::SmallestMedium(359'847), "CD 700 MB");
-    EXPECT_STREQ(cli::SmallestMedium(359'848), "DVD 4.7 GB");
-    EXPECT_STREQ(cli::SmallestMedium(24'438'784), "BD DL 50 GB");
-    EXPECT_EQ(cli::SmallestMedium(24'438'785), nullptr);
 }
 
 class Cli : public ::testing::Test {
@@ -142,8 +137,11 @@ TEST_F(Cli, BuildSucceeds) {
     // ".iso" was added, and the missing folder made.
     test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge,
                            {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
-    EXPECT_EQ(Run({"--quiet", tmp / "src", tmp / "quiet.iso"}), 0);
+    // An older image inside the source is rewritten, and not read into the new one.
+    const std::string old = tmp.Write("src/old.iso", "an older image");
+    EXPECT_EQ(Run({"--quiet", tmp / "src", old}), 0);
     EXPECT_EQ(Out() + Err(), "");
+    test::ExpectImageHolds(ReadAll(old), FileSystemType::Joliet, {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
 }
 
 // The same bytes from two builds a second apart (SOURCE_DATE_EPOCH replaces
@@ -178,17 +176,13 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
         {{"--kind", "dvd", tmp / "src", keep}, 2, "parumero-cli: ファイルシステム dvd はありません (joliet、bridge、udf)\n"
                                                   "詳しくは parumero-cli --help を見てください。\n"},
-        {{"--date", "2010-04-31", tmp / "src", keep}, 2, "--date は"},
-        {{"--date", "4294967297-01-01 00:00:00", tmp / "src", keep}, 2, "--date は"},
         {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 1, "15 文字以内で入力してください。\n"},
         {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
+        {{tmp / "src", tmp / "src/a.txt/x.iso"}, 1, tmp / "src/a.txt/x.iso" + "\nイメージファイルを開けませんでした。\nパスが不正です。\n"},
         {{"--except", tmp / "src", tmp / "src", keep}, 2, tmp / "src" + "\nファイルを読み込めませんでした。\n通常のファイルではありません。\n"},
-        {{"--except", "/dev/zero", tmp / "src", keep}, 2, "通常のファイルではありません。"},
         {{"--except", tmp / "typo.txt", tmp / "src", keep}, 2, "ファイルを読み込めませんでした。\nファイルが見つかりません。\n"},
-        {{"--settings", tmp / "src", tmp / "src", keep}, 2, "通常のファイルではありません。"},
         {{"--settings", tmp / "big.ini", tmp / "src", keep}, 2, "ファイルが大きすぎます。"},
-        {{"--size", "--except", tmp / "src", tmp / "src"}, 2, "通常のファイルではありません。"},
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
         {{"--verify", tmp / "src"}, 2, "SOURCE と IMAGE を指定してください"},
@@ -202,6 +196,7 @@ TEST_F(Cli, RefusalsAndUsage) {
     }
     EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
     EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
+    EXPECT_EQ(ReadAll(tmp / "src/a.txt"), "alpha");
     ::setenv("LC_ALL", "C", 1);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
@@ -209,8 +204,11 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Out(), "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n");
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     EXPECT_EQ(Run({"--size", tmp / "src"}, -1, full), 1);
-    ::close(full);
     EXPECT_EQ(Err(), "parumero-cli: Writing to standard output failed.\n");
+    // The image's bytes fail at the last flush: reported once, not as a success.
+    EXPECT_EQ(Run({tmp / "src", "-"}, -1, full), 1);
+    ::close(full);
+    EXPECT_EQ(Err(), "standard output\nWriting to the image file failed.\nDisk full.\n\nThe image file could not be created.\n");
     EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
     EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
     tmp.Write("src/" + std::string(65, 'n'), "");

@@ -4,16 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <filesystem>
 #include <functional>
-#include <fstream>
-#include <sstream>
 
 #include "FakePlatform.h"
 #include "ImageCheck.h"
-#include "TempDir.h"
 #include "iso9660/IsoTestSupport.h"
 #include "job/JobMessages.h"
 #include "job/Strings.h"
@@ -42,13 +36,6 @@ std::string FailureReport() {
     std::string shown;
     TheJobMessages().ShowAll([&](const std::string& text) { shown = text; });
     return shown;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 const std::map<std::string, std::string> kFiles = {
@@ -88,15 +75,6 @@ TEST_F(RunnerTest, BuildsAndReportsEachSector) {
     EXPECT_EQ(sink.bytes, sink.announced);
     EXPECT_EQ(sink.calls, sink.announced / SectorSize + 1);  // each sector, and the bytes the last flush put out
     ExpectImageHolds(Output(), FileSystemType::UdfBridge, kFiles);
-}
-
-TEST_F(RunnerTest, SourceDateEpochMakesImagesReproducible) {
-    ::setenv("SOURCE_DATE_EPOCH", "1275317998", 1);
-    ASSERT_TRUE(Run(FileSystemType::UdfBridge));
-    std::string first = Output();
-    ASSERT_TRUE(Run(FileSystemType::UdfBridge));
-    ::unsetenv("SOURCE_DATE_EPOCH");
-    EXPECT_EQ(Output(), first);
 }
 
 // Each failure: the report the user sees, and what the image file keeps
@@ -174,50 +152,6 @@ TEST_F(RunnerTest, StopAfterAnySector) {
     EXPECT_TRUE(Run(FileSystemType::Udf));
     EXPECT_FALSE(runner.Stopped());
     EXPECT_EQ(Output().size(), sink.announced);
-}
-
-// On the real file system, through the POSIX platform.
-class RunnerOnDisk : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TheJobMessages().Clear();
-        tmp.Write("src/a.txt", "alpha");
-        tmp.Write("src/sub/b.txt", std::string(3000, 'b'));
-    }
-    void TearDown() override { TheJobMessages().Clear(); }
-
-    test::TzScope tz{"JST-9", 540};
-    test::FixedVolumeInfo info;
-    TempDir tmp;
-    std::unique_ptr<Platform> platform = MakePosixPlatform(false);
-    RecordingSink sink;
-    BuildRunner runner{*platform, &sink};
-};
-
-TEST_F(RunnerOnDisk, ParentIsAFile) {
-    const std::string image = tmp / "src/a.txt/x.iso";
-    EXPECT_FALSE(runner.Run(tmp / "src", image, FileSystemType::Joliet));
-    EXPECT_EQ(FailureReport(), image + "\nイメージファイルを開けませんでした。\nパスが不正です。\n\n"
-                                       "イメージファイルの作成に失敗しました。");
-    EXPECT_EQ(ReadAll(tmp / "src/a.txt"), "alpha");
-}
-
-TEST_F(RunnerOnDisk, DevFullFailsWithOneReport) {
-    struct stat st;
-    if (::stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
-    // A small image: the failure shows when the gathered bytes are flushed
-    // (a failing write is the fake's DiskFullIsReportedOnce).
-    EXPECT_FALSE(runner.Run(tmp / "src", "/dev/full", FileSystemType::Udf));
-    ASSERT_EQ(TheJobMessages().Entries().size(), 1u);
-    EXPECT_EQ(FailureReport(), "/dev/full\nイメージファイルへの書き込みに失敗しました。\nディスクが満杯です。\n\n"
-                               "イメージファイルの作成に失敗しました。");
-}
-
-// An image written into the source folder is not read into itself.
-TEST_F(RunnerOnDisk, ImageInsideTheSourceIsLeftOut) {
-    const std::string image = tmp.Write("src/disc.iso", "an older image");
-    ASSERT_TRUE(runner.Run(tmp / "src", image, FileSystemType::Joliet)) << TheJobMessages().JoinedText();
-    ExpectImageHolds(ReadAll(image), FileSystemType::Joliet, {{"a.txt", "alpha"}, {"sub/b.txt", std::string(3000, 'b')}});
 }
 
 }  // namespace
