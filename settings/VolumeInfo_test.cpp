@@ -41,13 +41,16 @@ TEST(VolumeInfoFile, MissingFileGivesDefaults) {
 
 TEST(VolumeInfoFile, ReadsLooseWindowsFile) {
     // Code page 932 text, CRLF lines, other case in section and keys, blanks
-    // around "=", a comment, quotes, integers with junk and out of range.
+    // around "=", a comment, quotes, integers with a sign, junk, out of range
+    // and too long for any integer type (their low 16 bits).
     TempDir t;
     VolumeInfo info;
     LoadVolumeInfo(info, t.Write("a.INI", "; written elsewhere\r\n[volumeinfo]\r\n  iso_pvd_publisher =  " +
                                               Utf8ToCp932("出版社") + "  \r\nISO_PVD_OS=\" padded \"\r\n"
                                               "ISO_PVD_VolSetSize=12abc\r\nISO_PVD_VolNumber=x3\r\n"
                                               "ISO_PVD_Modification_Month=-1\r\nISO_PVD_Modification_Day=65537\r\n"
+                                              "ISO_PVD_Effective_Year=+7\r\nISO_PVD_Effective_Day=- 5\r\n"
+                                              "ISO_PVD_Effective_Month=123456789012345678901234567890\r\n"
                                               "ISO_PVD_Expiration_Year=\r\nISO_PVD_Creation_Year=2012\r\n"));
     EXPECT_EQ(info.Publisher, "出版社");
     EXPECT_EQ(info.OS, " padded ");
@@ -56,23 +59,25 @@ TEST(VolumeInfoFile, ReadsLooseWindowsFile) {
     EXPECT_EQ(info.Modification.month, 65535);
     EXPECT_EQ(info.Modification.day, 1);
     EXPECT_EQ(info.Expiration.year, 0);
+    EXPECT_EQ(info.Effective, Date(7, 0x0AD2, 0, 0, 0, 0));
     EXPECT_EQ(info.Creation, Date(2012, 0, 0, 0, 0, 0));  // only a year: not unset
     EXPECT_FALSE(IsDateUnset(info.Creation));
 }
 
-// Every persisted field comes back as saved, through a link that stays a
-// link to a file that keeps its permissions; a code page 932 file is
-// rewritten as UTF-8 with what else it holds; a second save changes nothing;
-// a missing folder is made.
+// Every persisted field comes back as saved (blanks and quotes at either end,
+// a lone quote), through a link that stays a link to a file that keeps its
+// permissions; a code page 932 file is rewritten as UTF-8 with what else it
+// holds, new keys in their section; a second save changes nothing; a missing
+// folder is made, and a line break becomes a blank.
 TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     TempDir t;
-    const std::string real = t.Write("real.INI", "[Other]\nname=" + Utf8ToCp932("日本語") + "\n\n[VolumeInfo]\nCustom=1\n; note\n");
+    const std::string real = t.Write("real.INI", "[VolumeInfo]\nCustom=1\n; note\n\n[Other]\nname=" + Utf8ToCp932("日本語") + "\n");
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(real, t / "link.INI");
     VolumeInfo info;
     info.OS = "Linux", info.VolSetID = "セット", info.VolSetSize = 65535, info.VolNumber = 0;
-    info.Publisher = " leading and trailing ", info.Prepare = "\"quoted\"", info.Application = "a=b;c";
-    info.Copyright = "COPY.TXT", info.Biblographic = "BIB.TXT", info.ImplID = "実装";
+    info.Publisher = " leading and trailing ", info.Prepare = "\"quoted\"", info.Application = "\"a=b;c";
+    info.Copyright = "COPY.TXT ", info.Biblographic = "\"", info.ImplID = "実装";
     info.Creation = Date(2024, 2, 29, 23, 59, 60), info.Modification = Date(1, 2, 3, 4, 5, 6);
     info.Effective = Date(65535, 12, 31, 0, 0, 0);
     info.Abstract = std::string(4094, 'x') + "あ";  // 3 bytes that cross the 4095 boundary
@@ -80,7 +85,8 @@ TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     EXPECT_TRUE(fs::is_symlink(t / "link.INI"));
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     const std::string text = Read(real);
-    EXPECT_EQ(text.rfind("[Other]\nname=日本語\n\n[VolumeInfo]\nCustom=1\n; note\n", 0), 0u);
+    EXPECT_EQ(text.rfind("[VolumeInfo]\nCustom=1\n; note\nISO_PVD_OS=Linux\n", 0), 0u) << text;
+    EXPECT_TRUE(text.ends_with("UDF_PVD_ImplID=実装\n\n[Other]\nname=日本語\n")) << text;
     EXPECT_NE(text.find("ISO_PVD_VolSetSize=65535\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(real + ".tmp"));
     VolumeInfo back;
@@ -94,9 +100,10 @@ TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     EXPECT_TRUE(persisted(back) == persisted(info));
     ASSERT_TRUE(SaveVolumeInfo(back, real));
     EXPECT_EQ(Read(real), text);
+    info.OS = "two\nlines";
     ASSERT_TRUE(SaveVolumeInfo(info, t / "a/b/parumero.INI"));
     LoadVolumeInfo(back, t / "a/b/parumero.INI");
-    EXPECT_EQ(back.OS, "Linux");
+    EXPECT_EQ(back.OS, "two lines");
 }
 
 // The label names the UDF volume and, without an identifier of its own, the
