@@ -29,22 +29,19 @@ VolumeDate Date(int y, int mo, int d, int h, int mi, int s) {
     return VolumeDate{uint16_t(y), uint16_t(mo), 0, uint16_t(d), uint16_t(h), uint16_t(mi), uint16_t(s), 0};
 }
 
-TEST(VolumeInfoFile, MissingFileGivesDefaults) {
+// No file gives the defaults. A file from elsewhere: code page 932 text,
+// CRLF lines, other case in section and keys, blanks around "=", a comment,
+// quotes, integers with a sign, junk, out of range and too long for any
+// integer type (their low 16 bits).
+TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
+    TempDir t;
     VolumeInfo info;
     info.OS = "stale", info.VolSetSize = 7, info.Creation.year = 1999, info.Label = "KEEP";
-    LoadVolumeInfo(info, TempDir() / "absent.INI");
+    LoadVolumeInfo(info, t / "absent.INI");
     EXPECT_EQ(info.OS + info.ImplID, "");
     EXPECT_EQ(info.VolSetSize + info.VolNumber, 2);
     EXPECT_TRUE(IsDateUnset(info.Creation));
     EXPECT_EQ(info.Label, "KEEP");  // not a persisted field
-}
-
-TEST(VolumeInfoFile, ReadsLooseWindowsFile) {
-    // Code page 932 text, CRLF lines, other case in section and keys, blanks
-    // around "=", a comment, quotes, integers with a sign, junk, out of range
-    // and too long for any integer type (their low 16 bits).
-    TempDir t;
-    VolumeInfo info;
     LoadVolumeInfo(info, t.Write("a.INI", "; written elsewhere\r\n[volumeinfo]\r\n  iso_pvd_publisher =  " +
                                               Utf8ToCp932("出版社") + "  \r\nISO_PVD_OS=\" padded \"\r\n"
                                               "ISO_PVD_VolSetSize=12abc\r\nISO_PVD_VolNumber=x3\r\n"

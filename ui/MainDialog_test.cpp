@@ -236,75 +236,21 @@ private slots:
         QTRY_VERIFY(!dialog->isVisible());
     }
 
-    // A build to the end with the screen saver held off, its outcome box,
-    // and the image checked against the folder.
-    void buildRunsToTheEnd() {
+    // A build stopped part way leaves what it wrote; the next one runs to the
+    // end with the screen saver held off and ends in its box; the image
+    // checks out against the folder, a damaged copy does not.
+    void stopThenBuildToTheEnd() {
         const QString src = dir.path() + "/build/src";
         WriteFile(src + "/a.txt", QByteArray(5000, 'a'));
         WriteFile(src + "/sub/b.txt", "b");
-        // No extension and a folder that does not exist yet.
-        const QString typed = dir.path() + "/build/out/deeper/disk";
-        Type(Edit(1002), src);
-        Type(Edit(1015), typed);
-
-        QStringList seen;  // while the box is up: the final count, still in the building state
-        boxes.onShow = [&] {
-            seen = QStringList{Label(1013)->text(), Label(1003)->text(), Button(2)->text()}
-                   << QString::number(Button(1)->isEnabled() + MenuOn());
-        };
-        QTest::mouseClick(Button(1), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding() && !dialog->IsMeasuring(), kBuildTimeoutMs);
-
-        const QString image = typed + ".iso";
-        QCOMPARE(Edit(1015)->text(), typed);  // the box keeps the text as typed
-        const qint64 size = QFileInfo(image).size();
-        QVERIFY(size > 0 && size % 2048 == 0);
-        QCOMPARE(boxes.shown, QStringList({S(10041)}));
-        QCOMPARE(boxes.beeps, 1);
-        QCOMPARE(seen, QStringList({"100%", QString::fromStdString(ByteCounterText(size, size)), S(10043), "0"}));
-        if (saver) {
-            QCOMPARE(saver->inhibitedBy, QStringList({"parumero"}));
-            QCOMPARE(saver->released, QList<uint>({7}));
-        }
-
-        // The typed folder was taken when the focus left it, its size shown
-        // unless the build started first.
-        QCOMPARE(Edit(1004)->text(), QStringLiteral("src"));
-        const QString preview = SizeText(size / 2048);
-        QCOMPARE(statuses.mid(statuses.indexOf(S(10046))), QStringList({S(10046), S(10047), S(10051), preview}));
-        // Idle again, with the new preview and everything cleared.
-        QCOMPARE(QStringList({Button(2)->text(), Label(1001)->text(), Label(1013)->text(), Label(1003)->text()}),
-                 QStringList({"終了(&X)", preview, "", ""}));
-        QVERIFY(Button(1)->isEnabled() && Edit(1002)->isEnabled() && MenuOn());
-        QCOMPARE(dialog->findChild<QProgressBar*>("progress1008")->value(), 0);
-
-        // The image checks out against its folder; a copy with one byte of
-        // a.txt changed does not, and says where.
-        QFile built(image);
-        QVERIFY(built.open(QIODevice::ReadOnly));
-        QByteArray bytes = built.readAll();
-        bytes[bytes.indexOf(QByteArray(5000, 'a')) + 100] = 'b';
-        const QString damaged = dir.path() + "/build/damaged.iso";
-        WriteFile(damaged, bytes);
-        boxes.shown.clear();
-        for (const QString& checked : {image, damaged}) {
-            QVERIFY(dialog->StartCheck(checked.toStdString()));
-            QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
-        }
-        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: content differs at byte 100\n" +
-                                                                     QString::fromStdString(FormatString(kMsgImageDiffers, "1"))}));
-    }
-
-    void stopDuringBuild() {
-        const QString src = dir.path() + "/stop/src";
-        WriteFile(src + "/small.txt", "x");
         QFile big(src + "/big.bin");
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(qint64(1) << 30));  // sparse: takes no room, reads as zeros
         big.close();
-        const QString image = dir.path() + "/stop/out.iso";
+        // No extension and a folder that does not exist yet.
+        const QString typed = dir.path() + "/build/out/deeper/disk", image = typed + ".iso";
         Type(Edit(1002), src);
-        Type(Edit(1015), image);
+        Type(Edit(1015), typed);
 
         QString droppedWhileBuilding;
         QMetaObject::Connection stopper;
@@ -337,12 +283,49 @@ private slots:
         QVERIFY(written > 0 && written < announced);
         QCOMPARE(QFileInfo(image).size(), written);
 
-        // The next build runs to the end.
         QVERIFY(QFile::remove(src + "/big.bin"));
+        QStringList seen;  // while the box is up: the final count, still in the building state
+        boxes.onShow = [&] {
+            seen = QStringList{Label(1013)->text(), Label(1003)->text(), Button(2)->text()}
+                   << QString::number(Button(1)->isEnabled() + MenuOn());
+        };
         QTest::mouseClick(Button(1), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
-        QCOMPARE(boxes.shown.last(), S(10041));
-        QVERIFY(QFileInfo(image).size() < announced);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding() && !dialog->IsMeasuring(), kBuildTimeoutMs);
+        QCOMPARE(Edit(1015)->text(), typed);  // the box keeps the text as typed
+        const qint64 size = QFileInfo(image).size();
+        QVERIFY(size > 0 && size < announced);
+        QCOMPARE(boxes.shown, QStringList({"中止します。", S(10041)}));
+        QCOMPARE(boxes.beeps, 2);
+        QCOMPARE(seen, QStringList({"100%", QString::fromStdString(ByteCounterText(size, size)), S(10043), "0"}));
+        if (saver) {
+            QCOMPARE(saver->inhibitedBy, QStringList({"parumero", "parumero"}));
+            QCOMPARE(saver->released, QList<uint>({7, 7}));
+        }
+
+        // The typed folder was taken when the focus left it; after each build
+        // its size is measured again.
+        QCOMPARE(Edit(1004)->text(), QStringLiteral("src"));
+        const QString preview = SizeText(size / 2048);
+        QCOMPARE(statuses.mid(statuses.lastIndexOf(S(10046))), QStringList({S(10046), S(10047), S(10051), preview}));
+        // Idle again, with the new preview and everything cleared.
+        QCOMPARE(QStringList({Button(2)->text(), Label(1001)->text(), Label(1013)->text(), Label(1003)->text()}),
+                 QStringList({"終了(&X)", preview, "", ""}));
+        QVERIFY(Button(1)->isEnabled() && Edit(1002)->isEnabled() && MenuOn());
+        QCOMPARE(dialog->findChild<QProgressBar*>("progress1008")->value(), 0);
+
+        QFile built(image);
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        QByteArray bytes = built.readAll();
+        bytes[bytes.indexOf(QByteArray(5000, 'a')) + 100] = 'b';
+        const QString damaged = dir.path() + "/build/damaged.iso";
+        WriteFile(damaged, bytes);
+        boxes.shown.clear();
+        for (const QString& checked : {image, damaged}) {
+            QVERIFY(dialog->StartCheck(checked.toStdString()));
+            QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
+        }
+        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: content differs at byte 100\n" +
+                                                                     QString::fromStdString(FormatString(kMsgImageDiffers, "1"))}));
 
         // Idle, the same button closes the window.
         QTest::mouseClick(Button(2), Qt::LeftButton);
