@@ -80,8 +80,6 @@ TEST_F(RunnerTest, Failures) {
          "/out/x.iso\nイメージファイルへの書き込みに失敗しました。\nディスクが満杯です。", 20, 20},
         {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->openCause = kCauseFileNotFound; },
          "/src/b.txt\nファイルを開けませんでした。\nファイルが見つかりません。", 28, 28},
-        {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->openCause = kCauseSharingViolation; },
-         "/src/b.txt\nファイルを開けませんでした。\nファイルを使用中です。", 28, 28},
         {"/src", [](FakePlatform& f) { f.Find("/src/b.txt")->readFailAfter = 3000; },
          "/src/b.txt\nファイルの読み取りに失敗しました。\nハードウェアのエラーです。", 28, 29},
     };

@@ -218,19 +218,12 @@ private slots:
         const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|');
         SetLanguage(Language::Japanese);
         QCOMPARE(QString::fromLatin1(english.toLatin1()), english);
-        QVERIFY(english.startsWith("Parumero|&Folder:|"));
 
         QVERIFY(Button(1)->isDefault() && Combo()->currentIndex() == 0);
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate::currentDate(), QTime(0, 0)));
         QProgressBar* bar = dialog->findChild<QProgressBar*>("progress1008");
         QCOMPARE(bar->maximum(), bar->width());  // one step a pixel
         QVERIFY(!ProgramIcon().pixmap(32, 32).isNull());
-
-        // A taller window keeps the status rows with the bar.
-        const int gap = bar->y() - Label(1001)->y(), height = dialog->height();
-        dialog->resize(dialog->width(), height + 200);
-        QTRY_COMPARE(dialog->height(), height + 200);
-        QTRY_COMPARE(bar->y() - Label(1001)->y(), gap);
         // Alt+X is the exit button's alone.
         QTest::keyClick(dialog.get(), Qt::Key_X, Qt::AltModifier);
         QTRY_VERIFY(!dialog->isVisible());
