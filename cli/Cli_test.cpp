@@ -32,8 +32,8 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-// Every option form and every refusal: the arguments, then the refusal (empty:
-// accepted) or what the options hold.
+// Every option form and every refusal: the arguments, then what the options
+// hold or the refusal.
 TEST(CliOptions, EveryFormAndEveryRefusal) {
     auto describe = [](const cli::Options& o) {
         std::ostringstream s;
@@ -46,28 +46,28 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
     };
     const struct {
         std::vector<std::string> args;
-        std::string refusal, holds;
+        std::string outcome;
     } rows[] = {
-        {{"a", "b"}, "", "kind=0 [a][b]"},
-        {{"--kind", "udf", "a", "b"}, "", "kind=2 [a][b]"},
-        {{"a", "--kind=bridge", "b"}, "", "kind=1 [a][b]"},
-        {{"--label=", "--date=2024-01-02 03:04:05", "a", "-"}, "", "kind=0 label= date=2024-01-02 03:04:05 [a][-]"},
-        {{"--label", "x=y", "--settings", "s.ini", "--except=e.txt", "--no-short-names", "--quiet", "a", "b"}, "",
+        {{"a", "b"}, "kind=0 [a][b]"},
+        {{"--kind", "udf", "a", "b"}, "kind=2 [a][b]"},
+        {{"a", "--kind=bridge", "b"}, "kind=1 [a][b]"},
+        {{"--label=", "--date=2024-01-02 03:04:05", "a", "-"}, "kind=0 label= date=2024-01-02 03:04:05 [a][-]"},
+        {{"--label", "x=y", "--settings", "s.ini", "--except=e.txt", "--no-short-names", "--quiet", "a", "b"},
          "kind=0 label=x=y settings=s.ini except=e.txt no-short quiet [a][b]"},
-        {{"--size", "--check", "a"}, "", "kind=0 size check [a][]"},
-        {{"--", "--size", "-"}, "", "kind=0 [--size][-]"},
-        {{"-h", "--frob"}, "", "kind=0 help [][]"},
-        {{"-V"}, "", "kind=0 version [][]"},
-        {{"a", "--version"}, "", "kind=0 version [a][]"},
-        {{"--frob=1"}, "不明なオプションです: --frob", ""},
-        {{"-x", "a", "b"}, "不明なオプションです: -x", ""},
-        {{"a", "b", "--kind"}, "--kind には値が必要です", ""},
-        {{"--kind=dvd", "a", "b"}, "ファイルシステム dvd はありません (joliet、bridge、udf)", ""},
-        {{"--quiet=1", "a", "b"}, "--quiet は値をとりません", ""},
-        {{"--date", "2010-04-31", "a", "b"}, "--date は \"YYYY-MM-DD HH:MM:SS\" の形で指定します", ""},
-        {{"a"}, "SOURCE と IMAGE を指定してください", ""},
-        {{"--size", "a", "b"}, "--size には SOURCE を一つ指定します", ""},
-        {{"--check", "a", "b"}, "--check は --size と一緒に使います", ""},
+        {{"--size", "--check", "a"}, "kind=0 size check [a][]"},
+        {{"--", "--size", "-"}, "kind=0 [--size][-]"},
+        {{"-h", "--frob"}, "kind=0 help [][]"},
+        {{"-V"}, "kind=0 version [][]"},
+        {{"a", "--version"}, "kind=0 version [a][]"},
+        {{"--frob=1"}, "refused: 不明なオプションです: --frob"},
+        {{"-x", "a", "b"}, "refused: 不明なオプションです: -x"},
+        {{"a", "b", "--kind"}, "refused: --kind には値が必要です"},
+        {{"--kind=dvd", "a", "b"}, "refused: ファイルシステム dvd はありません (joliet、bridge、udf)"},
+        {{"--quiet=1", "a", "b"}, "refused: --quiet は値をとりません"},
+        {{"--date", "2010-04-31", "a", "b"}, "refused: --date は \"YYYY-MM-DD HH:MM:SS\" の形で指定します"},
+        {{"a"}, "refused: SOURCE と IMAGE を指定してください"},
+        {{"--size", "a", "b"}, "refused: --size には SOURCE を一つ指定します"},
+        {{"--check", "a", "b"}, "refused: --check は --size と一緒に使います"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> args{"parumero-cli"};
@@ -77,15 +77,8 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
         cli::Options o;
         std::string refusal;
         const bool accepted = cli::ParseOptions(int(argv.size()), argv.data(), o, refusal);
-        EXPECT_EQ(accepted, row.refusal.empty()) << args[1];
-        EXPECT_EQ(refusal, row.refusal) << args[1];
-        if (accepted) EXPECT_EQ(describe(o), row.holds);
+        EXPECT_EQ(accepted ? describe(o) + refusal : "refused: " + refusal, row.outcome) << args[1];
     }
-    // Each medium up to its last sector.
-    EXPECT_STREQ(cli::SmallestMedium(359'847), "CD 700 MB");
-    EXPECT_STREQ(cli::SmallestMedium(359'848), "DVD 4.7 GB");
-    EXPECT_STREQ(cli::SmallestMedium(24'438'784), "BD DL 50 GB");
-    EXPECT_EQ(cli::SmallestMedium(24'438'785), nullptr);
 }
 
 class Cli : public ::testing::Test {
@@ -100,11 +93,11 @@ protected:
     }
     void TearDown() override { ::unsetenv("LC_ALL"); }
 
-    // Starts the program with stdout and stderr going to files, or to the
-    // descriptors given; `asGiven` runs args as they are (another program first).
-    pid_t Start(std::vector<std::string> args, int errFd = -1, int outFd = -1, bool asGiven = false) {
-        if (!asGiven)
-            args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
+    // Starts the program (behind `prefix`, another program that runs it) with
+    // stdout and stderr going to files, or to the descriptors given.
+    pid_t Start(std::vector<std::string> args, int errFd = -1, int outFd = -1, std::vector<std::string> prefix = {}) {
+        args.insert(args.begin(), {PARUMERO_CLI_PATH, "--settings", tmp / "none.ini", "--except", tmp / "none.txt"});
+        args.insert(args.begin(), prefix.begin(), prefix.end());
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -126,8 +119,8 @@ protected:
         if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
-    int Run(std::vector<std::string> args, int errFd = -1, int outFd = -1, bool asGiven = false) {
-        return Wait(Start(std::move(args), errFd, outFd, asGiven));
+    int Run(std::vector<std::string> args, int errFd = -1, int outFd = -1, std::vector<std::string> prefix = {}) {
+        return Wait(Start(std::move(args), errFd, outFd, std::move(prefix)));
     }
     std::string Out() { return ReadAll(tmp / "stdout"); }
     std::string Err() { return ReadAll(tmp / "stderr"); }
@@ -135,35 +128,34 @@ protected:
     TempDir tmp;
 };
 
+// A build and its check; the same bytes a second later under another locale
+// down standard output (SOURCE_DATE_EPOCH replaces the clock in the UDF
+// volume set identifier); an older image inside the source left out. An
+// entry that cannot be taken is listed by the size check and counted by the build.
 TEST_F(Cli, BuildSucceeds) {
     tmp.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");  // a name from a Japanese Windows archive
-    ASSERT_EQ(Run({"--kind", "bridge", "--verify-after", tmp / "src", tmp / "out/disc"}), 0) << Err();
-    EXPECT_EQ(Out(), "イメージの作成が終了しました。\nidentical (1 folder, 2 files, 9 bytes compared)\n");
-    // ".iso" was added, and the missing folder made.
-    test::ExpectImageHolds(ReadAll(tmp / "out/disc.iso"), FileSystemType::UdfBridge,
-                           {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
-    EXPECT_EQ(Run({"--quiet", tmp / "src", tmp / "quiet.iso"}), 0);
-    EXPECT_EQ(Out() + Err(), "");
-}
-
-// The same bytes from two builds a second apart (SOURCE_DATE_EPOCH replaces
-// the clock in the UDF volume set identifier), under another locale, and with
-// the image sent down standard output.
-TEST_F(Cli, SameBytesWhateverTheClockLocaleAndOutput) {
-    tmp.Write("src/写真/Zz.txt", "z");
-    tmp.Write("src/写真/aa.txt", "a");
+    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
+    ASSERT_EQ(Run({"--size", "--check", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n以上の項目はイメージに含まれません。\n"), std::string::npos);
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-    const std::vector<std::string> args{"--kind", "bridge", "--quiet", "--date", "2024-01-01 00:00:00", tmp / "src"};
-    auto first = args, second = args;
-    first.push_back(tmp / "1.iso");
-    second.push_back("-");
-    ::setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(Run(first), 0);
+    std::vector<std::string> args{"--kind", "bridge", "--date", "2024-01-01 00:00:00", "--verify-after", tmp / "src", tmp / "out/disc"};
+    ASSERT_EQ(Run(args), 0) << Err();
+    EXPECT_EQ(Out(), "イメージの作成が終了しました。\nidentical (1 folder, 2 files, 9 bytes compared)\n");
+    EXPECT_EQ(Err().rfind("1 個の項目", 0), 0u) << Err();
+    // ".iso" was added, and the missing folder made.
+    const std::string image = ReadAll(tmp / "out/disc.iso");
+    test::ExpectImageHolds(image, FileSystemType::UdfBridge, {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another second on the clock
-    ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
-    EXPECT_EQ(Run(second), 0);
+    ::setenv("LC_ALL", "C", 1);
+    args.back() = "-";
+    EXPECT_EQ(Run(args), 0) << Err();
     ::unsetenv("SOURCE_DATE_EPOCH");
-    EXPECT_EQ(ReadAll(tmp / "1.iso"), Out());
+    EXPECT_TRUE(Out() == image);
+    // An older image inside the source is rewritten, and not read into the new one.
+    const std::string old = tmp.Write("src/old.iso", "an older image");
+    EXPECT_EQ(Run({"--quiet", tmp / "src", old}), 0);
+    EXPECT_EQ(Out() + Err(), "");
+    test::ExpectImageHolds(ReadAll(old), FileSystemType::Joliet, {{"a.txt", "alpha"}, {"日本語.txt", "sjis"}});
 }
 
 // Every refusal: its exit status, what it says, and an existing image left
@@ -178,17 +170,13 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
         {{"--kind", "dvd", tmp / "src", keep}, 2, "parumero-cli: ファイルシステム dvd はありません (joliet、bridge、udf)\n"
                                                   "詳しくは parumero-cli --help を見てください。\n"},
-        {{"--date", "2010-04-31", tmp / "src", keep}, 2, "--date は"},
-        {{"--date", "4294967297-01-01 00:00:00", tmp / "src", keep}, 2, "--date は"},
         {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 1, "15 文字以内で入力してください。\n"},
         {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
+        {{tmp / "src", tmp / "src/a.txt/x.iso"}, 1, tmp / "src/a.txt/x.iso" + "\nイメージファイルを開けませんでした。\nパスが不正です。\n"},
         {{"--except", tmp / "src", tmp / "src", keep}, 2, tmp / "src" + "\nファイルを読み込めませんでした。\n通常のファイルではありません。\n"},
-        {{"--except", "/dev/zero", tmp / "src", keep}, 2, "通常のファイルではありません。"},
         {{"--except", tmp / "typo.txt", tmp / "src", keep}, 2, "ファイルを読み込めませんでした。\nファイルが見つかりません。\n"},
-        {{"--settings", tmp / "src", tmp / "src", keep}, 2, "通常のファイルではありません。"},
         {{"--settings", tmp / "big.ini", tmp / "src", keep}, 2, "ファイルが大きすぎます。"},
-        {{"--size", "--except", tmp / "src", tmp / "src"}, 2, "通常のファイルではありません。"},
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
         {{"--verify", tmp / "src"}, 2, "SOURCE と IMAGE を指定してください"},
@@ -202,6 +190,7 @@ TEST_F(Cli, RefusalsAndUsage) {
     }
     EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
     EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
+    EXPECT_EQ(ReadAll(tmp / "src/a.txt"), "alpha");
     ::setenv("LC_ALL", "C", 1);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
@@ -209,23 +198,16 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Out(), "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n");
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     EXPECT_EQ(Run({"--size", tmp / "src"}, -1, full), 1);
-    ::close(full);
     EXPECT_EQ(Err(), "parumero-cli: Writing to standard output failed.\n");
+    // The image's bytes fail at the last flush: reported once, not as a success.
+    EXPECT_EQ(Run({tmp / "src", "-"}, -1, full), 1);
+    ::close(full);
+    EXPECT_EQ(Err(), "standard output\nWriting to the image file failed.\nDisk full.\n\nThe image file could not be created.\n");
     EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
     EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
     tmp.Write("src/" + std::string(65, 'n'), "");
     EXPECT_EQ(Run({"--names", "--no-short-names", tmp / "src"}), 1);
     EXPECT_NE(Out().find("\t0\t8.3 name longer than 12 bytes; Joliet name longer than 64 characters\n"), std::string::npos);
-}
-
-// Entries that cannot be taken are listed by the size check, and a build
-// says how many it left out.
-TEST_F(Cli, SkippedEntriesAreCountedAndListed) {
-    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
-    ASSERT_EQ(Run({"--size", "--check", tmp / "src"}), 0) << Err();
-    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n以上の項目はイメージに含まれません。\n"), std::string::npos);
-    ASSERT_EQ(Run({tmp / "src", tmp / "x.iso"}), 0) << Err();
-    EXPECT_EQ(Err().rfind("1 個の項目", 0), 0u) << Err();
 }
 
 // As a user without the rights: an unreadable folder or file refuses the
@@ -239,10 +221,7 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
     ASSERT_EQ(::chmod((tmp / "src/closed").c_str(), 0700), 0);
     ASSERT_EQ(::chmod((tmp / "src/secret.txt").c_str(), 0600), 0);
     ASSERT_EQ(::chmod(keep.c_str(), 0666), 0);
-    ASSERT_EQ(Run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", PARUMERO_CLI_PATH,
-                   "--settings", tmp / "none.ini", "--except", tmp / "none.txt", tmp / "src", keep},
-                  -1, -1, true),
-              1);
+    ASSERT_EQ(Run({tmp / "src", keep}, -1, -1, {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}), 1);
     EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n\nイメージファイルの作成に失敗しました。\n");
     EXPECT_EQ(ReadAll(keep), "old image");
@@ -290,12 +269,9 @@ TEST_F(Cli, ProgressLineFitsTheTerminal) {
 // announced, and the exit code says the build did not finish.
 TEST_F(Cli, InterruptLeavesThePartialImage) {
     const uint64_t size = 3ull << 30;  // sparse: costs no disk until read
-    {
-        std::ofstream(tmp / "src/big.bin");
-    }
-    ASSERT_EQ(::truncate((tmp / "src/big.bin").c_str(), off_t(size)), 0);
+    ASSERT_EQ(::truncate(tmp.Write("src/big.bin", "").c_str(), off_t(size)), 0);
     const std::string image = tmp / "big.iso";
-    pid_t pid = Start({"--kind", "udf", "--quiet", tmp / "src", image});
+    pid_t pid = Start({"--kind", "udf", tmp / "src", image});
     ASSERT_GT(pid, 0);
     // Wait until sectors reach the file, then interrupt.
     struct stat st {};
@@ -305,11 +281,10 @@ TEST_F(Cli, InterruptLeavesThePartialImage) {
     ::kill(pid, SIGINT);
     EXPECT_EQ(Wait(pid), 130) << Err();
     EXPECT_EQ(Err(), "中止します。\n");
-    EXPECT_EQ(Out(), "");
+    EXPECT_EQ(Out(), "");  // nothing a script could take for the finished message
     ASSERT_EQ(::stat(image.c_str(), &st), 0);
     EXPECT_GT(st.st_size, 0);
     EXPECT_LT(uint64_t(st.st_size), size);
-    EXPECT_EQ(st.st_size % 2048, 0);
 }
 
 }  // namespace
