@@ -54,7 +54,7 @@ fi
 if [ "${TSAN:-1}" != 0 ]; then
   tsan=${TSAN_BUILD_DIR:-$here/build-tsan}
   cmake -S "$here" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARUMERO_TSAN=ON -DPARUMERO_GUI=OFF >/dev/null
-  cmake --build "$tsan" --target parumero_tests
+  cmake --build "$tsan" --target parumero_tests parumero-cli
   (cd "$tsan" && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-     ctest --output-on-failure -j2 -R '^(WriterTest|RunnerTest|RunnerOnDisk)\.')
+     ctest --output-on-failure -j2 -R '^(WriterTest|RunnerTest)\.|^Cli\.BuildSucceeds$')
 fi
