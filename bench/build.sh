@@ -91,8 +91,13 @@ for tree in $trees; do
         command_for "$i" "$dir"; run_once
         size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
     done
+    n=${#labels[@]}
     for ((r = 1; r <= runs; r++)); do
-        for i in "${!labels[@]}"; do
+        # Each round starts one command later: on this virtual machine a
+        # write's cost depends on what the run before it freed, so no command
+        # keeps the same predecessor.
+        for ((j = 0; j < n; j++)); do
+            i=$(((j + r) % n))
             command_for "$i" "$dir"; run_once
             times[$i]+="$LAST_T "
             size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
