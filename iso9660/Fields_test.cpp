@@ -60,45 +60,35 @@ TEST(Fields, DescriptorDates) {
     }
 }
 
-// Bytes copied as they are (no case folding; a double-byte character cut at
-// the field end keeps its first byte), padded with spaces.
-TEST(Fields, IsoText) {
-    const struct { size_t width; std::string text; Bytes want; } cases[] = {
-        {32, "ABC", Cat({Str("ABC"), Bytes(29, ' ')})},
-        {37, "0123456789012345678901234567890123456789", Str("0123456789012345678901234567890123456")},
-        {32, "", Bytes(32, ' ')},
-        {4, "a\x82\xA0\x82\xA2", {'a', 0x82, 0xA0, 0x82}},
-    };
-    for (const auto& c : cases) {
-        uint8_t d[41];
-        std::memset(d, 0xAA, sizeof d);
-        EXPECT_EQ(WriteIsoText(d, c.width, c.text), std::min(c.width, c.text.size()));
-        EXPECT_EQ(Bytes(d, d + c.width + 1), Cat({c.want, {0xAA}})) << c.text;
-    }
-}
-
-// Big-endian units padded with 00 20; an odd width ends in a zero byte, or
-// the high byte of a unit that no longer fits whole.
-TEST(Fields, JolietText) {
+// ISO 9660: bytes copied as they are (no case folding; a double-byte
+// character cut at the field end keeps its first byte), padded with spaces.
+// Joliet: big-endian units padded with 00 20; an odd width ends in a zero
+// byte, or the high byte of a unit that no longer fits whole.
+TEST(Fields, IsoAndJolietText) {
     auto units = [](const std::string& ascii) {
         Bytes v;
         for (char c : ascii) v.insert(v.end(), {0, uint8_t(c)});
         return v;
     };
     const std::string z17(17, 'Z'), z18(18, 'Z');
-    const struct { size_t width; std::string text; Bytes want; } cases[] = {
-        {32, "AB", Cat({units("AB"), {0, 0}, Pairs(12, 0x00, 0x20), {0, 0}})},
-        {32, "", Cat({{0, 0}, Pairs(14, 0x00, 0x20), {0, 0}})},
-        {37, "", Cat({{0, 0}, Pairs(17, 0x00, 0x20), {0}})},
-        {32, "ABCDEFGHIJKLMNOP", units("ABCDEFGHIJKLMNOP")},  // 16 units: no terminator
-        {37, z17, Cat({units(z17), {0, 0, 0}})},
-        {37, z18, Cat({units(z18), {0}})},
-        {37, z18 + "\xE3\x81\x82", Cat({units(z18), {0x30}})},  // U+3042 last
+    const struct { bool joliet; size_t width; std::string text; Bytes want; } cases[] = {
+        {false, 32, "ABC", Cat({Str("ABC"), Bytes(29, ' ')})},
+        {false, 37, "0123456789012345678901234567890123456789", Str("0123456789012345678901234567890123456")},
+        {false, 32, "", Bytes(32, ' ')},
+        {false, 4, "a\x82\xA0\x82\xA2", {'a', 0x82, 0xA0, 0x82}},
+        {true, 32, "AB", Cat({units("AB"), {0, 0}, Pairs(12, 0x00, 0x20), {0, 0}})},
+        {true, 32, "", Cat({{0, 0}, Pairs(14, 0x00, 0x20), {0, 0}})},
+        {true, 37, "", Cat({{0, 0}, Pairs(17, 0x00, 0x20), {0}})},
+        {true, 32, "ABCDEFGHIJKLMNOP", units("ABCDEFGHIJKLMNOP")},  // 16 units: no terminator
+        {true, 37, z17, Cat({units(z17), {0, 0, 0}})},
+        {true, 37, z18, Cat({units(z18), {0}})},
+        {true, 37, z18 + "\xE3\x81\x82", Cat({units(z18), {0x30}})},  // U+3042 last
     };
     for (const auto& c : cases) {
         uint8_t d[41];
         std::memset(d, 0xAA, sizeof d);
-        WriteJolietText(d, c.width, c.text);
+        if (c.joliet) WriteJolietText(d, c.width, c.text);
+        else EXPECT_EQ(WriteIsoText(d, c.width, c.text), std::min(c.width, c.text.size()));
         EXPECT_EQ(Bytes(d, d + c.width + 1), Cat({c.want, {0xAA}})) << c.text;
     }
 }

@@ -46,14 +46,6 @@ TEST(UdfPrimitives, CrcAndTags) {
     EXPECT_EQ(shortTag[8] | shortTag[9] | shortTag[10] | shortTag[11], 0);
 }
 
-// Identifiers: a flags byte, the text, and the suffix bytes at 24.
-TEST(UdfPrimitives, RegidsAndCharspec) {
-    EXPECT_EQ(Filled(64, FillCharspec), Id(64, 1, "OSTA Compressed Unicode"));
-    EXPECT_EQ(Filled(32, FillDomainId), Id(32, 1, "*OSTA UDF Compliant", {{24, 2}, {25, 1}, {26, 3}}));
-    EXPECT_EQ(Filled(32, [](uint8_t* f) { FillUdfRevisionId(f, "*UDF LV Info"); }), Id(32, 1, "*UDF LV Info", {{24, 2}, {25, 1}}));
-    EXPECT_EQ(Filled(32, [](uint8_t* f) { FillPlainRegid(f, "+NSR02"); }), Id(32, 1, "+NSR02"));
-}
-
 // "*" and 22 bytes of code page 932 at most; a double-byte character that
 // would straddle the end is left out whole.
 TEST(UdfPrimitives, ImplementationId) {
@@ -106,13 +98,6 @@ TEST(UdfPrimitives, Timestamps) {
     }
     EXPECT_EQ(TimestampTypeAndZone(0), 0x1000);
     EXPECT_EQ(TimestampTypeAndZone(-300), 0x1ED4);
-}
-
-TEST(UdfPrimitives, ExtentAndAllocationDescriptors) {
-    EXPECT_EQ(Filled(8, [](uint8_t* f) { PutExtentAd(f, 0x8000, 32); }), (Bytes{0x00, 0x80, 0, 0, 32, 0, 0, 0}));
-    EXPECT_EQ(Filled(16, [](uint8_t* f) { PutLongAd(f, 2048, 0x0102, 0x11223344); }),
-              (Bytes{0, 8, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0x44, 0x33, 0x22, 0x11}));
-    EXPECT_EQ(Filled(8, [](uint8_t* f) { PutShortAd(f, 0x3FFFF800, 0x7FFFF); }), (Bytes{0x00, 0xF8, 0xFF, 0x3F, 0xFF, 0xFF, 0x07, 0}));
 }
 
 }  // namespace
