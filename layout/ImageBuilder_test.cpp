@@ -65,31 +65,24 @@ TEST_F(LayoutTest, UdfImageAlwaysEndsWithSixteenMoreSectorsAfterAMultipleOfSixte
     EXPECT_EQ(b.m_dwTotalSectors, 288u);
 }
 
-TEST_F(LayoutTest, FoldersAreNumberedInEntryOrder) {
+// Folders are numbered in entry order depth by depth: "a b" collates before
+// "a/" as a whole path, yet the path table needs a's children first.
+TEST_F(LayoutTest, FoldersAreNumberedInEntryOrderDepthByDepth) {
     CFileEntry* c = AddFolder(b.m_root, "C");
     CFileEntry* a = AddFolder(b.m_root, "a");
     CFileEntry* bb = AddFolder(b.m_root, "B");
+    CFileEntry* y = AddFolder(*AddFolder(b.m_root, "a b"), "y");
     CFileEntry* inner = AddFolder(*a, "inner");
     Place(FileSystemType::Joliet);
-    ASSERT_EQ(b.m_directories.size(), 5u);
-    EXPECT_EQ((U{a->m_wDirNumber, bb->m_wDirNumber, c->m_wDirNumber, inner->m_wDirNumber}), (U{2, 3, 4, 5}));
+    ASSERT_EQ(b.m_directories.size(), 7u);
+    EXPECT_EQ((U{a->m_wDirNumber, y->m_pParent->m_wDirNumber, bb->m_wDirNumber, c->m_wDirNumber, inner->m_wDirNumber,
+                 y->m_wDirNumber}),
+              (U{2, 3, 4, 5, 6, 7}));
     EXPECT_LT(a->m_dwIsoSector, bb->m_dwIsoSector);
     EXPECT_LT(bb->m_dwIsoSector, c->m_dwIsoSector);
-    // ISO path table: 10 + (8+1+1)*3 + (8+5+1); Joliet: 10 + (8+2)*3 + (8+10)
-    EXPECT_EQ(b.m_dwIsoPathTableSize, 10u + 30u + 14u);
-    EXPECT_EQ(b.m_dwJolietPathTableSize, 10u + 30u + 18u);
-}
-
-TEST_F(LayoutTest, SubfoldersFollowTheirParentsOrder) {
-    // "a b" collates before "a/" as a whole path; the path table still needs
-    // a's children before those of "a b".
-    CFileEntry* a = AddFolder(b.m_root, "a");
-    CFileEntry* ab = AddFolder(b.m_root, "a b");
-    CFileEntry* x = AddFolder(*a, "x");
-    CFileEntry* y = AddFolder(*ab, "y");
-    Place(FileSystemType::Joliet);
-    EXPECT_LT(a->m_wDirNumber, ab->m_wDirNumber);
-    EXPECT_LT(x->m_wDirNumber, y->m_wDirNumber);
+    // ISO path table: 10 + (8+1+1)*4 + (8+3+1) + (8+5+1); Joliet: 10 + (8+2)*4 + (8+6) + (8+10)
+    EXPECT_EQ(b.m_dwIsoPathTableSize, 10u + 40u + 12u + 14u);
+    EXPECT_EQ(b.m_dwJolietPathTableSize, 10u + 40u + 14u + 18u);
 }
 
 TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
@@ -105,11 +98,6 @@ TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
               (U{2, 3, 4, 16, 5, 17, 6, 18, 7, 8, 19, 20, 2, 1}));
     // Files follow the directory structures: data of a.txt at block 9.
     EXPECT_EQ((U{f1->m_dwUdfDataBlock, f1->m_dwIsoSector}), (U{9, 257 + 9}));
-}
-
-TEST_F(LayoutTest, ScanFailureQueuesFolderNotFound) {
-    EXPECT_FALSE(b.Layout("/nowhere", FileSystemType::Joliet));
-    EXPECT_EQ(TheJobMessages().JoinedText(), "/nowhere\nフォルダが見つかりません。");
 }
 
 class NamesTest : public LayoutTest {};

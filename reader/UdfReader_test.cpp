@@ -29,12 +29,7 @@ struct Written {
         fake.AddFile("/src/sub/big.bin", std::string(5000, 'b'));
         fake.AddFile("/src/sub/深い/日本語.txt", "x");
         for (int i = 0; i < 40; ++i) fake.AddFile("/src/many/f" + std::to_string(100000 + i), std::to_string(i));
-        EXPECT_TRUE(b.Layout("/src", FileSystemType::Udf));
-        b.SetSectorCallback([](int, void* out, const uint8_t* data, uint32_t n) {
-            static_cast<Img*>(out)->insert(static_cast<Img*>(out)->end(), data, data + n);
-            return 1;
-        }, &image);
-        EXPECT_TRUE(b.WriteImage());
+        image = WriteToMemory(b, "/src", FileSystemType::Udf);
     }
     TzScope tz{"JST-9", 540};
     FixedVolumeInfo info;
