@@ -11,6 +11,7 @@
 #include <map>
 
 #include "TempDir.h"
+#include "iso9660/IsoTestSupport.h"
 #include "platform/Platform.h"
 
 namespace pm {
@@ -60,6 +61,12 @@ TEST(PosixPlatform, ListsFilesAndFoldersFollowingLinksAndMarksTheRest) {
 
     ASSERT_TRUE(MakePosixPlatform(false)->ListFolder(t.Path(), list, err));
     for (const auto& e : list) EXPECT_EQ(e.shortName, "") << e.name;
+    // One entry looked up: its own name, and an alias as in its folder's listing.
+    DirEntry e;
+    ASSERT_TRUE(platform->LookupEntry(t / "python3.11", e));
+    EXPECT_EQ(e.name + " " + e.shortName + " " + std::to_string(e.directory), "python3.11 PYTHON~1 1");
+    EXPECT_FALSE(platform->LookupEntry(t / "nothing", e));
+    EXPECT_FALSE(platform->LookupEntry("", e));
     EXPECT_FALSE(platform->ListFolder(t / "missing", list, err));
     EXPECT_EQ(err.cause, kCauseFileNotFound);
     EXPECT_FALSE(platform->ListFolder(t / "a.txt", list, err));
@@ -78,7 +85,6 @@ TEST(PosixPlatform, ListsFilesAndFoldersFollowingLinksAndMarksTheRest) {
     }
     ASSERT_EQ(::chdir(cwd), 0);
     ASSERT_GT(deep.size(), size_t(PATH_MAX));
-    DirEntry e;
     ASSERT_TRUE(platform->LookupEntry(deep, e));
     EXPECT_TRUE(e.directory);
     FileError made;
@@ -92,19 +98,6 @@ TEST(PosixPlatform, ListsFilesAndFoldersFollowingLinksAndMarksTheRest) {
     auto in = platform->OpenRead(deep + "/f", err);
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->Read(buf, sizeof buf, err), 4);
-}
-
-TEST(PosixPlatform, LookupEntry) {
-    TempDir t;
-    t.Write(".dot/f", "");
-    auto platform = MakePosixPlatform(true);
-    DirEntry e;
-    ASSERT_TRUE(platform->LookupEntry(t / ".dot", e));
-    EXPECT_EQ(e.name, ".dot");
-    EXPECT_TRUE(!e.hidden && e.directory);
-    EXPECT_EQ(e.shortName, "DOT~1");
-    EXPECT_FALSE(platform->LookupEntry(t / "nothing", e));
-    EXPECT_FALSE(platform->LookupEntry("", e));
 }
 
 TEST(PosixPlatform, ReadsAndReportsCauses) {
@@ -201,14 +194,10 @@ TEST(PosixPlatform, ProgramFoldersAndTimeZone) {
     EXPECT_TRUE(platform->CreateFolder(t / "new"));
     EXPECT_FALSE(platform->CreateFolder(t / "new"));
 
-    const char* old = std::getenv("TZ");
-    std::string saved = old ? old : "";
-    ::setenv("TZ", "JST-9", 1);
-    EXPECT_EQ(platform->StandardTimeZoneOffset(), 540);
-    ::setenv("TZ", "EST5EDT", 1);
-    EXPECT_EQ(platform->StandardTimeZoneOffset(), -300);
-    if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
-    ::tzset();
+    for (auto [tz, minutes] : {std::pair{"JST-9", 540}, {"EST5EDT", -300}}) {  // whatever the season
+        test::TzScope scope(tz, 0);
+        EXPECT_EQ(platform->StandardTimeZoneOffset(), minutes) << tz;
+    }
 }
 
 }  // namespace

@@ -11,19 +11,8 @@ namespace {
 
 std::vector<uint8_t> Bytes(const uint8_t* p, int n) { return p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>{}; }
 
-TEST(WideString, AsciiAndCs0Bytes) {
-    WideString w("Ab");
-    EXPECT_EQ(w.Length(), 2);
-    EXPECT_EQ(w.ByteLength(), 4);
-    EXPECT_EQ(Bytes(w.Data(), 4), (std::vector<uint8_t>{0x00, 0x41, 0x00, 0x62}));
-    Cs0String c("Ab");
-    EXPECT_EQ(c.Length(), 5);
-    EXPECT_EQ(Bytes(c.Data(), 5), (std::vector<uint8_t>{0x10, 0x00, 0x41, 0x00, 0x62}));
-    Cs0String fromWide;
-    fromWide.AssignWide(w);
-    EXPECT_EQ(Bytes(fromWide.Data(), fromWide.Length()), Bytes(c.Data(), c.Length()));
-}
-
+// Plain ASCII names in both forms are pinned by the Joliet record and UDF
+// identifier goldens; here what code page 932 and the BMP do not hold.
 TEST(WideString, JapaneseAndBeyondCodePage932) {
     WideString w("表");  // one double-byte character of code page 932
     EXPECT_EQ(w.Length(), 1);
