@@ -80,17 +80,9 @@ private:
 };
 
 DirEntry EntryOf(const FakeNode& n) {
-    DirEntry e;
-    e.name = n.name;
-    e.shortName = n.shortName;
-    e.size = n.directory ? 0 : n.size;
-    e.mtime = n.mtime;
-    e.hidden = n.hidden;
-    e.readable = n.openCause != kCauseAccessDenied;
-    e.directory = n.directory;
-    e.device = n.device;
-    e.inode = n.inode;
-    return e;
+    return DirEntry{.name = n.name, .shortName = n.shortName, .size = n.directory ? 0 : n.size, .mtime = n.mtime,
+                    .hidden = n.hidden, .directory = n.directory, .readable = n.openCause != kCauseAccessDenied,
+                    .device = n.device, .inode = n.inode};
 }
 
 }  // namespace
