@@ -4,12 +4,13 @@
 
 #include <vector>
 
-#include "tree/FileEntry.h"
 #include "disc/OnDisc.h"
 #include "udf/Primitives.h"
-#include "TreeBuilder.h"
+#include "FakePlatform.h"
 #include "ImageCheck.h"
+#include "TreeBuilder.h"
 #include "iso9660/IsoTestSupport.h"
+#include "job/JobMessages.h"
 
 namespace pm {
 namespace {
@@ -22,33 +23,24 @@ bool TagIsSound(const uint8_t* d, uint16_t id, uint32_t location, uint16_t lengt
            GetLE16(d + 8) == DescriptorCrc(d + 16, length - 16) && GetLE32(d + 12) == location;
 }
 
-// The tree of the worked example, placed as the layout places it from block 2:
-// root entry 2, root identifiers 3, "a.txt" 4, "b.txt" 5, "sub" 6 with its
-// identifiers at 7, "sub/c.txt" 8; file data from block 9.
+// The tree of the worked example as the layout places it, so that the
+// goldens pin the placement too: root entry 2, root identifiers 3, "a.txt" 4,
+// "b.txt" 5, "sub" 6 with its identifiers at 7, "sub/c.txt" 8; unique ids
+// from 16; file data from block 9.
 struct ExampleTree {
-    CFileEntry root;
-    CFileEntry *a, *b, *sub, *c;
     ExampleTree() {
-        root.Path() = "/src";
-        root.m_bDirectory = true;
+        test::MakeRoot(root);
         a = Add(root, "a.txt", false, 5);
         b = Add(root, "b.txt", false, 3000);
         sub = Add(root, "sub", true);
         c = Add(*sub, "c.txt", false, 0);
-        Place(root, 2, 0, 3, 2);
-        Place(*a, 4, 16, 9);
-        Place(*b, 5, 17, 10);
-        Place(*sub, 6, 18, 7, 1);
-        Place(*c, 8, 19, 12);
-        root.m_nUdfSize = FidAreaSize(root);
-        sub->m_nUdfSize = FidAreaSize(*sub);
+        layout.m_bUdf = 1;
+        layout.PlaceTree();
     }
-    static void Place(CFileEntry& n, uint32_t entry, uint32_t id, uint32_t data, uint16_t links = 1) {
-        n.m_dwUdfEntryBlock = entry;
-        n.m_dwUniqueId = id;
-        n.m_dwUdfDataBlock = data;
-        n.m_wLinkCount = links;
-    }
+    FakePlatform fake;
+    ImageBuilder layout{fake, TheJobMessages()};
+    CFileEntry& root = layout.m_root;
+    CFileEntry *a, *b, *sub, *c;
 };
 
 // The worked example's entries and identifiers, each pinned by its length and
