@@ -114,37 +114,27 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
     for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = char('a' + i % 23);
     fake.AddFile("/src/empty", "");
     fake.AddFile("/src/odd.bin", pattern.substr(0, 2049));
-    fake.AddFile("/src/sub/grows.txt", pattern.substr(0, 3000));
-    fake.AddFile("/src/sub/shrinks.txt", pattern);
+    FakeNode& grows = fake.AddFile("/src/sub/grows.txt", pattern);  // sizes below: the rest of the content is unread
+    FakeNode& shrinks = fake.AddFile("/src/sub/shrinks.txt", pattern);
     for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf}) {
         SCOPED_TRACE(int(kind));
         out = SectorCapture();
-        FakeNode* grows = fake.Find("/src/sub/grows.txt");
-        FakeNode* shrinks = fake.Find("/src/sub/shrinks.txt");
-        grows->content = shrinks->content = pattern;
-        grows->size = 3000;
-        shrinks->size = 5000;
+        grows.size = 3000;
+        shrinks.size = 5000;
         Prepare(kind);
-        grows->size = 5000;  // after the scan
-        shrinks->content = pattern.substr(0, 100);
-        shrinks->size = 100;
+        grows.size = 5000;  // after the scan
+        shrinks.size = 100;
         TheJobMessages().Clear();
         EXPECT_FALSE(b.WriteImage());
         EXPECT_EQ(TheJobMessages().JoinedText(), "/src/sub/grows.txt\nファイルが読み取り中に変更されました。\n"
                                                  "/src/sub/shrinks.txt\nファイルが読み取り中に変更されました。");
         ASSERT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
-        std::map<std::string, const CFileEntry*> byName;
-        for (const CFileEntry* f : b.m_files) byName[f->m_strName] = f;
-        EXPECT_TRUE(IsZero(byName["empty"]->m_dwIsoSector));
-        const uint32_t odd = byName["odd.bin"]->m_dwIsoSector;
-        EXPECT_EQ(byName["grows.txt"]->m_dwIsoSector, odd + 2);  // two sectors for 2049 bytes
-        EXPECT_EQ(out.Sector(odd + 1)[0], uint8_t(pattern[2048]));
-        EXPECT_TRUE(std::all_of(out.Sector(odd + 1) + 1, out.Sector(odd + 2), [](uint8_t v) { return v == 0; }));
-        ExpectImageHolds(out.bytes, kind,
-                         {{"empty", ""},
-                          {"odd.bin", pattern.substr(0, 2049)},
-                          {"sub/grows.txt", pattern.substr(0, 3000)},
-                          {"sub/shrinks.txt", pattern.substr(0, 100) + std::string(4900, '\0')}});
+        // Files in entry order: an empty file's sector is zero, so is the rest of odd.bin's second.
+        EXPECT_TRUE(IsZero(b.m_files[0]->m_dwIsoSector));
+        const uint8_t* tail = out.Sector(b.m_files[1]->m_dwIsoSector + 1);
+        EXPECT_TRUE(std::all_of(tail + 1, tail + SectorSize, [](uint8_t v) { return v == 0; }));
+        ExpectImageHolds(out.bytes, kind, {{"empty", ""}, {"odd.bin", pattern.substr(0, 2049)}, {"sub/grows.txt", pattern.substr(0, 3000)},
+                                           {"sub/shrinks.txt", pattern.substr(0, 100) + std::string(4900, '\0')}});
     }
 }
 
