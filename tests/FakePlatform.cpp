@@ -88,6 +88,7 @@ DirEntry EntryOf(const FakeNode& n) {
 }  // namespace
 
 FakePlatform::FakePlatform() {
+    m_root.name = std::string(1, '/');  // what a lookup of "/" calls it
     m_root.directory = true;
     m_root.inode = 1;
 }
@@ -112,14 +113,9 @@ FakeNode& FakePlatform::Add(const std::string& path, bool directory) {
 FakeNode& FakePlatform::AddFolder(const std::string& path) { return Add(path, true); }
 
 FakeNode& FakePlatform::AddFile(const std::string& path, const std::string& content) {
-    FakeNode& n = AddSizedFile(path, content.size());
-    n.content = content;
-    return n;
-}
-
-FakeNode& FakePlatform::AddSizedFile(const std::string& path, uint64_t size) {
     FakeNode& n = Add(path, false);
-    n.size = size;
+    n.content = content;
+    n.size = content.size();
     return n;
 }
 
@@ -134,7 +130,6 @@ bool FakePlatform::LookupEntry(const std::string& path, DirEntry& out) {
     FakeNode* n = Find(path);
     if (!n || path.empty()) return false;
     out = EntryOf(*n);
-    if (n == &m_root) out.name = "/";
     return true;
 }
 
@@ -163,11 +158,10 @@ std::unique_ptr<OutputFile> FakePlatform::CreateOutput(const std::string& path, 
 }
 
 bool FakePlatform::CreateFolder(const std::string& path) {
-    const std::vector<std::string> parts = Split(path);
-    std::string parent = "/";
-    for (size_t i = 0; i + 1 < parts.size(); ++i) parent += parts[i] + "/";
-    FakeNode* p = Find(parent);
-    if (parts.empty() || Find(path) || !p || !p->directory) return false;
+    // Up to the last slash before the name: "" (npos + 1) for a relative name, the current folder.
+    const size_t end = path.find_last_not_of('/');
+    FakeNode* parent = end == std::string::npos ? nullptr : Find(path.substr(0, path.rfind('/', end) + 1));
+    if (!parent || !parent->directory || Find(path)) return false;
     AddFolder(path);
     createdFolders.push_back(path);
     return true;

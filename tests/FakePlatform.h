@@ -3,7 +3,7 @@
 //   pm::FakePlatform fake;
 //   fake.AddFolder("/src/sub");                  // parents are made as needed
 //   fake.AddFile("/src/a.txt", "hello");         // content
-//   fake.AddSizedFile("/src/big.bin", 5ull << 30);  // size only; reads as zeros
+//   fake.AddFile("/src/big.bin", "").size = 5ull << 30;  // reads as zeros
 //   auto& n = fake.AddFile("/src/a.hid", "x");
 //   n.mtime = 1700000000; n.hidden = true;       // every field can be changed after
 //
@@ -53,7 +53,6 @@ public:
 
     FakeNode& AddFolder(const std::string& path);
     FakeNode& AddFile(const std::string& path, const std::string& content);
-    FakeNode& AddSizedFile(const std::string& path, uint64_t size);
     // The node at path, or null.
     FakeNode* Find(const std::string& path);
 

@@ -36,7 +36,9 @@ std::vector<std::string> AllPaths(const CFileEntry& root) {
 TEST(Scan, FillsNodesFromTheListing) {
     FakePlatform fake;
     fake.AddFolder("/src").mtime = 1000;
-    fake.AddSizedFile("/src/big.bin", 5ull << 30).mtime = 2000;  // listed before ".git": the scan sorts
+    FakeNode& bigFile = fake.AddFile("/src/big.bin", "");  // listed before ".git": the scan sorts
+    bigFile.size = 5ull << 30;
+    bigFile.mtime = 2000;
     fake.AddFolder("/src/.git/.deep/.hid");
     fake.AddFile("/src/日本語の名前.txt", "x").shortName = "日本語~1.TXT";
     CFileEntry root;

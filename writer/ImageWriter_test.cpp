@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "FakePlatform.h"
 #include "ImageCheck.h"
@@ -143,7 +144,7 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
 TEST_F(WriterTest, FiveGibibyteFileInUdf) {
     const uint64_t size = 5ull << 30;
     fake.AddFile("/src/a.txt", "small");
-    fake.AddSizedFile("/src/huge.bin", size);
+    fake.AddFile("/src/huge.bin", "").size = size;
     Prepare(FileSystemType::Udf);
     const CFileEntry* huge = b.m_files[1];
     ASSERT_EQ(huge->m_strName, "huge.bin");
@@ -205,13 +206,8 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
 TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
     fake.AddFile("/src/a.txt", "alpha");
     fake.AddFile("/src/sub/b.txt", "beta");
-    struct Case {
-        const char* what;
-        FileSystemType kind;
-        std::function<void(ImageBuilder&)> tamper;
-    };
     auto sub = [](ImageBuilder& b) { return b.m_directories[1]; };
-    const Case cases[] = {
+    const std::tuple<const char*, FileSystemType, std::function<void(ImageBuilder&)>> cases[] = {
         {"folder sector", FileSystemType::Joliet, [&](ImageBuilder& b) { ++sub(b)->m_dwJolietSector; }},
         {"folder size", FileSystemType::Joliet, [](ImageBuilder& b) { b.m_root.m_nIsoSize += SectorSize; }},
         {"udf folder size", FileSystemType::Udf, [&](ImageBuilder& b) { sub(b)->m_nUdfSize += SectorSize; }},
@@ -222,12 +218,12 @@ TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
              ++b.m_dwTotalSectors;
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, kind, tamper] : cases) {
+        SCOPED_TRACE(what);
         TheJobMessages().Clear();
         out = SectorCapture();
-        Prepare(c.kind);
-        c.tamper(b);
+        Prepare(kind);
+        tamper(b);
         EXPECT_FALSE(b.WriteImage());
         ASSERT_EQ(TheJobMessages().Entries().size(), 1u);
         const std::string& text = TheJobMessages().Entries()[0];
