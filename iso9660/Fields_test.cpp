@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "iso9660/IsoTestSupport.h"
@@ -19,10 +18,10 @@ TEST(Fields, OffsetByteTruncatesTowardZero) {
     for (const auto& [minutes, byte] : cases) EXPECT_EQ(IsoOffsetByte(minutes), byte) << minutes;
 }
 
-// Seven bytes, the offset in effect at that moment; out of range: all zero.
+// Seven bytes, the offset in effect at that moment (the records' goldens have
+// one in JST); out of range: all zero.
 TEST(Fields, DirectoryDates) {
     const struct { const char* tz; int offset; int64_t when; Bytes want; } cases[] = {
-        {"JST-9", 540, Utc(2010, 5, 31, 14, 59, 58), {0x6E, 0x05, 0x1F, 0x17, 0x3B, 0x3A, 0x24}},  // 23:59:58 local
         {"JST-9", 540, -1, {70, 1, 1, 8, 59, 59, 0x24}},  // before 1970 is fine from local year 1900
         {"JST-9", 540, Utc(2155, 12, 31, 14, 59, 59), {255, 12, 31, 23, 59, 59, 0x24}},  // the last local second
         {"JST-9", 540, Utc(1899, 12, 31, 0, 0, 0), Bytes(7, 0)},
@@ -34,10 +33,9 @@ TEST(Fields, DirectoryDates) {
     };
     for (const auto& c : cases) {
         TzScope tz(c.tz, c.offset);
-        uint8_t d[8];
-        std::memset(d, 0xAA, sizeof d);
-        WriteDirectoryDate(d, c.when);
-        EXPECT_EQ(Bytes(d, d + 8), Cat({c.want, {0xAA}})) << c.tz << " " << c.when;
+        Bytes d(8, 0xAA);
+        WriteDirectoryDate(d.data(), c.when);
+        EXPECT_EQ(d, Cat({c.want, {0xAA}})) << c.tz << " " << c.when;
     }
 }
 
@@ -53,10 +51,9 @@ TEST(Fields, DescriptorDates) {
     };
     for (const auto& c : cases) {
         TzScope tz(c.tz, c.offset);
-        uint8_t d[18];
-        std::memset(d, 0xAA, sizeof d);
-        WriteDescriptorDate(d, c.date);
-        EXPECT_EQ(Bytes(d, d + 18), Cat({Str(c.digits), {c.zone, 0xAA}})) << c.digits;
+        Bytes d(18, 0xAA);
+        WriteDescriptorDate(d.data(), c.date);
+        EXPECT_EQ(d, Cat({Str(c.digits), {c.zone, 0xAA}})) << c.digits;
     }
 }
 
@@ -85,11 +82,10 @@ TEST(Fields, IsoAndJolietText) {
         {true, 37, z18 + "\xE3\x81\x82", Cat({units(z18), {0x30}})},  // U+3042 last
     };
     for (const auto& c : cases) {
-        uint8_t d[41];
-        std::memset(d, 0xAA, sizeof d);
-        if (c.joliet) WriteJolietText(d, c.width, c.text);
-        else EXPECT_EQ(WriteIsoText(d, c.width, c.text), std::min(c.width, c.text.size()));
-        EXPECT_EQ(Bytes(d, d + c.width + 1), Cat({c.want, {0xAA}})) << c.text;
+        Bytes d(c.width + 1, 0xAA);
+        if (c.joliet) WriteJolietText(d.data(), c.width, c.text);
+        else EXPECT_EQ(WriteIsoText(d.data(), c.width, c.text), std::min(c.width, c.text.size()));
+        EXPECT_EQ(d, Cat({c.want, {0xAA}})) << c.text;
     }
 }
 

@@ -160,8 +160,7 @@ TEST_F(NamesTest, CollisionsForbiddenCharactersAndUndecodableNames) {
 }
 
 TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
-    std::string n65(65, 'x');
-    AddFile(b.m_root, n65, 1, "X~1");            // Joliet too long, 8.3 fine
+    AddFile(b.m_root, std::string(65, 'x'), 1, "X~1");  // Joliet too long, 8.3 fine
     AddFile(b.m_root, "zz long name.txt", 1);    // 8.3 missing
     AddFolder(b.m_root, "folder nine");          // 11 bytes > 8
     Place(FileSystemType::Joliet);
