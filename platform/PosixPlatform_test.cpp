@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <iterator>
@@ -112,6 +113,7 @@ TEST(PosixPlatform, ReadsAndReportsCauses) {
     ASSERT_NE(dir, nullptr);
     EXPECT_EQ(dir->Read(buf, sizeof buf, err), -1);
     EXPECT_EQ(err.cause, kCauseGeneric);
+    EXPECT_EQ(CauseFromErrno(EIO), kCauseHardIo);  // the others are met for real (missing, full, locked, forbidden)
 
     // Settings and list files: only regular files of sane size are read.
     ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);

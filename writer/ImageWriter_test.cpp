@@ -65,10 +65,6 @@ protected:
         EXPECT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         return out.bytes;
     }
-    bool IsZero(uint32_t sector) const {
-        const uint8_t* s = out.Sector(sector);
-        return std::all_of(s, s + SectorSize, [](uint8_t v) { return v == 0; });
-    }
     test::TzScope tz{"JST-9", 540};
     test::FixedVolumeInfo info;
     FakePlatform fake;
@@ -131,9 +127,9 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
                                                  "/src/sub/shrinks.txt\nファイルが読み取り中に変更されました。");
         ASSERT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         // Files in entry order: an empty file's sector is zero, so is the rest of odd.bin's second.
-        EXPECT_TRUE(IsZero(b.m_files[0]->m_dwIsoSector));
-        const uint8_t* tail = out.Sector(b.m_files[1]->m_dwIsoSector + 1);
-        EXPECT_TRUE(std::all_of(tail + 1, tail + SectorSize, [](uint8_t v) { return v == 0; }));
+        auto zeros = [](const uint8_t* p, size_t n) { return std::all_of(p, p + n, [](uint8_t v) { return v == 0; }); };
+        EXPECT_TRUE(zeros(out.Sector(b.m_files[0]->m_dwIsoSector), SectorSize));
+        EXPECT_TRUE(zeros(out.Sector(b.m_files[1]->m_dwIsoSector + 1) + 1, SectorSize - 1));
         ExpectImageHolds(out.bytes, kind, {{"empty", ""}, {"odd.bin", pattern.substr(0, 2049)}, {"sub/grows.txt", pattern.substr(0, 3000)},
                                            {"sub/shrinks.txt", pattern.substr(0, 100) + std::string(4900, '\0')}});
     }
