@@ -44,39 +44,24 @@ TEST(DirectoryRecords, RecordsGolden) {
          Cat({{162, 0, 25, 0, 0, 0, 0, 0, 0, 25, 0, 8, 0, 0, 0, 0, 8, 0}, kDate, {2, 0, 0, 1, 0, 0, 1, 128},
               Units(std::string(64, 'x')), {0}})},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto root = MakeNode("", true, 2048, 21);
-        CFileEntry* n = AddNode(*root, c.name, c.dir, c.size, c.sector);
-        n->m_time = kWhen, n->m_bHidden = c.hidden;
-        EXPECT_EQ((c.joliet ? JolietRecordLength : IsoRecordLength)(*n) * SectionCount(c.size, c.dir), c.want.size());
-        Bytes buf(2048, 0);
-        ASSERT_EQ((c.joliet ? WriteJolietDirectory : WriteIsoDirectory)(*root, buf.data(), 2048), 68 + c.want.size());
-        EXPECT_EQ(Bytes(buf.begin() + 68, buf.begin() + 68 + c.want.size()), c.want);
-        EXPECT_EQ(WriteIsoDirectory(*n, buf.data(), 2048), c.dir ? 68u : 0u);  // a file has no extent
-    }
-}
-
-// "." is the folder, ".." its parent (the root's is itself), hidden bit
-// included; an empty folder holds these two records and zeros.
-TEST(DirectoryRecords, DotRecords) {
-    TzScope tz{"JST-9", 540};
-    auto root = MakeNode("ROOTNAME", true, 2048, 21);
-    root->m_time = kWhen, root->m_bHidden = true;
-    CFileEntry* sub = AddNode(*root, "SUB", true, 4096, 22);
-    sub->m_time = kWhen;
+    // "." and ".." of the root both describe the root, hidden bit included;
+    // a folder's ".." is its parent's record.
     const Bytes dot = Cat({{34, 0, 21, 0, 0, 0, 0, 0, 0, 21, 0, 8, 0, 0, 0, 0, 8, 0}, kDate, {3, 0, 0, 1, 0, 0, 1, 1, 0}});
     Bytes dotdot = dot;
     dotdot[33] = 1;
-    Bytes buf(2048, 0);
-    EXPECT_EQ(WriteIsoDirectory(*root, buf.data(), 2048), 68u + 36u);
-    EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 68), Cat({dot, dotdot}));
-    for (auto write : {WriteIsoDirectory, WriteJolietDirectory}) {
-        std::fill(buf.begin(), buf.end(), 0);  // structures are filled into zeroed buffers
-        EXPECT_EQ(write(*sub, buf.data(), 2048), 68u);
-        EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 34),
-                  Cat({{34, 0, 22, 0, 0, 0, 0, 0, 0, 22, 0, 16, 0, 0, 0, 0, 16, 0}, kDate, {2, 0, 0, 1, 0, 0, 1, 1, 0}}));
-        EXPECT_EQ(Bytes(buf.begin() + 34, buf.end()), Cat({dotdot, Bytes(2048 - 68, 0)}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto root = MakeNode("", true, 2048, 21);
+        root->m_time = kWhen, root->m_bHidden = true;
+        CFileEntry* n = AddNode(*root, c.name, c.dir, c.size, c.sector);
+        n->m_time = kWhen, n->m_bHidden = c.hidden;
+        EXPECT_EQ((c.joliet ? JolietRecordLength : IsoRecordLength)(*n) * SectionCount(c.size, c.dir), c.want.size());
+        const auto write = c.joliet ? WriteJolietDirectory : WriteIsoDirectory;
+        Bytes buf(2048, 0);
+        ASSERT_EQ(write(*root, buf.data(), 2048), 68 + c.want.size());
+        EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 68 + c.want.size()), Cat({dot, dotdot, c.want}));
+        EXPECT_EQ(write(*n, buf.data(), 2048), c.dir ? 68u : 0u);  // a file has no extent
+        if (c.dir) EXPECT_EQ(Bytes(buf.begin() + 34, buf.begin() + 68), dotdot);
     }
 }
 
@@ -93,9 +78,7 @@ TEST(DirectoryRecords, SectorBoundary) {
         const size_t at = fits ? 2010 : 2048;
         EXPECT_EQ(buf[at], fits ? 38 : 40);
         EXPECT_EQ(Bytes(buf.begin() + at + 33, buf.begin() + at + 33 + buf[at + 32]), Str(fits ? "LAST" : "LAST1;1"));
-        if (!fits) {
-            EXPECT_EQ(Bytes(buf.begin() + 2010, buf.begin() + 2048), Bytes(38, 0));
-        }
+        if (!fits) EXPECT_EQ(Bytes(buf.begin() + 2010, buf.begin() + 2048), Bytes(38, 0));
     }
 }
 
@@ -107,25 +90,19 @@ TEST(DirectoryRecords, PathTablesGolden) {
     CFileEntry* five = AddNode(*docs, "ABCDE", true, 2048, 0x0102);
     root->m_dwJolietSector = 24, docs->m_dwJolietSector = 40, five->m_dwJolietSector = 41;
     root->m_wDirNumber = 1, docs->m_wDirNumber = 2, five->m_wDirNumber = 3;
-    const struct { decltype(&WriteIsoPathTableL) write; size_t dirs; Bytes want; } cases[] = {
-        {WriteIsoPathTableL, 1, {1, 0, 21, 0, 0, 0, 1, 0, 0, 0}},
-        {WriteIsoPathTableM, 1, {1, 0, 0, 0, 0, 21, 0, 1, 0, 0}},
-        {WriteJolietPathTableL, 1, {1, 0, 24, 0, 0, 0, 1, 0, 0, 0}},
-        {WriteJolietPathTableM, 1, {1, 0, 0, 0, 0, 24, 0, 1, 0, 0}},
-        {WriteIsoPathTableL, 3, Cat({{1, 0, 21, 0, 0, 0, 1, 0, 0, 0, 4, 0, 22, 0, 0, 0, 1, 0}, Str("DOCS"),
+    const struct { decltype(&WriteIsoPathTableL) write; Bytes want; } cases[] = {
+        {WriteIsoPathTableL, Cat({{1, 0, 21, 0, 0, 0, 1, 0, 0, 0, 4, 0, 22, 0, 0, 0, 1, 0}, Str("DOCS"),
                                      {5, 0, 2, 1, 0, 0, 2, 0}, Str("ABCDE"), {0}})},
-        {WriteIsoPathTableM, 3, Cat({{1, 0, 0, 0, 0, 21, 0, 1, 0, 0, 4, 0, 0, 0, 0, 22, 0, 1}, Str("DOCS"),
+        {WriteIsoPathTableM, Cat({{1, 0, 0, 0, 0, 21, 0, 1, 0, 0, 4, 0, 0, 0, 0, 22, 0, 1}, Str("DOCS"),
                                      {5, 0, 0, 0, 1, 2, 0, 2}, Str("ABCDE"), {0}})},
-        {WriteJolietPathTableL, 3, Cat({{1, 0, 24, 0, 0, 0, 1, 0, 0, 0, 8, 0, 40, 0, 0, 0, 1, 0}, Units("DOCS"),
+        {WriteJolietPathTableL, Cat({{1, 0, 24, 0, 0, 0, 1, 0, 0, 0, 8, 0, 40, 0, 0, 0, 1, 0}, Units("DOCS"),
                                         {10, 0, 41, 0, 0, 0, 2, 0}, Units("ABCDE")})},
-        {WriteJolietPathTableM, 3, Cat({{1, 0, 0, 0, 0, 24, 0, 1, 0, 0, 8, 0, 0, 0, 0, 40, 0, 1}, Units("DOCS"),
+        {WriteJolietPathTableM, Cat({{1, 0, 0, 0, 0, 24, 0, 1, 0, 0, 8, 0, 0, 0, 0, 40, 0, 1}, Units("DOCS"),
                                         {10, 0, 0, 0, 0, 41, 0, 2}, Units("ABCDE")})},
     };
     for (const auto& c : cases) {
         Bytes b(64, 0);
-        std::vector<CFileEntry*> dirs = {root.get(), docs, five};
-        dirs.resize(c.dirs);
-        ASSERT_EQ(c.write(dirs, b.data()), c.want.size());
+        ASSERT_EQ(c.write({root.get(), docs, five}, b.data()), c.want.size());
         EXPECT_EQ(b, Cat({c.want, Bytes(64 - c.want.size(), 0)})) << &c - cases;
     }
 }

@@ -13,29 +13,20 @@ namespace {
 
 using namespace test;
 
-class VolumeDescriptors : public ::testing::Test {
-protected:
-    Bytes Fill(bool joliet) {
-        Bytes s(2048, 0xAA);
-        (joliet ? FillJolietDescriptor : FillIsoPrimaryDescriptor)(s.data(), layout, *root, info);
-        return s;
-    }
-
-    TzScope tz{"JST-9", 540};
-    ImageLayout layout;
-    std::unique_ptr<CFileEntry> root = MakeNode("FOLDER12", true, 2048, 21);  // its name never shows
-    VolumeInfo info;
-};
-
 // Every field of the primary and Joliet descriptors and the terminator is
 // pinned by the empty images' hashes (writer/ImageWriter_test.cpp) and read
 // back by the ISO 9660 reader; here the label at its limits.
 // Fifteen characters fill the ISO 9660 label (15 double-byte ones as 30
 // bytes of code page 932 and 2 spaces) and leave the Joliet one its last unit zero.
-TEST_F(VolumeDescriptors, FifteenCharacterLabels) {
+TEST(VolumeDescriptors, FifteenCharacterLabels) {
+    TzScope tz{"JST-9", 540};
+    ImageLayout layout;
+    const auto root = MakeNode("FOLDER12", true, 2048, 21);  // its name never shows
+    VolumeInfo info;
     // The 32-byte label field: its first and last bytes.
     auto ends = [&](bool joliet, size_t head, size_t tail) {
-        Bytes s = Fill(joliet);
+        Bytes s(2048, 0xAA);
+        (joliet ? FillJolietDescriptor : FillIsoPrimaryDescriptor)(s.data(), layout, *root, info);
         return Cat({Bytes(s.begin() + 40, s.begin() + 40 + head), Bytes(s.begin() + 72 - tail, s.begin() + 72)});
     };
     info.Label = "ABCDEFGHIJKLMNO";

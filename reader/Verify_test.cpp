@@ -40,13 +40,7 @@ TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
     for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf}) {
         SCOPED_TRACE(int(kind));
         ImageBuilder b{fake, TheJobMessages()};
-        ASSERT_TRUE(b.Layout("/src", kind));
-        Bytes image;
-        b.SetSectorCallback([](int, void* out, const uint8_t* data, uint32_t n) {
-            static_cast<Bytes*>(out)->insert(static_cast<Bytes*>(out)->end(), data, data + n);
-            return 1;
-        }, &image);
-        ASSERT_TRUE(b.WriteImage());
+        const Bytes image = WriteToMemory(b, "/src", kind);
         const uint64_t data = uint64_t(b.m_files[1]->m_dwIsoSector) * SectorSize;  // sub/b.txt
         const std::pair<std::string, std::function<void(Bytes&)>> cases[] = {
             {"", [](Bytes&) {}},

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ShortNames.h"
-
 namespace pm {
 namespace {
 
@@ -19,7 +17,7 @@ std::vector<std::string> Split(const std::string& path) {
 
 FakeNode* Child(FakeNode& folder, const std::string& name) {
     for (auto& c : folder.children)
-        if (c->name == name) return c->linkTarget ? c->linkTarget : c.get();
+        if (c->name == name) return c.get();
     return nullptr;
 }
 
@@ -81,9 +79,16 @@ private:
     bool m_closed = false, m_failed = false;
 };
 
+DirEntry EntryOf(const FakeNode& n) {
+    return DirEntry{.name = n.name, .shortName = n.shortName, .size = n.directory ? 0 : n.size, .mtime = n.mtime,
+                    .hidden = n.hidden, .directory = n.directory, .readable = n.openCause != kCauseAccessDenied,
+                    .device = n.device, .inode = n.inode};
+}
+
 }  // namespace
 
-FakePlatform::FakePlatform(bool shortNames) : shortNames(shortNames) {
+FakePlatform::FakePlatform() {
+    m_root.name = std::string(1, '/');  // what a lookup of "/" calls it
     m_root.directory = true;
     m_root.inode = 1;
 }
@@ -108,23 +113,10 @@ FakeNode& FakePlatform::Add(const std::string& path, bool directory) {
 FakeNode& FakePlatform::AddFolder(const std::string& path) { return Add(path, true); }
 
 FakeNode& FakePlatform::AddFile(const std::string& path, const std::string& content) {
-    FakeNode& n = AddSizedFile(path, content.size());
-    n.content = content;
-    return n;
-}
-
-FakeNode& FakePlatform::AddSizedFile(const std::string& path, uint64_t size) {
     FakeNode& n = Add(path, false);
-    n.size = size;
+    n.content = content;
+    n.size = content.size();
     return n;
-}
-
-void FakePlatform::AddLink(const std::string& path, const std::string& target) {
-    const size_t slash = path.rfind('/');
-    FakeNode& folder = slash == std::string::npos || slash == 0 ? m_root : AddFolder(path.substr(0, slash));
-    folder.children.push_back(std::make_unique<FakeNode>());
-    folder.children.back()->name = path.substr(slash + 1);
-    folder.children.back()->linkTarget = Find(target);
 }
 
 FakeNode* FakePlatform::Find(const std::string& path) {
@@ -134,29 +126,10 @@ FakeNode* FakePlatform::Find(const std::string& path) {
     return at;
 }
 
-DirEntry FakePlatform::EntryOf(const FakeNode& listed) const {
-    const FakeNode& n = listed.linkTarget ? *listed.linkTarget : listed;
-    DirEntry e;
-    e.name = listed.name;
-    e.shortName = n.shortName;
-    e.size = n.directory ? 0 : n.size;
-    e.mtime = n.mtime;
-    e.hidden = n.hidden;
-    e.readable = n.openCause != kCauseAccessDenied;
-    e.directory = n.directory;
-    e.device = n.device;
-    e.inode = n.inode;
-    return e;
-}
-
 bool FakePlatform::LookupEntry(const std::string& path, DirEntry& out) {
     FakeNode* n = Find(path);
     if (!n || path.empty()) return false;
-    const std::vector<std::string> parts = Split(path);
-    std::vector<DirEntry> one{EntryOf(*n)};
-    one[0].name = parts.empty() ? "/" : parts.back();
-    if (shortNames && n->shortName.empty()) AssignShortNames(one);
-    out = one[0];
+    out = EntryOf(*n);
     return true;
 }
 
@@ -168,13 +141,6 @@ bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& ou
         return false;
     }
     for (auto& c : folder->children) out.push_back(EntryOf(*c));
-    if (shortNames) {  // a node's own short name replaces the alias
-        std::vector<DirEntry> own = out;
-        AssignShortNames(out);
-        for (size_t i = 0; i < out.size(); ++i)
-            if (!own[i].shortName.empty()) out[i].shortName = own[i].shortName;
-    }
-    if (listOrder == ListOrder::Reverse) std::reverse(out.begin(), out.end());
     return true;
 }
 
@@ -192,11 +158,10 @@ std::unique_ptr<OutputFile> FakePlatform::CreateOutput(const std::string& path, 
 }
 
 bool FakePlatform::CreateFolder(const std::string& path) {
-    const std::vector<std::string> parts = Split(path);
-    std::string parent = "/";
-    for (size_t i = 0; i + 1 < parts.size(); ++i) parent += parts[i] + "/";
-    FakeNode* p = Find(parent);
-    if (parts.empty() || Find(path) || !p || !p->directory) return false;
+    // Up to the last slash before the name: "" (npos + 1) for a relative name, the current folder.
+    const size_t end = path.find_last_not_of('/');
+    FakeNode* parent = end == std::string::npos ? nullptr : Find(path.substr(0, path.rfind('/', end) + 1));
+    if (!parent || !parent->directory || Find(path)) return false;
     AddFolder(path);
     createdFolders.push_back(path);
     return true;

@@ -1,16 +1,14 @@
 // FakePlatform: an in-memory Platform for tests.
 //
-//   pm::FakePlatform fake;                       // short names off
+//   pm::FakePlatform fake;
 //   fake.AddFolder("/src/sub");                  // parents are made as needed
 //   fake.AddFile("/src/a.txt", "hello");         // content
-//   fake.AddSizedFile("/src/big.bin", 5ull << 30);  // size only; reads as zeros
+//   fake.AddFile("/src/big.bin", "").size = 5ull << 30;  // reads as zeros
 //   auto& n = fake.AddFile("/src/a.hid", "x");
 //   n.mtime = 1700000000; n.hidden = true;       // every field can be changed after
 //
-// Listing order is insertion order, or the reverse with
-// `fake.listOrder = FakePlatform::ListOrder::Reverse` (to prove sorting).
-// With `shortNames` on, listings carry AssignShortNames aliases; a node's own
-// `shortName`, when set, replaces the alias.
+// Listing order is insertion order; listings carry no 8.3 aliases but a
+// node's own `shortName`.
 //
 // Failures: node.openCause (OpenRead fails; kCauseAccessDenied also shows in
 // the listing as unreadable), node.readFailAfter (Read fails
@@ -41,31 +39,23 @@ struct FakeNode {
     uint64_t size = 0;          // larger than content: the rest reads as zeros
     int64_t mtime = 0;
     bool hidden = false;        // the DOS attribute of a FAT or NTFS source
-    std::string shortName;      // replaces the generated alias when set
+    std::string shortName;      // the listed 8.3 alias
     uint64_t device = 1, inode = 0;
     int openCause = kCauseNone;      // OpenRead fails with this cause
     long long readFailAfter = -1;    // Read fails after this many bytes
     bool unlistable = false;         // ListFolder fails
-    FakeNode* linkTarget = nullptr;  // a link: everything but the name comes from there
     std::vector<std::unique_ptr<FakeNode>> children;  // insertion order
 };
 
 class FakePlatform : public Platform {
 public:
-    enum class ListOrder { Insertion, Reverse };
-
-    explicit FakePlatform(bool shortNames = false);
+    FakePlatform();
 
     FakeNode& AddFolder(const std::string& path);
     FakeNode& AddFile(const std::string& path, const std::string& content);
-    FakeNode& AddSizedFile(const std::string& path, uint64_t size);
-    // Another name for an existing node (a link): same node, same identity.
-    void AddLink(const std::string& path, const std::string& target);
     // The node at path, or null.
     FakeNode* Find(const std::string& path);
 
-    bool shortNames;
-    ListOrder listOrder = ListOrder::Insertion;
     std::string programPath = "/opt/parumero/bin/parumero";
     int createCause = kCauseNone;
     long long outputFailAfter = -1;
@@ -83,7 +73,6 @@ public:
 
 private:
     FakeNode& Add(const std::string& path, bool directory);
-    DirEntry EntryOf(const FakeNode& node) const;
 
     FakeNode m_root;
     uint64_t m_nextInode = 2;

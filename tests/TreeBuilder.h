@@ -19,13 +19,8 @@ inline void MakeRoot(CFileEntry& root, const std::string& name = "src") {
 // Appends a child; `shortName` empty means "the name itself" for ISO 9660.
 inline CFileEntry* Add(CFileEntry& parent, const std::string& name, bool directory, uint64_t size = 0,
                        const std::string& shortName = std::string(), int64_t mtime = 1275317998) {
-    DirEntry e;
-    e.name = name;
-    e.shortName = shortName;
-    e.directory = directory;
-    e.size = size;
-    e.mtime = mtime;
-    e.hidden = !name.empty() && name[0] == '.';
+    const DirEntry e{.name = name, .shortName = shortName, .size = size, .mtime = mtime,
+                     .hidden = !name.empty() && name[0] == '.', .directory = directory};
     CFileEntry* node = parent.AddChild(e, std::string());
     SortEntries(parent.m_children);
     return node;

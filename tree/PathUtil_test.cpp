@@ -42,18 +42,5 @@ TEST(PathUtil, CreateFolderPath) {
     EXPECT_EQ(CreateFolderPath(fake, "/home/file/sub"), 0);  // a file is in the way
 }
 
-TEST(PathUtil, GetProgramFolder) {
-    FakePlatform fake;
-    EXPECT_EQ(GetProgramFolder(fake), "/opt/parumero/bin");
-    fake.programPath = "/prog";
-    EXPECT_EQ(GetProgramFolder(fake), "/");
-    fake.programPath = "";
-    EXPECT_EQ(GetProgramFolder(fake), "");
-    auto real = MakePosixPlatform();
-    std::string folder = GetProgramFolder(*real);
-    EXPECT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '/');
-}
-
 }  // namespace
 }  // namespace pm

@@ -2,68 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
-#include "tree/FileEntry.h"
 #include "disc/OnDisc.h"
 #include "udf/Primitives.h"
-#include "TreeBuilder.h"
+#include "FakePlatform.h"
 #include "ImageCheck.h"
+#include "TreeBuilder.h"
 #include "iso9660/IsoTestSupport.h"
+#include "job/JobMessages.h"
 
 namespace pm {
 namespace {
 
 using test::Add;
-
-std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }
-std::vector<uint8_t> Zeros(size_t n) { return std::vector<uint8_t>(n, 0); }
+using Bytes = std::vector<uint8_t>;
 
 bool TagIsSound(const uint8_t* d, uint16_t id, uint32_t location, uint16_t length) {
     return GetLE16(d) == id && d[4] == TagChecksum(d) && GetLE16(d + 10) == length - 16 &&
            GetLE16(d + 8) == DescriptorCrc(d + 16, length - 16) && GetLE32(d + 12) == location;
 }
 
-// The tree of the worked example, placed as the layout places it from block 2:
-// root entry 2, root identifiers 3, "a.txt" 4, "b.txt" 5, "sub" 6 with its
-// identifiers at 7, "sub/c.txt" 8; file data from block 9.
+// The tree of the worked example as the layout places it, so that the
+// goldens pin the placement too: root entry 2, root identifiers 3, "a.txt" 4,
+// "b.txt" 5, "sub" 6 with its identifiers at 7, "sub/c.txt" 8; unique ids
+// from 16; file data from block 9.
 struct ExampleTree {
-    CFileEntry root;
-    CFileEntry *a, *b, *sub, *c;
     ExampleTree() {
-        root.Path() = "/src";
-        root.m_bDirectory = true;
+        test::MakeRoot(root);
         a = Add(root, "a.txt", false, 5);
         b = Add(root, "b.txt", false, 3000);
         sub = Add(root, "sub", true);
         c = Add(*sub, "c.txt", false, 0);
-        Place(root, 2, 0, 3, 2);
-        Place(*a, 4, 16, 9);
-        Place(*b, 5, 17, 10);
-        Place(*sub, 6, 18, 7, 1);
-        Place(*c, 8, 19, 12);
-        root.m_nUdfSize = FidAreaSize(root);
-        sub->m_nUdfSize = FidAreaSize(*sub);
+        layout.m_bUdf = 1;
+        layout.PlaceTree();
     }
-    static void Place(CFileEntry& n, uint32_t entry, uint32_t id, uint32_t data, uint16_t links = 1) {
-        n.m_dwUdfEntryBlock = entry;
-        n.m_dwUniqueId = id;
-        n.m_dwUdfDataBlock = data;
-        n.m_wLinkCount = links;
-    }
+    FakePlatform fake;
+    ImageBuilder layout{fake, TheJobMessages()};
+    CFileEntry& root = layout.m_root;
+    CFileEntry *a, *b, *sub, *c;
 };
-
-TEST(UdfFileEntries, IdentifierSizes) {
-    // 38 bytes and the CS0 name (5, 6, 7 characters: 11, 13, 15 bytes), padded to 4.
-    for (auto [name, size] : {std::pair{11, 52u}, {13, 52u}, {15, 56u}, {0, 40u}, {255, 296u}}) EXPECT_EQ(FidSize(name), size);
-    CFileEntry empty;
-    empty.m_bDirectory = true;
-    EXPECT_EQ(FidAreaSize(empty), 40u);
-    ExampleTree t;
-    EXPECT_EQ(FidAreaSize(t.root), 40u + 52 + 52 + 48);
-    EXPECT_EQ(FidAreaSize(*t.sub), 40u + 52);
-}
 
 // The worked example's entries and identifiers, each pinned by its length and
 // hash: the bytes were read field by field when pinned (file type, ICB flags,
@@ -96,50 +74,35 @@ TEST(UdfFileEntries, FileEntryGoldenBytes) {
                                              "192:596780936a2daee3"}));
 }
 
-TEST(UdfFileEntries, IdentifiersStraddleBlocks) {
-    CFileEntry root;
-    root.m_bDirectory = true;
-    root.m_dwUdfDataBlock = 3;
-    for (int i = 0; i < 40; ++i) Add(root, "file" + std::string(1, char('A' + i % 26)) + std::to_string(10 + i), false);
-    root.m_nUdfSize = FidAreaSize(root);  // 40 + 40 * 56
-    ASSERT_EQ(root.m_nUdfSize, 2280u);
-    std::vector<uint8_t> area(4096, 0);
-    ASSERT_EQ(FillDirectoryContents(root, area.data(), 2048), 2280u);
-    // The 36th child starts at 2000 and ends at 2056: its tag names block 3.
-    EXPECT_TRUE(TagIsSound(area.data() + 2000, kTagFileIdentifier, 3, 56));
-    EXPECT_TRUE(TagIsSound(area.data() + 2056, kTagFileIdentifier, 4, 56));
-    EXPECT_EQ(Bytes(area.data() + 2280, 4096 - 2280), Zeros(4096 - 2280));
-}
-
+// A file's data in descriptors of at most 2^30 - 2048 bytes, each where the
+// one before ends (the last one shown); an empty file has one of length 0.
+// The largest file one entry can describe fills it with 217 descriptors; a
+// longer one never writes past the block.
 TEST(UdfFileEntries, AllocationDescriptors) {
+    const Bytes full = {0x00, 0xF8, 0xFF, 0x3F, 0x8C, 0xFF, 0xBF, 0x06};  // at 100 + 216 * 0x7FFFF
+    const struct { uint64_t size; uint32_t used; Bytes last; } cases[] = {
+        {0, 316, {0, 0, 0, 0, 100, 0, 0, 0}},
+        {0x40000000, 324, {0x00, 0x08, 0, 0, 0x63, 0x00, 0x08, 0}},  // 0x800 bytes at 100 + 0x7FFFF
+        {5ull << 30, 356, {0x00, 0x28, 0, 0, 0x5F, 0x00, 0x28, 0}},   // 5 * 2048 bytes at 100 + 5 * 0x7FFFF
+        {kMaxUdfFileSize, 308 + 8 * 217, full},
+        {kMaxUdfFileSize + 1, 308 + 8 * 217, full},
+    };
     CFileEntry f;
     f.m_dwUdfDataBlock = 100;
     f.m_dwUdfEntryBlock = 9;
-    f.m_nUdfSize = 0x40000000;
-    std::vector<uint8_t> e(2048 + 16, 0xAA);
-    ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), 324u);
-    EXPECT_TRUE(TagIsSound(e.data(), kTagFileEntry, 9, 324));
-    EXPECT_EQ(GetLE32(e.data() + 172), 16u);
-    const uint8_t ads[16] = {0x00, 0xF8, 0xFF, 0x3F, 100, 0, 0, 0, 0x00, 0x08, 0, 0, 0x63, 0x00, 0x08, 0};
-    EXPECT_EQ(Bytes(e.data() + 308, 16), Bytes(ads, 16));  // 0x800 bytes at 100 + 0x7FFFF
-    EXPECT_EQ(GetLE64(e.data() + 64), 0x80000u);
-
-    // An empty file: one descriptor of length 0 at its data block.
-    f.m_nUdfSize = 0;
-    ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), 316u);
-    const uint8_t zero[8] = {0, 0, 0, 0, 100, 0, 0, 0};
-    EXPECT_EQ(Bytes(e.data() + 308, 8), Bytes(zero, 8));
-    EXPECT_EQ(GetLE64(e.data() + 56), 0u);
-    EXPECT_EQ(GetLE64(e.data() + 64), 0u);
-
-    // The largest file one entry can describe fills it with 217 descriptors;
-    // a longer one never writes past the block.
-    f.m_nUdfSize = kMaxUdfFileSize;
-    ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), 308u + 8 * 217);
-    f.m_nUdfSize = kMaxUdfFileSize + 1;
-    std::fill(e.begin(), e.end(), 0xAA);
-    ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), 308u + 8 * 217);
-    EXPECT_EQ(Bytes(e.data() + 2048, 16), std::vector<uint8_t>(16, 0xAA));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        f.m_nUdfSize = c.size;
+        Bytes e(2048 + 16, 0xAA);
+        ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), c.used);
+        EXPECT_TRUE(TagIsSound(e.data(), kTagFileEntry, 9, uint16_t(c.used)));
+        EXPECT_EQ(GetLE32(e.data() + 172), c.used - 308);  // length of the descriptors
+        EXPECT_EQ(Bytes(e.begin() + c.used - 8, e.begin() + c.used), c.last);
+        EXPECT_EQ(Bytes(e.begin() + 2048, e.end()), Bytes(16, 0xAA));
+        if (c.size > kMaxUdfFileSize) continue;
+        EXPECT_EQ(GetLE64(e.data() + 56), c.size);  // information length
+        EXPECT_EQ(GetLE64(e.data() + 64), (c.size + 2047) / 2048);  // blocks recorded
+    }
 }
 
 }  // namespace

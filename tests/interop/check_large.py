@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import types
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import check_images  # noqa: E402
@@ -33,21 +34,9 @@ def make_source(src):
                 f.write(hashlib.sha256(f"{name}@{at}".encode()).digest()[:min(16, size)])
 
 
-class Hasher:
-    """A file object that hashes what is written to it."""
-
-    def __init__(self, stream=None):
-        self.h = hashlib.sha256()
-        while stream and (chunk := stream.read(4 << 20)):
-            self.h.update(chunk)
-
-    def write(self, b):
-        self.h.update(b)
-
-
 def streamed(args):
     p = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    digest = Hasher(p.stdout).h.hexdigest()
+    digest = hashlib.file_digest(p.stdout, "sha256").hexdigest()
     return digest if p.wait() == 0 else f"exit {p.returncode}"
 
 
@@ -65,10 +54,10 @@ def check_kind(kind, cli, src, want, work, rep):
             rep.result("bridge: 7z t clean", p.returncode == 0 and b"Warning" not in p.stdout + p.stderr, text(p.stdout)[-800:])
 
         def pycdlib_file(name):
-            iso, out = open_pycdlib(image), Hasher()
-            iso.get_file_from_iso_fp(out, joliet_path=f"/{name};1")
+            iso, h = open_pycdlib(image), hashlib.sha256()
+            iso.get_file_from_iso_fp(types.SimpleNamespace(write=h.update), joliet_path=f"/{name};1")
             iso.close()
-            return out.h.hexdigest()
+            return h.hexdigest()
         readers = {
             "7z x -so": lambda n: streamed(["7z", "x", "-so", image, n]),
             "bsdtar -xOf": lambda n: streamed(["bsdtar", "-xOf", image, n]),
@@ -96,7 +85,7 @@ def main(argv):
             want = {}
             for name in SIZES:
                 with open(os.path.join(src, name), "rb") as f:
-                    want[name] = Hasher(f).h.hexdigest()
+                    want[name] = hashlib.file_digest(f, "sha256").hexdigest()
             cli = Cli(os.path.abspath(argv[-1]), work, "JST-9")
             for kind in ("joliet", "bridge"):
                 check_kind(kind, cli, src, want, work, rep)

@@ -79,10 +79,9 @@ def make_tree(dest, seed=2024):
               f"entry {i}\n".encode() + rng.randbytes(rng.randrange(0, 3000)))
     for i in range(FOLDERS_COUNT):
         rel = f"{FOLDERS_FOLDER}/subfolder number {i:03d}"
+        os.makedirs(os.path.join(dest, rel))
         if i % 10 == 0:
             write(f"{rel}/file {i}.txt", f"in folder {i}\n".encode())
-        else:
-            os.makedirs(os.path.join(dest, rel))
     for rel in EMPTY_FOLDERS:
         os.makedirs(os.path.join(dest, rel), exist_ok=True)
 
