@@ -135,6 +135,17 @@ TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     }
 }
 
+// A chain of folders deeper than any stack holds frames for is freed
+// without recursion.
+TEST(Scan, FreesAVeryDeepTree) {
+    DirEntry folder;
+    folder.name = "d";
+    folder.directory = true;
+    auto root = std::make_unique<CFileEntry>();
+    for (CFileEntry* n = root.get(); n->m_nDepth < 200000;) n = n->AddChild(folder, "");
+    root.reset();
+}
+
 // Locale order with case only a later difference, the same whatever the
 // listing's; the layout's lists: depth first, then the path.
 TEST(EntryOrder, LocaleOrderWhateverTheListingOrder) {
