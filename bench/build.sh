@@ -91,13 +91,15 @@ for tree in $trees; do
         command_for "$i" "$dir"; run_once
         size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
     done
-    n=${#labels[@]}
     for ((r = 1; r <= runs; r++)); do
-        # Each round starts one command later: on this virtual machine a
-        # write's cost depends on what the run before it freed, so no command
-        # keeps the same predecessor.
-        for ((j = 0; j < n; j++)); do
-            i=$(((j + r) % n))
+        # Each round in another order (the same orders every time the bench
+        # runs): on this virtual machine the run after one that wrote a large
+        # image is now and then several times slower, so no command may keep
+        # the same predecessor.
+        for i in $(awk -v n="${#labels[@]}" -v seed="$r" 'BEGIN {
+                       srand(seed); for (k = 0; k < n; k++) a[k] = k
+                       for (k = n - 1; k > 0; k--) { j = int(rand() * (k + 1)); t = a[k]; a[k] = a[j]; a[j] = t }
+                       for (k = 0; k < n; k++) print a[k] }'); do
             command_for "$i" "$dir"; run_once
             times[$i]+="$LAST_T "
             size[$i]=$(stat -c %s "$out" 2>/dev/null || echo 0)
