@@ -49,12 +49,12 @@ if [ "${SANITIZE:-1}" != 0 ]; then
      ctest --output-on-failure -j2 -LE large "$@")
 fi
 
-# The writer's read-ahead threads under ThreadSanitizer: only the tests that
+# The scan's and the writer's threads under ThreadSanitizer: only the tests that
 # build images through them, to keep the run short (TSAN=0 skips it).
 if [ "${TSAN:-1}" != 0 ]; then
   tsan=${TSAN_BUILD_DIR:-$here/build-tsan}
   cmake -S "$here" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARUMERO_TSAN=ON -DPARUMERO_GUI=OFF >/dev/null
   cmake --build "$tsan" --target parumero_tests parumero-cli
   (cd "$tsan" && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-     ctest --output-on-failure -j2 -R '^(WriterTest|RunnerTest)\.|^Cli\.BuildSucceeds$')
+     ctest --output-on-failure -j2 -R '^(WriterTest|RunnerTest|Scan)\.|^Cli\.BuildSucceeds$')
 fi

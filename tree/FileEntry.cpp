@@ -3,10 +3,16 @@
 #include <algorithm>
 
 #include "tree/ExceptList.h"
+#include "tree/ListAhead.h"
 #include "tree/Text.h"
 
 namespace pm {
 namespace {
+
+// Threads that list folders ahead of the scan: as with the readers of file
+// data, the number is about how many requests the storage serves at once,
+// not about the cores.
+constexpr unsigned kListThreads = 8;
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;  // "/" itself
@@ -152,15 +158,25 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, u
         size_t next = 0;
     };
     std::vector<Frame> branch;
+    ListAhead ahead(*ctx.platform, kListThreads, ctx.cancel);
+    auto enters = [&](const DirEntry& e) {  // before the checks that need the name or the branch
+        return e.directory && e.skipped == Skipped::No &&
+               !(ctx.skipIdentity && SameIdentity(ctx.skipDevice, ctx.skipInode, e.device, e.inode));
+    };
     auto open = [&](CFileEntry* node, std::string path, uint64_t device, uint64_t inode) {
         Frame f{node, std::move(path), device, inode, {}, 0};
         // A folder that cannot be listed stays, empty, and is reported: its
         // files must not go missing without a word.
         FileError err;
-        if (!ctx.platform->ListFolder(f.path, f.listing, err)) {
+        if (!ahead.List(f.path, f.listing, err)) {
             f.listing.clear();
             if (ctx.report) ctx.report->unreadable.push_back({err.cause, f.path});
         }
+        // Its folders are entered next, in listing order, before the rest of the branch.
+        std::vector<std::string> next;
+        for (const DirEntry& e : f.listing)
+            if (enters(e)) next.push_back(JoinPath(f.path, e.name));
+        ahead.Queue(std::move(next));
         branch.push_back(std::move(f));
     };
     auto skip = [&](std::string path, SkippedEntry::Why why) {
@@ -186,13 +202,16 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, u
         const DirEntry& e = f.listing[f.next++];
         if (e.name == "." || e.name == "..") continue;
         if (ctx.skipIdentity && SameIdentity(ctx.skipDevice, ctx.skipInode, e.device, e.inode)) continue;
+        std::string path = JoinPath(f.path, e.name);
         if (ctx.except) {
             std::string name;
             DecodeName(e.name, name);
-            if (!ctx.except->IsIncluded(name)) continue;
+            if (!ctx.except->IsIncluded(name)) {
+                if (enters(e)) ahead.Drop(path);
+                continue;
+            }
         }
         CFileEntry* parent = f.node;
-        std::string path = JoinPath(f.path, e.name);
         if (e.skipped != Skipped::No) {
             skip(std::move(path), e.skipped == Skipped::DanglingLink ? SkippedEntry::DanglingLink : SkippedEntry::Special);
             continue;
@@ -204,6 +223,7 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, u
         // A linked folder that leads back onto its own branch is kept but
         // not entered: entering it would never end.
         if (onBranch(e)) {
+            ahead.Drop(path);
             skip(std::move(path), SkippedEntry::LinkToAncestor);
         } else {
             deepest = std::max(deepest, depth + child->m_nDepth - m_nDepth);
