@@ -66,10 +66,10 @@ void ReadAhead::Reader() {
             // room held by files after it.
             std::unique_lock<std::mutex> lock(m_mutex);
             // A reader that finds no room sleeps until half the window and
-            // half the budget are free again, and is woken one at a time: when the
-            // tree is in memory, a wake-up per file for every reader costs
-            // more than the small files' reads. One that finds room after its
-            // claim passes the wake-up on.
+            // half the budget are free again, and readers are woken one at a
+            // time: when the tree is in memory, a wake-up per file for every
+            // reader costs more than the small files' reads. One that finds
+            // room after its claim passes the wake-up on.
             if (!RoomForNext())
                 m_room.wait(lock, [&] { return m_stop || m_next == m_files.size() || Refill(); });
             if (m_stop || m_next == m_files.size()) return;
