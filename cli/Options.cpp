@@ -1,7 +1,7 @@
 #include "cli/Options.h"
 
 #include "job/BuildInputs.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm::cli {
 namespace {

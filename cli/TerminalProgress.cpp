@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm::cli {
 

@@ -1,13 +1,13 @@
 #include "job/BuildRunner.h"
 
 #include "job/BuildInputs.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
 #include "writer/ReadAhead.h"

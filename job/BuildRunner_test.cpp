@@ -9,8 +9,8 @@
 #include "FakePlatform.h"
 #include "ImageCheck.h"
 #include "iso9660/IsoTestSupport.h"
-#include "job/JobMessages.h"
-#include "job/Strings.h"
+#include "messages/JobMessages.h"
+#include "messages/Strings.h"
 
 namespace pm {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "job/JobMessages.h"
-#include "job/Strings.h"
+#include "messages/JobMessages.h"
+#include "messages/Strings.h"
 #include "layout/ImageBuilder.h"
 #include "layout/NameMap.h"
 #include "tree/PathUtil.h"

@@ -1,10 +1,10 @@
 #include "layout/ImageBuilder.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 #include <algorithm>
 
 #include "iso9660/DirectoryRecords.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 #include "platform/Time.h"
 #include "udf/FileEntries.h"
 

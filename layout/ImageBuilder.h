@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/ImageLayout.h"
+#include "disc/ImageLayout.h"
 #include "tree/FileEntry.h"
 
 namespace pm {

@@ -5,7 +5,7 @@
 
 #include "FakePlatform.h"
 #include "TreeBuilder.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 namespace pm {
 namespace {

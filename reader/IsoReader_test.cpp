@@ -2,7 +2,7 @@
 // each damage must be caught and named. (Outside readers take our images in
 // the interop suite.)
 #include "reader/IsoReader.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <gtest/gtest.h>
 

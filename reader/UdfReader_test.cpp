@@ -2,7 +2,7 @@
 // of it: each damage must be caught and named, so that a clean read means
 // something. (Outside readers take our images in the interop suite.)
 #include "reader/UdfReader.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <gtest/gtest.h>
 

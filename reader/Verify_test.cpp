@@ -1,7 +1,7 @@
 // Verification of images of every kind against their source: a clean image
 // passes, and each damage names the file it hurts.
 #include "reader/Verify.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "tree/Text.h"
 
 namespace pm {

@@ -10,7 +10,7 @@
 #include "ImageCheck.h"
 #include "TreeBuilder.h"
 #include "iso9660/IsoTestSupport.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 namespace pm {
 namespace {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm {
 

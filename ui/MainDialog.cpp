@@ -1,7 +1,7 @@
 // The window side of the main window: its controls and fields, the folder
 // and image choices, the size preview and the start and exit buttons.
 #include "ui/MainDialog.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <algorithm>
 #include <ctime>
@@ -28,7 +28,7 @@
 #include <QVBoxLayout>
 
 #include "job/BuildInputs.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "tree/PathUtil.h"

@@ -14,8 +14,8 @@
 
 #include "job/BuildInputs.h"
 #include "job/BuildRunner.h"
-#include "job/JobMessages.h"
-#include "job/Strings.h"
+#include "messages/JobMessages.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "reader/Verify.h"
 #include "tree/PathUtil.h"

@@ -3,7 +3,7 @@
 // scratch folder, the message boxes answered by a fake and, on a private
 // session bus, a stand-in for the desktop's screen saver.
 #include "ui/MainDialog.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <sys/time.h>
 
@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "job/Progress.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"

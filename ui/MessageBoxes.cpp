@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm {
 

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm {
 

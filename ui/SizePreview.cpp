@@ -1,6 +1,6 @@
 #include "ui/SizePreview.h"
 
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 #include "platform/Platform.h"
 
 namespace pm {

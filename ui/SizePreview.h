@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 #include "layout/ImageBuilder.h"
 #include "tree/ExceptList.h"
 

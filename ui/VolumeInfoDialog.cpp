@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "ui/ByteLimitValidator.h"
 
 namespace pm {

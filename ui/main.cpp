@@ -5,7 +5,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "ui/AppIcon.h"
 #include "ui/BuilderApp.h"

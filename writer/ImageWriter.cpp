@@ -1,5 +1,5 @@
 #include "writer/ImageWriter.h"
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 
 #include "iso9660/DirectoryRecords.h"
 #include "iso9660/VolumeDescriptors.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
 #include "tree/Text.h"

@@ -14,7 +14,7 @@
 #include "ImageCheck.h"
 #include "disc/OnDisc.h"
 #include "iso9660/IsoTestSupport.h"
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 namespace pm {
 namespace {

@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "settings/VolumeInfo.h"
 #include "ui/AppIcon.h"

@@ -1,8 +1,8 @@
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
 #include <gtest/gtest.h>
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm {
 namespace {

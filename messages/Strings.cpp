@@ -1,4 +1,4 @@
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 #include <atomic>
 #include <cstdlib>

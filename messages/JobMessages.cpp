@@ -1,6 +1,6 @@
-#include "job/JobMessages.h"
+#include "messages/JobMessages.h"
 
-#include "job/Strings.h"
+#include "messages/Strings.h"
 
 namespace pm {
 
