@@ -41,8 +41,21 @@ int CheckedStdout(int status) {
     return 1;
 }
 
-void ShowQueued() {
-    TheJobMessages().ShowAll([](const std::string& text) { std::cerr << text << '\n'; });
+void ShowQueued(JobMessages& messages) {
+    messages.ShowAll([](const std::string& text) { std::cerr << text << '\n'; });
+}
+
+// The request of a `--size`, `--names` or `--verify` run: the volume
+// information the command line loaded (exclusions, dot-file rule), the kind,
+// and the image that a build into it would leave out.
+BuildRequest ScanRequest(Platform& platform, const VolumeInfo& volume, const Options& o, const std::string& image) {
+    BuildRequest request;
+    request.sourceFolder = TrimSeparators(o.source);
+    request.kind = o.kind;
+    request.volume = volume;
+    request.imagePath = image;
+    ApplySystemInputs(request, platform);
+    return request;
 }
 
 // A settings or list file: one the user named must be read; the ones found
@@ -72,12 +85,12 @@ void ListSkipped(const ScanReport& report) {
     std::cout << LoadString(kMsgSkippedListed) << '\n';
 }
 
-int RunSize(Platform& platform, const Options& o) {
-    ImageBuilder builder(platform, TheJobMessages());
-    PrepareBuildScan(builder, platform, TheVolumeInfo(), std::string());
-    if (!builder.Layout(TrimSeparators(o.source), o.kind)) {
-        TheJobMessages().AddText(kStatusSizeFailed);
-        ShowQueued();
+int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
+    JobMessages messages;
+    ImageBuilder builder(platform, ScanRequest(platform, volume, o, std::string()), messages);
+    if (!builder.Layout()) {
+        messages.AddText(kStatusSizeFailed);
+        ShowQueued(messages);
         return 1;
     }
     std::string sectors = std::to_string(builder.m_nTotalSectors);
@@ -90,33 +103,30 @@ int RunSize(Platform& platform, const Options& o) {
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
     if (builder.CheckNames() > 0) {
-        ShowQueued();
+        ShowQueued(messages);
         return 1;
     }
     return 0;
 }
 
-// The scan a build of SOURCE into IMAGE would take: the same exclusions, and
-// the image itself left out when it lies inside the source.
-bool ScanAsBuild(ImageBuilder& builder, Platform& platform, const std::string& source, const std::string& image,
-                 FileSystemType kind) {
-    PrepareBuildScan(builder, platform, TheVolumeInfo(), image);
-    if (builder.Layout(source, kind)) return true;
-    ShowQueued();
-    return false;
-}
-
 // Prints every difference and a summary; 0 when the image holds the source.
-int Verify(Platform& platform, const std::string& source, const std::string& image, FileSystemType kind) {
+// The source is scanned as a build into IMAGE would take it: the same
+// exclusions, and the image itself left out when it lies inside the source.
+int Verify(Platform& platform, BuildRequest request) {
+    const std::string image = request.imagePath;
     FileSource file;
     std::string why;
     if (!file.Open(image, why)) {
         std::cerr << "parumero-cli: " << image << " cannot be read: " << why << '\n';
         return 1;
     }
-    ImageBuilder builder(platform, TheJobMessages());
-    if (!ScanAsBuild(builder, platform, source, image, kind)) return 1;
-    VerifyResult r = VerifyImage(builder, file, kind);
+    JobMessages messages;
+    ImageBuilder builder(platform, std::move(request), messages);
+    if (!builder.Layout()) {
+        ShowQueued(messages);
+        return 1;
+    }
+    VerifyResult r = VerifyImage(builder, file);
     if (!r.unreadable.empty()) {
         std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
         return 1;
@@ -133,9 +143,13 @@ int Verify(Platform& platform, const std::string& source, const std::string& ima
     return r.Identical() ? 0 : 1;
 }
 
-int RunNames(Platform& platform, const Options& o) {
-    ImageBuilder builder(platform, TheJobMessages());
-    if (!ScanAsBuild(builder, platform, TrimSeparators(o.source), "", o.kind)) return 1;
+int RunNames(Platform& platform, const VolumeInfo& volume, const Options& o) {
+    JobMessages messages;
+    ImageBuilder builder(platform, ScanRequest(platform, volume, o, std::string()), messages);
+    if (!builder.Layout()) {
+        ShowQueued(messages);
+        return 1;
+    }
     bool fits = true;
     for (const NameRow& r : NameMap(builder)) {
         std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
@@ -146,7 +160,7 @@ int RunNames(Platform& platform, const Options& o) {
 }
 
 // Plays the start button and the outcome box of the dialog.
-int RunBuild(Platform& platform, const Options& o) {
+int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     const std::string source = TrimSeparators(o.source);
     DirEntry folder;
     if (!platform.LookupEntry(source, folder) || !folder.directory) {
@@ -185,37 +199,39 @@ int RunBuild(Platform& platform, const Options& o) {
     const std::string folderOfImage = toStdout ? std::string() : ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
 
+    BuildRequest request = ScanRequest(platform, loaded, o, image);
+    request.sourceFolder = source;
+    request.standardOutput = toStdout;
     const std::string settings = o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile;
     int cause = 0;
-    SmallFileStatus status = LoadVolumeInfo(TheVolumeInfo(), settings, &cause);
+    SmallFileStatus status = LoadVolumeInfo(request.volume, settings, &cause);
     if (!FileReadAsIntended(settings, status, cause, !o.settingsFile.empty())) return 2;
-    if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
-    ApplyBuildInputs(TheVolumeInfo(), label, date, time);
+    if (o.hideDotFiles) request.volume.HideDotFiles = true;
+    ApplyBuildInputs(request.volume, label, date, time);
 
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
-    if (toStdout) runner.UseStandardOutput();
-    bool ok = runner.Run(source, image, o.kind);
+    BuildReport report = runner.Run(request);
     progress.Finish();
-    if (!ok) TheJobMessages().AddText(kMsgImageFailed);
-    if (TheJobMessages().HasMessages()) {
-        ShowQueued();
+    if (report.outcome == BuildReport::Outcome::Failed) report.failures.AddText(kMsgImageFailed);
+    if (report.failures.HasMessages()) {
+        ShowQueued(report.failures);
         return 1;
     }
-    if (runner.Stopped()) {
+    if (report.outcome == BuildReport::Outcome::Stopped) {
         // A stopped build must never look like a finished one to a script.
         std::cerr << LoadString(kMsgStopping) << '\n';
         return 130;
     }
-    if (runner.SkippedCount() > 0 && !o.quiet)
-        std::cerr << FormatString(kMsgSkippedCount, std::to_string(runner.SkippedCount())) << '\n';
+    if (!report.scan.skipped.empty() && !o.quiet)
+        std::cerr << FormatString(kMsgSkippedCount, std::to_string(report.scan.skipped.size())) << '\n';
     // Behind "-" stdout carries the image: nothing else may go there.
     if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     // Only a regular file can be read back; a device or pipe is left alone.
     struct stat st {};
     if (o.verifyAfter && !toStdout && ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return CheckedStdout(Verify(platform, source, image, o.kind));
+        return CheckedStdout(Verify(platform, std::move(request)));
     return CheckedStdout(0);
 }
 
@@ -244,12 +260,15 @@ int main(int argc, char** argv) {
     }
     auto platform = MakePosixPlatform(o.shortNames);
     std::string exceptPath = o.exceptFile.empty() ? ExceptListPath(*platform) : o.exceptFile;
+    // The command line's own record: the exclusions and the dot-file rule
+    // every request of this run starts from.
+    VolumeInfo volume;
     int cause = 0;
-    SmallFileStatus status = TheVolumeInfo().ExceptList.Load(exceptPath, &cause);
+    SmallFileStatus status = volume.ExceptList.Load(exceptPath, &cause);
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
-    if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
-    if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, o));
-    if (o.names) return cli::CheckedStdout(cli::RunNames(*platform, o));
-    if (o.verify) return cli::CheckedStdout(cli::Verify(*platform, cli::TrimSeparators(o.source), o.image, o.kind));
-    return cli::RunBuild(*platform, o);
+    if (o.hideDotFiles) volume.HideDotFiles = true;
+    if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, volume, o));
+    if (o.names) return cli::CheckedStdout(cli::RunNames(*platform, volume, o));
+    if (o.verify) return cli::CheckedStdout(cli::Verify(*platform, cli::ScanRequest(*platform, volume, o, o.image)));
+    return cli::RunBuild(*platform, volume, o);
 }

@@ -11,6 +11,10 @@ namespace pm {
 
 enum class FileSystemType : int { Joliet = 0, UdfBridge = 1, Udf = 2 };
 
+// ISO 9660 and Joliet come together: every kind but "UDF" holds both trees.
+constexpr bool HasIsoTrees(FileSystemType kind) { return kind != FileSystemType::Udf; }
+constexpr bool HasUdf(FileSystemType kind) { return kind != FileSystemType::Joliet; }
+
 // What fills one extent of the image; the writer has one step per kind.
 enum class ExtentKind : uint8_t {
     Zeros,              // the system area, gaps and padding
@@ -59,6 +63,9 @@ struct ImageLayout {
     // layout of more sectors than they can number is refused.
     uint64_t m_nTotalSectors = 0;
     uint32_t m_dwSectorSize = SectorSize;
+    // Minutes east of UTC (standard time) that the volume dates are written
+    // in: the build's request carries it, the encoders read it here.
+    int m_nTimeZoneOffset = 0;
     uint32_t m_dwBufferSize = SectorSize;
     // The image front to back, without gaps: the writer emits exactly this,
     // and the image length is where it ends.

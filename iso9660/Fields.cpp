@@ -55,7 +55,7 @@ bool Unset(const VolumeDate& d) {
 
 }  // namespace
 
-void WriteDescriptorDate(uint8_t* d17, const VolumeDate& date) {
+void WriteDescriptorDate(uint8_t* d17, const VolumeDate& date, int zoneMinutes) {
     PutDigits(d17 + 0, date.year, 4);  // 0..9999 (the members are unsigned)
     PutDigits(d17 + 4, date.month, 2);
     PutDigits(d17 + 6, date.day, 2);
@@ -64,7 +64,7 @@ void WriteDescriptorDate(uint8_t* d17, const VolumeDate& date) {
     PutDigits(d17 + 12, date.second, 2);
     d17[14] = '0';  // hundredths
     d17[15] = '0';
-    d17[16] = Unset(date) ? 0 : IsoOffsetByte(TimeZoneOffset);
+    d17[16] = Unset(date) ? 0 : IsoOffsetByte(zoneMinutes);
 }
 
 size_t WriteIsoText(uint8_t* dest, size_t width, const std::string& cp932Bytes) {

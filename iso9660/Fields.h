@@ -16,13 +16,13 @@ struct VolumeDate;
 uint8_t IsoOffsetByte(int offsetMinutes);
 
 // Directory-record date of a last-write time (seconds since 1970 UTC) in local
-// time, with the process-wide TimeZoneOffset. All seven bytes zero when the
+// time, with the offset in effect at that moment. All seven bytes zero when the
 // time has no local calendar date or its year lies outside 1900..2155.
 void WriteDirectoryDate(uint8_t* d7, int64_t time);
 
 // Volume-descriptor date: 16 ASCII digits "YYYYMMDDhhmmss00" and the offset
-// byte (0 for an unset date).
-void WriteDescriptorDate(uint8_t* d17, const VolumeDate& date);
+// byte of `zoneMinutes` east of UTC (0 for an unset date).
+void WriteDescriptorDate(uint8_t* d17, const VolumeDate& date, int zoneMinutes);
 
 // Fills `width` bytes with spaces and copies the code page 932 bytes over the
 // start, cut at the width. Returns the number of text bytes copied.

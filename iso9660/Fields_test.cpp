@@ -32,7 +32,7 @@ TEST(Fields, DirectoryDates) {
         {"EST5EDT", -300, Utc(2010, 1, 15, 12, 0, 0), {110, 1, 15, 7, 0, 0, 0xEC}},
     };
     for (const auto& c : cases) {
-        TzScope tz(c.tz, c.offset);
+        TzScope tz(c.tz);
         Bytes d(8, 0xAA);
         WriteDirectoryDate(d.data(), c.when);
         EXPECT_EQ(d, Cat({c.want, {0xAA}})) << c.tz << " " << c.when;
@@ -50,9 +50,9 @@ TEST(Fields, DescriptorDates) {
         {"EST5EDT", -300, {7, 1, 0, 2, 0, 0, 0, 0}, "0007010200000000", 0xEC},
     };
     for (const auto& c : cases) {
-        TzScope tz(c.tz, c.offset);
+        TzScope tz(c.tz);
         Bytes d(18, 0xAA);
-        WriteDescriptorDate(d.data(), c.date);
+        WriteDescriptorDate(d.data(), c.date, c.offset);
         EXPECT_EQ(d, Cat({Str(c.digits), {c.zone, 0xAA}})) << c.digits;
     }
 }

@@ -29,29 +29,26 @@ inline Bytes Pairs(int count, uint8_t a, uint8_t b) {
     return v;
 }
 
-// Sets TZ (a POSIX string) and TimeZoneOffset for one test, restores both.
+// Sets TZ (a POSIX string) for one test, restores it.
 class TzScope {
 public:
-    TzScope(const char* tz, int offsetMinutes) : m_savedOffset(TimeZoneOffset) {
+    explicit TzScope(const char* tz) {
         if (const char* old = std::getenv("TZ")) {
             m_hadTz = true;
             m_savedTz = old;
         }
         setenv("TZ", tz, 1);
         tzset();
-        TimeZoneOffset = offsetMinutes;
     }
     ~TzScope() {
         if (m_hadTz) setenv("TZ", m_savedTz.c_str(), 1);
         else unsetenv("TZ");
         tzset();
-        TimeZoneOffset = m_savedOffset;
     }
 
 private:
     bool m_hadTz = false;
     std::string m_savedTz;
-    int m_savedOffset;
 };
 
 // Seconds since 1970 of a UTC calendar time.

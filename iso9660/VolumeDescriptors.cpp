@@ -6,7 +6,7 @@
 #include "iso9660/DirectoryRecords.h"
 #include "iso9660/Fields.h"
 #include "disc/OnDisc.h"
-#include "layout/ImageBuilder.h"
+#include "disc/ImageLayout.h"
 #include "settings/VolumeInfo.h"
 #include "tree/Text.h"
 
@@ -55,10 +55,10 @@ void FillIsoDescriptorCommon(uint8_t* s, const ImageLayout& layout, const Volume
     PutBoth16(s + 120, info.VolSetSize);         // volume set size
     PutBoth16(s + 124, info.VolNumber);          // volume sequence number
     PutBoth16(s + 128, uint16_t(layout.m_dwSectorSize));  // logical block size
-    WriteDescriptorDate(s + 813, info.Creation);
-    WriteDescriptorDate(s + 830, info.Modification);
-    WriteDescriptorDate(s + 847, info.Expiration);
-    WriteDescriptorDate(s + 864, info.Effective);
+    WriteDescriptorDate(s + 813, info.Creation, layout.m_nTimeZoneOffset);
+    WriteDescriptorDate(s + 830, info.Modification, layout.m_nTimeZoneOffset);
+    WriteDescriptorDate(s + 847, info.Expiration, layout.m_nTimeZoneOffset);
+    WriteDescriptorDate(s + 864, info.Effective, layout.m_nTimeZoneOffset);
     s[881] = 1;  // file structure version
     s[882] = 0;
 }

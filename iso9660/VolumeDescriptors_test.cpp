@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "iso9660/IsoTestSupport.h"
-#include "layout/ImageBuilder.h"
+#include "disc/ImageLayout.h"
 #include "settings/VolumeInfo.h"
 
 namespace pm {
@@ -19,7 +19,7 @@ using namespace test;
 // Fifteen characters fill the ISO 9660 label (15 double-byte ones as 30
 // bytes of code page 932 and 2 spaces) and leave the Joliet one its last unit zero.
 TEST(VolumeDescriptors, FifteenCharacterLabels) {
-    TzScope tz{"JST-9", 540};
+    TzScope tz{"JST-9"};
     ImageLayout layout;
     const auto root = MakeNode("FOLDER12", true, 2048, 21);  // its name never shows
     VolumeInfo info;

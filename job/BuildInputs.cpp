@@ -1,9 +1,12 @@
 #include "job/BuildInputs.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
-#include "layout/ImageBuilder.h"
 #include "platform/Platform.h"
+#include "writer/ReadAhead.h"
 #include "platform/Time.h"
 #include "tree/Text.h"
 
@@ -102,12 +105,20 @@ bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) 
     return true;
 }
 
-void PrepareBuildScan(ImageBuilder& builder, Platform& platform, const VolumeInfo& info, const std::string& imagePath) {
-    builder.SetExceptList(&info.ExceptList);
-    builder.SetHideDotFiles(info.HideDotFiles);
-    DirEntry existing;
-    if (!imagePath.empty() && platform.LookupEntry(imagePath, existing) && !existing.directory)
-        builder.SkipIdentity(existing.device, existing.inode);
+void ApplySystemInputs(BuildRequest& request, Platform& platform) {
+    request.timeZoneOffset = platform.StandardTimeZoneOffset();
+    request.seedSeconds = uint32_t(std::time(nullptr));
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        char* end = nullptr;
+        unsigned long long v = std::strtoull(epoch, &end, 10);
+        if (end != epoch && *end == '\0') request.seedSeconds = uint32_t(v);
+    }
+    request.readers = kDefaultReaders;
+    if (const char* text = std::getenv("PARUMERO_READERS")) {
+        char* end = nullptr;
+        unsigned long v = std::strtoul(text, &end, 10);
+        if (end != text && *end == '\0' && v >= 1) request.readers = unsigned(std::min<unsigned long>(v, ReadAhead::kMaxReaders));
+    }
 }
 
 bool ImagePathNamesFolder(Platform& platform, const std::string& typed) {

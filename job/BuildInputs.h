@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "layout/BuildRequest.h"
 #include "settings/VolumeInfo.h"
 
 namespace pm {
 
-class ImageBuilder;
 class Platform;
 
 // The longest volume label, in UTF-16 units.
@@ -32,10 +32,12 @@ std::string ImageFolder(const std::string& path);
 // The typed image path ends in "/" or names a folder (as typed, or with the
 // extension the start button would append): no image file can be made of it.
 bool ImagePathNamesFolder(Platform& platform, const std::string& typed);
-// The scan every build takes: the exclusions and the hidden-name rule of the
-// volume information, and an existing image at `imagePath` (when not empty)
-// left out, as it is about to be rewritten.
-void PrepareBuildScan(ImageBuilder& builder, Platform& platform, const VolumeInfo& info, const std::string& imagePath);
+// What a request takes from the system rather than the user, read by the
+// front end before the work starts: the standard time offset, the seed of the
+// UDF volume set identifier (SOURCE_DATE_EPOCH when set, so images can be
+// reproduced, otherwise the clock) and the number of readers ahead
+// (PARUMERO_READERS, 1 to 64, when set to a number).
+void ApplySystemInputs(BuildRequest& request, Platform& platform);
 
 // "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
 // does not parse or a member is out of range.

@@ -1,16 +1,8 @@
 #include "job/BuildRunner.h"
 
-#include "job/BuildInputs.h"
+#include "layout/ImageBuilder.h"
 #include "messages/Strings.h"
-
-#include <algorithm>
-#include <cstdlib>
-#include <ctime>
-
-#include "messages/JobMessages.h"
 #include "platform/Platform.h"
-#include "settings/VolumeInfo.h"
-#include "writer/ReadAhead.h"
 
 namespace pm {
 
@@ -23,24 +15,6 @@ BuildRunner::~BuildRunner() {
     }
 }
 
-uint32_t BuildRunner::SeedSeconds() {
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-        char* end = nullptr;
-        unsigned long long v = std::strtoull(epoch, &end, 10);
-        if (end != epoch && *end == '\0') return uint32_t(v);
-    }
-    return uint32_t(std::time(nullptr));
-}
-
-unsigned BuildRunner::Readers() {
-    if (const char* text = std::getenv("PARUMERO_READERS")) {
-        char* end = nullptr;
-        unsigned long v = std::strtoul(text, &end, 10);
-        if (end != text && *end == '\0' && v >= 1) return unsigned(std::min<unsigned long>(v, ReadAhead::kMaxReaders));
-    }
-    return kDefaultReaders;
-}
-
 int BuildRunner::SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length) {
     if (!context) return 1;
     return static_cast<BuildRunner*>(context)->OnSector(kind, data, length);
@@ -51,7 +25,7 @@ int BuildRunner::OnSector(int kind, const uint8_t* data, uint32_t length) {
     FileError err;
     if (!m_imageFile->Write(data, length, err)) {
         err.path = m_imagePath;
-        TheJobMessages().AddFileError(kMsgImageWriteFailed, err);
+        m_pFailures->AddFileError(kMsgImageWriteFailed, err);
         m_bWriteFailed = true;
         return 0;
     }
@@ -69,37 +43,39 @@ uint32_t BuildRunner::ReachedSinceLastReport() {
     return delta;
 }
 
-bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind) {
+BuildReport BuildRunner::Run(const BuildRequest& request) {
+    BuildReport report;
+    m_pFailures = &report.failures;
     m_bStopped = 0;
     m_bWriteFailed = false;
     m_nReported = 0;
-    m_imagePath = imagePath;
-    ImageBuilder builder(m_platform, TheJobMessages());
-    builder.m_dwSeedSeconds = SeedSeconds();
-    builder.m_nReaders = Readers();
+    m_imagePath = request.imagePath;
+    ImageBuilder builder(m_platform, request, report.failures);
     if (m_pSink) m_pSink->OnBuildStarted();
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
 
-    // An older image inside the source folder is never read into the new one:
-    // it is about to be truncated and rewritten (or, behind standard output,
-    // is being written right now).
-    PrepareBuildScan(builder, m_platform, TheVolumeInfo(), m_bStandardOutput ? std::string() : imagePath);
-    DirEntry existing;
-    if (m_bStandardOutput && m_platform.StandardOutputEntry(existing) && !existing.directory)
-        builder.SkipIdentity(existing.device, existing.inode);
+    const bool laidOut = builder.Layout();
+    report.scan = builder.GetScanReport();
+    // Nothing is written when the layout or a name fails: an existing image
+    // is untouched.
+    if (laidOut && builder.CheckNames() == 0) {
+        report.imageBytes = builder.GetImageBytes();
+        if (m_pSink) m_pSink->OnImageSize(report.imageBytes);
+        if (WriteTo(builder, request))
+            report.outcome = m_bStopped ? BuildReport::Outcome::Stopped : BuildReport::Outcome::Finished;
+    }
+    m_pFailures = nullptr;
+    return report;
+}
 
-    m_nSkipped = 0;
-    if (!builder.Layout(sourceFolder, kind)) return false;
-    m_nSkipped = builder.GetScanReport().skipped.size();
-    if (builder.CheckNames() > 0) return false;  // nothing written; an existing image is untouched
-    if (m_pSink) m_pSink->OnImageSize(builder.GetImageBytes());
-
+bool BuildRunner::WriteTo(ImageBuilder& builder, const BuildRequest& request) {
+    const std::string& imagePath = request.imagePath;
     FileError err;
-    m_imageFile = m_bStandardOutput ? m_platform.OpenStandardOutput(imagePath, err)
-                                    : m_platform.CreateOutput(imagePath, err);
+    m_imageFile = request.standardOutput ? m_platform.OpenStandardOutput(imagePath, err)
+                                         : m_platform.CreateOutput(imagePath, err);
     if (!m_imageFile) {
         err.path = imagePath;
-        TheJobMessages().AddFileError(kMsgCannotOpenImage, err);
+        m_pFailures->AddFileError(kMsgCannotOpenImage, err);
         return false;
     }
     bool result = builder.WriteImage();
@@ -108,16 +84,16 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     if (m_pSink) m_pSink->OnBytesWritten(ReachedSinceLastReport());
     if (!flushed) {
         err.path = imagePath;
-        if (!m_bWriteFailed) TheJobMessages().AddFileError(kMsgImageWriteFailed, err);
+        if (!m_bWriteFailed) m_pFailures->AddFileError(kMsgImageWriteFailed, err);
         m_bWriteFailed = true;
         result = false;
-    } else if (m_bStopped && !TheJobMessages().HasMessages()) {
+    } else if (m_bStopped && !m_pFailures->HasMessages()) {
         result = true;  // a stop by the user is not a failure
     }
     // Bytes that could not be written were reported once already.
     if (!m_imageFile->Close(err) && !m_bWriteFailed) {
         err.path = imagePath;
-        TheJobMessages().AddFileError(kMsgCannotCloseImage, err);
+        m_pFailures->AddFileError(kMsgCannotCloseImage, err);
         result = false;
     }
     m_imageFile.reset();

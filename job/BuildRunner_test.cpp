@@ -29,12 +29,20 @@ public:
 };
 
 // What the front end shows after a failed build: the entries, then 10048.
-std::string FailureReport() {
-    TheJobMessages().AddText(10048);
+std::string FailureReport(BuildReport& report) {
+    report.failures.AddText(10048);
     std::string shown;
-    TheJobMessages().ShowAll([&](const std::string& text) { shown = text; });
+    report.failures.ShowAll([&](const std::string& text) { shown = text; });
     return shown;
 }
+
+BuildRequest Request(const std::string& source, FileSystemType kind, const std::string& image = "/out/x.iso") {
+    BuildRequest r = test::GoldenRequest(source, kind);
+    r.imagePath = image;
+    return r;
+}
+
+using Outcome = BuildReport::Outcome;
 
 const std::map<std::string, std::string> kFiles = {
     {"a.txt", "alpha"},
@@ -46,17 +54,12 @@ const std::map<std::string, std::string> kFiles = {
 class RunnerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TheJobMessages().Clear();
         for (const auto& [path, content] : kFiles) fake.AddFile("/src/" + path, content);
     }
-    void TearDown() override { TheJobMessages().Clear(); }
-    bool Run(FileSystemType kind, const std::string& image = "/out/x.iso") {
-        return runner.Run("/src", image, kind);
-    }
+    BuildReport Run(FileSystemType kind) { return runner.Run(Request("/src", kind)); }
     const std::string& Output() { return fake.outputs["/out/x.iso"]; }
 
-    test::TzScope tz{"JST-9", 540};
-    test::FixedVolumeInfo info;
+    test::TzScope tz{"JST-9"};
     FakePlatform fake;
     RecordingSink sink;
     BuildRunner runner{fake, &sink};
@@ -90,9 +93,9 @@ TEST_F(RunnerTest, Failures) {
         c.arrange(f);
         RecordingSink s;
         BuildRunner r(f, &s);
-        EXPECT_FALSE(r.Run(c.source, "/out/x.iso", FileSystemType::Joliet));
-        EXPECT_FALSE(r.Stopped());
-        EXPECT_EQ(FailureReport(), std::string(c.report) + "\n\nイメージファイルの作成に失敗しました。");
+        BuildReport report = r.Run(Request(c.source, FileSystemType::Joliet));
+        EXPECT_EQ(report.outcome, Outcome::Failed);
+        EXPECT_EQ(FailureReport(report), std::string(c.report) + "\n\nイメージファイルの作成に失敗しました。");
         ASSERT_EQ(f.outputs.count("/out/x.iso"), size_t(c.maxSectors >= 0));
         const size_t bytes = c.maxSectors < 0 ? 0 : f.outputs["/out/x.iso"].size();
         EXPECT_EQ(bytes % SectorSize, 0u);
@@ -119,8 +122,10 @@ TEST_F(RunnerTest, StopAfterAnySector) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.n);
         sink = RecordingSink();
-        ASSERT_TRUE(Run(c.kind)) << TheJobMessages().JoinedText();  // the whole image gives the length
-        EXPECT_FALSE(runner.Stopped() || TheJobMessages().HasMessages());
+        BuildReport whole = Run(c.kind);  // the whole image gives the length
+        ASSERT_EQ(whole.outcome, Outcome::Finished) << whole.failures.JoinedText();
+        EXPECT_FALSE(whole.failures.HasMessages());
+        EXPECT_EQ(whole.imageBytes, sink.announced);
         EXPECT_EQ(Output().size(), sink.announced);
         EXPECT_EQ(sink.bytes, sink.announced);
         EXPECT_EQ(sink.calls, sink.announced / SectorSize + 1);  // each sector, and the bytes the last flush put out
@@ -128,16 +133,15 @@ TEST_F(RunnerTest, StopAfterAnySector) {
         const uint64_t n = uint64_t(c.n > 0 ? c.n : total + c.n);
         sink = RecordingSink();
         sink.stopAfter = n;
-        EXPECT_TRUE(Run(c.kind));
-        EXPECT_TRUE(runner.Stopped());
-        EXPECT_FALSE(TheJobMessages().HasMessages());
+        BuildReport stopped = Run(c.kind);
+        EXPECT_EQ(stopped.outcome, Outcome::Stopped);
+        EXPECT_FALSE(stopped.failures.HasMessages());
         EXPECT_EQ(Output().size(), n * SectorSize);
         EXPECT_LT(Output().size(), sink.announced);
     }
     // The next build runs to the end.
     sink = RecordingSink();
-    EXPECT_TRUE(Run(FileSystemType::Udf));
-    EXPECT_FALSE(runner.Stopped());
+    EXPECT_EQ(Run(FileSystemType::Udf).outcome, Outcome::Finished);
     EXPECT_EQ(Output().size(), sink.announced);
     EXPECT_EQ(sink.started, 1);
 }

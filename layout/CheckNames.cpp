@@ -69,6 +69,7 @@ int ReportCollisions(JobMessages& queue, const std::vector<CFileEntry*>& dirs, b
 }  // namespace
 
 int ImageBuilder::CheckNames() {
+    const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
     // Folders that could not be listed and files that cannot be read would be
     // missing from the image, or found missing only after the old image was
     // truncated.
@@ -81,22 +82,22 @@ int ImageBuilder::CheckNames() {
     // A name that is neither UTF-8 nor code page 932 has no true Joliet or
     // UDF form; a stand-in would be a name the user never gave.
     count += Report(m_messages, m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);
-    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCharactersFit, true);
+    if (iso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietForbiddenCharacters, JolietCharactersFit, true);
 
-    if (m_bIso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgNo83Names, IsoNameFits);
-    if (m_bJoliet && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong, JolietNameFits);
-    if (m_bUdf && count == 0) count = Report(m_messages, m_directories, m_files, kMsgUdfNamesTooLong, UdfNameFits);
+    if (iso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgNo83Names, IsoNameFits);
+    if (iso && count == 0) count = Report(m_messages, m_directories, m_files, kMsgJolietNamesTooLong, JolietNameFits);
+    if (udf && count == 0) count = Report(m_messages, m_directories, m_files, kMsgUdfNamesTooLong, UdfNameFits);
     // Two entries of one name: readers would show one and lose the other.
-    if (count == 0) count = ReportCollisions(m_messages, m_directories, m_bJoliet, m_bUdf);
+    if (count == 0) count = ReportCollisions(m_messages, m_directories, iso, udf);
 
     // Path tables number folders with 16 bits: more would give wrong parents.
-    if (m_bIso && count == 0 && m_directories.size() > 65535) {
+    if (iso && count == 0 && m_directories.size() > 65535) {
         std::string n = std::to_string(m_directories.size());
         GroupDigits(n);
         m_messages.AddFormatted(kMsgTooManyFolders, n);
         count = 1;
     }
-    if (m_bUdf && count == 0) {
+    if (udf && count == 0) {
         // A UDF file entry counts its links in 16 bits: itself and one per subfolder.
         for (const CFileEntry* d : m_directories) {
             size_t subfolders = 0;
@@ -109,7 +110,7 @@ int ImageBuilder::CheckNames() {
         }
     }
     // One UDF file entry holds at most 217 allocation descriptors.
-    if (m_bUdf && count == 0)
+    if (udf && count == 0)
         count = Report(m_messages, {}, m_files, kMsgTooLargeForUdf, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
     // Sector numbers are 32 bits everywhere in the image.
     if (count == 0 && m_nTotalSectors > 0xFFFFFFFFull) {

@@ -33,16 +33,8 @@ uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
 
 }  // namespace
 
-ImageBuilder::ImageBuilder(Platform& platform, JobMessages& messages) : m_platform(platform), m_messages(messages) {
-    TimeZoneOffset = platform.StandardTimeZoneOffset();
-}
-
-void ImageBuilder::SkipIdentity(uint64_t device, uint64_t inode) {
-    m_bSkipIdentity = true;
-    m_skipDevice = device;
-    m_skipInode = inode;
-}
-
+ImageBuilder::ImageBuilder(Platform& platform, BuildRequest request, JobMessages& messages)
+    : m_request(std::move(request)), m_platform(platform), m_messages(messages) {}
 
 bool ImageBuilder::EmitSector(const uint8_t* data) {
     if (!m_pfnSector) return true;
@@ -56,22 +48,25 @@ void ImageBuilder::Reset() {
     static_cast<ImageLayout&>(*this) = ImageLayout();
 }
 
-bool ImageBuilder::Layout(const std::string& folder, FileSystemType kind) {
+bool ImageBuilder::Layout() {
     Reset();
-    m_bIso = kind != FileSystemType::Udf;
-    m_bJoliet = m_bIso;
-    m_bUdf = kind != FileSystemType::Joliet;
-    m_strFolder = folder;
-
+    const std::string& folder = m_request.sourceFolder;
     m_scanReport = ScanReport();
     ScanContext ctx;
     ctx.platform = &m_platform;
-    ctx.hideDotFiles = m_bHideDotFiles;
+    ctx.hideDotFiles = m_request.volume.HideDotFiles;
     ctx.report = &m_scanReport;
-    ctx.except = m_pExcept;
-    ctx.skipIdentity = m_bSkipIdentity;
-    ctx.skipDevice = m_skipDevice;
-    ctx.skipInode = m_skipInode;
+    ctx.except = &m_request.volume.ExceptList;
+    // An older image inside the source folder is never read into the new
+    // one: it is about to be truncated and rewritten (or, behind standard
+    // output, is being written right now).
+    DirEntry image;
+    if (m_request.standardOutput ? m_platform.StandardOutputEntry(image)
+                                 : !m_request.imagePath.empty() && m_platform.LookupEntry(m_request.imagePath, image)) {
+        ctx.skipIdentity = !image.directory;
+        ctx.skipDevice = image.device;
+        ctx.skipInode = image.inode;
+    }
     ctx.cancel = m_pCancel;
     // A path that names a file is no source folder either.
     if (m_root.Scan(folder, ctx) == -1 || !m_root.m_bDirectory) {
@@ -108,6 +103,7 @@ void ImageBuilder::PlanZerosTo(uint64_t target) {
 }
 
 void ImageBuilder::PlaceTree() {
+    m_nTimeZoneOffset = m_request.timeZoneOffset;
     CollectEntries();
     MeasureIsoPathTable();
     MeasureJolietPathTable();
@@ -116,8 +112,9 @@ void ImageBuilder::PlaceTree() {
     // Counted in 64 bits: a layout past 2^32 sectors must be seen (and
     // refused), not wrapped into a plausible small image.
     Plan(ExtentKind::Zeros, 16);  // system area
-    if (m_bIso) Plan(ExtentKind::IsoDescriptors, m_bJoliet ? 3 : 2);
-    if (m_bUdf) {
+    const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
+    if (iso) Plan(ExtentKind::IsoDescriptors, 3);
+    if (udf) {
         const uint64_t first = Plan(ExtentKind::UdfRecognition, 3);
         m_dwUdfMainVds = uint32_t((first + 18) / 16 * 16);
         m_dwUdfReserveVds = m_dwUdfMainVds + 16;
@@ -125,7 +122,7 @@ void ImageBuilder::PlaceTree() {
         m_dwUdfPartitionStart = 257;
         PlanZerosTo(m_dwUdfMainVds);
         Plan(ExtentKind::UdfVolumeSequence, 6);
-        if (!m_bIso) {
+        if (!iso) {
             PlanZerosTo(m_dwUdfReserveVds);
             Plan(ExtentKind::UdfVolumeSequence, 6);
         }
@@ -138,14 +135,14 @@ void ImageBuilder::PlaceTree() {
         Plan(ExtentKind::UdfDirectories, PlaceUdfTree(PlanEnd()) - PlanEnd());
     } else {
         PlaceIsoBlock();
-        if (m_bJoliet) PlaceJolietBlock();
+        PlaceJolietBlock();
     }
     Plan(ExtentKind::FileData, PlaceFiles(PlanEnd()) - PlanEnd());
-    if (m_bUdf) {
+    if (udf) {
         m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
-        if (m_bIso) {
+        if (iso) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
-            if (m_bJoliet) PlaceJolietBlock();
+            PlaceJolietBlock();
             PlaceIsoBlock();
             // The bridge's reserve sequence comes after the ISO 9660 and
             // Joliet structures: readers that take the UDF volume to end with

@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "disc/ImageLayout.h"
+#include "layout/BuildRequest.h"
 #include "tree/FileEntry.h"
 
 namespace pm {
 
 class JobMessages;
 class Platform;
-class ExceptList;
-class JobMessages;
-class VolumeInfo;
-
-// Source files read at once ahead of the writer, unless PARUMERO_READERS says
-// otherwise: a cold tree of small files built fastest with this many here.
-constexpr unsigned kDefaultReaders = 8;
 
 // Receives each finished sector: kind (always 1, image data), context, data,
 // length. Non-zero means go on, 0 stops the build.
@@ -28,14 +22,15 @@ using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uin
 
 class ImageBuilder : public ImageLayout {
 public:
-    // Also sets the process-wide TimeZoneOffset from the platform. What goes
-    // wrong is queued in `messages`: the caller decides where reports go.
-    ImageBuilder(Platform& platform, JobMessages& messages);
+    // Keeps its own copy of the request. What goes wrong is queued in
+    // `messages`: the caller decides where reports go.
+    ImageBuilder(Platform& platform, BuildRequest request, JobMessages& messages);
     virtual ~ImageBuilder() = default;
 
-    // Scans the folder and places everything. False when the folder is not
-    // found (kMsgFolderNotFound queued) or the scan was cancelled (nothing queued).
-    bool Layout(const std::string& folder, FileSystemType kind);
+    // Scans the request's folder and places everything for its kind. False
+    // when the folder is not found (kMsgFolderNotFound queued) or the scan was
+    // cancelled (nothing queued).
+    bool Layout();
     // The steps of Layout after the scan, on whatever tree m_root holds.
     void PlaceTree();
     // Names the chosen file systems cannot hold, reported in JobMessages.
@@ -51,10 +46,8 @@ public:
     void SetSectorCallback(SectorCallback fn, void* context) { m_pfnSector = fn; m_pSectorContext = context; }
     bool EmitSector(const uint8_t* data);
 
-    // Exclusions and the self-inclusion guard used by the next scan.
-    void SetExceptList(const ExceptList* list) { m_pExcept = list; }
-    void SkipIdentity(uint64_t device, uint64_t inode);
-    void SetHideDotFiles(bool hide) { m_bHideDotFiles = hide; }
+    const BuildRequest& Request() const { return m_request; }
+    FileSystemType Kind() const { return m_request.kind; }
     // A flag that, once set, ends the next scan early: a size preview on its
     // own thread whose result is no longer wanted.
     void SetCancelFlag(const std::atomic<bool>* flag) { m_pCancel = flag; }
@@ -62,21 +55,14 @@ public:
     Platform& GetPlatform() { return m_platform; }
     JobMessages& Messages() { return m_messages; }
 
-    std::string m_strFolder;
-    int m_bIso = 0;
-    int m_bJoliet = 0;
-    int m_bUdf = 0;
     CFileEntry m_root;
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
-    // Seeds the UDF volume set identifier's random part (the clock, or
-    // SOURCE_DATE_EPOCH for reproducible images); set by the build runner.
-    uint32_t m_dwSeedSeconds = 0;
-    // Threads reading source files ahead of the writer (PARUMERO_READERS
-    // through the build runner).
-    unsigned m_nReaders = kDefaultReaders;
     SectorCallback m_pfnSector = nullptr;
     void* m_pSectorContext = nullptr;
+
+protected:
+    BuildRequest m_request;  // set once; tests lay one tree out as several kinds
 
 private:
     void Reset();
@@ -97,11 +83,7 @@ private:
 
     Platform& m_platform;
     JobMessages& m_messages;
-    const ExceptList* m_pExcept = nullptr;
     const std::atomic<bool>* m_pCancel = nullptr;
-    bool m_bSkipIdentity = false;
-    uint64_t m_skipDevice = 0, m_skipInode = 0;
-    bool m_bHideDotFiles = false;
     ScanReport m_scanReport;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
+#include "ImageCheck.h"
 #include "TreeBuilder.h"
 #include "messages/JobMessages.h"
 
@@ -15,18 +16,15 @@ using test::AddFolder;
 
 class LayoutTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TheJobMessages().Clear();
-        test::MakeRoot(b.m_root);
-    }
+    void SetUp() override { test::MakeRoot(b.m_root); }
+    // One tree laid out as one kind after another.
     void Place(FileSystemType kind) {
-        b.m_bIso = kind != FileSystemType::Udf;
-        b.m_bJoliet = b.m_bIso;
-        b.m_bUdf = kind != FileSystemType::Joliet;
+        b.MutableRequest().kind = kind;
         b.PlaceTree();
     }
     FakePlatform platform;
-    ImageBuilder b{platform, TheJobMessages()};
+    JobMessages messages;
+    test::TestBuilder b{platform, BuildRequest{}, messages};
 };
 
 using U = std::vector<uint64_t>;
@@ -121,13 +119,13 @@ TEST_F(NamesTest, EachKindsLimits) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20) + " " + std::to_string(int(c.kind)));
-        TheJobMessages().Clear();
+        messages.Clear();
         b.m_root.DeleteChildren();
         AddFile(b.m_root, c.name, c.size, c.shortName);
         Place(c.kind);
         EXPECT_EQ(b.CheckNames(), c.message ? 1 : 0);
-        if (c.message) EXPECT_EQ(TheJobMessages().JoinedText().rfind(c.name + "\n", 0), 0u);
-        if (c.message) EXPECT_NE(TheJobMessages().JoinedText().find(c.message), std::string::npos);
+        if (c.message) EXPECT_EQ(messages.JoinedText().rfind(c.name + "\n", 0), 0u);
+        if (c.message) EXPECT_NE(messages.JoinedText().find(c.message), std::string::npos);
     }
 }
 
@@ -148,14 +146,14 @@ TEST_F(NamesTest, CollisionsForbiddenCharactersAndUndecodableNames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.names[0] + " " + std::to_string(int(c.kind)));
-        TheJobMessages().Clear();
+        messages.Clear();
         b.m_root.DeleteChildren();
         for (const std::string& n : c.names)
             if (n[0] == '/') AddFolder(b.m_root, n.substr(1), "D~1");
             else AddFile(b.m_root, n, 1, "A~1");
         Place(c.kind);
         EXPECT_EQ(b.CheckNames() > 0, c.report != nullptr);
-        if (c.report) EXPECT_EQ(TheJobMessages().JoinedText().rfind(c.report, 0), 0u) << TheJobMessages().JoinedText();
+        if (c.report) EXPECT_EQ(messages.JoinedText().rfind(c.report, 0), 0u) << messages.JoinedText();
     }
 }
 
@@ -165,8 +163,8 @@ TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
     AddFolder(b.m_root, "folder nine");          // 11 bytes > 8
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 2);
-    EXPECT_EQ(TheJobMessages().Entries().size(), 1u);
-    EXPECT_EQ(TheJobMessages().JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
+    EXPECT_EQ(messages.Entries().size(), 1u);
+    EXPECT_EQ(messages.JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
 }
 
 TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
@@ -178,13 +176,13 @@ TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
     }
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(TheJobMessages().JoinedText().rfind("フォルダが 65,536 個あります。", 0), 0u);
+    EXPECT_EQ(messages.JoinedText().rfind("フォルダが 65,536 個あります。", 0), 0u);
     // A UDF file entry counts links in 16 bits: itself and one per subfolder.
-    TheJobMessages().Clear();
+    messages.Clear();
     Place(FileSystemType::Udf);
     EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(TheJobMessages().JoinedText(), "/src/src\nフォルダの中にフォルダが 65,535 個あります。UDFに格納できるのは65,534個までです。");
-    TheJobMessages().Clear();
+    EXPECT_EQ(messages.JoinedText(), "/src/src\nフォルダの中にフォルダが 65,535 個あります。UDFに格納できるのは65,534個までです。");
+    messages.Clear();
     b.m_root.m_children.pop_back();
     Place(FileSystemType::Udf);
     EXPECT_EQ(b.CheckNames(), 0);
@@ -196,7 +194,7 @@ TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
     b.m_root.m_strShortName = "R~1";
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(TheJobMessages().JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
+    EXPECT_EQ(messages.JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
 }
 
 }  // namespace

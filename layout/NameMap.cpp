@@ -28,17 +28,17 @@ NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
     for (const CFileEntry* p = e.m_pParent; p && p->m_pParent; p = p->m_pParent) r.path = p->m_strName + "/" + r.path;
     r.hidden = e.m_bHidden;
     auto because = [&](const char* why) { r.reason += (r.reason.empty() ? "" : "; ") + std::string(why); };
-    if (b.m_bIso) {
+    if (HasIsoTrees(b.Kind())) {
         r.iso = Cp932ToUtf8(e.m_strShortName) + (e.m_bDirectory ? "" : ";1");
         if (!IsoNameFits(e)) because(e.m_bDirectory ? "8.3 name longer than 8 bytes" : "8.3 name longer than 12 bytes");
     }
     if (e.m_bUndecodable) because("name neither UTF-8 nor code page 932");
-    if (b.m_bJoliet && !JolietCharactersFit(e)) because("character Joliet cannot hold");
-    if (b.m_bJoliet) {
+    if (HasIsoTrees(b.Kind()) && !JolietCharactersFit(e)) because("character Joliet cannot hold");
+    if (HasIsoTrees(b.Kind())) {
         r.joliet = e.m_strName;  // the Joliet identifier is its UTF-16 form
         if (!JolietNameFits(e)) because("Joliet name longer than 64 characters");
     }
-    if (b.m_bUdf) {
+    if (HasUdf(b.Kind())) {
         r.udf = e.m_strName;  // and so is the UDF one
         if (!UdfNameFits(e)) because("UDF name longer than 127 characters");
     }

@@ -16,11 +16,16 @@ TEST(JobMessages, ComposesTheFailureBox) {
     m.AddFileError(10075, FileError{kCauseEndOfFile, "/src/f"});  // adds nothing
     m.AddFileError(10054, FileError{kCauseNone, "/a"});  // no cause and an unknown one: the generic text
     m.AddFileError(10054, FileError{99, "/b"});
-    EXPECT_EQ(m.Entries(), (std::vector<std::string>{
-                               "長い名前1\n長い名前2\n以上のファイル名が長すぎます。\nファイル名は64文字以内です。",
-                               "/src\nフォルダが見つかりません。",
-                               "/a\nファイルを開けませんでした。\n原因は不明です。",
-                               "/b\nファイルを開けませんでした。\n原因は不明です。"}));
+    const char* box = "長い名前1\n長い名前2\n以上のファイル名が長すぎます。\nファイル名は64文字以内です。\n"
+                      "/src\nフォルダが見つかりません。\n"
+                      "/a\nファイルを開けませんでした。\n原因は不明です。\n"
+                      "/b\nファイルを開けませんでした。\n原因は不明です。";
+    EXPECT_EQ(m.JoinedText(), box);
+    // The entries keep numbers, not sentences: the same report reads in the
+    // language of whoever shows it.
+    SetLanguage(Language::English);
+    EXPECT_EQ(m.Entries()[1].Text(), "/src\nFolder not found.");
+    SetLanguage(Language::Japanese);
     std::vector<std::string> shown;
     EXPECT_EQ(m.ShowAll([&](const std::string& s) { shown.push_back(s); }), 4);
     EXPECT_EQ(m.ShowAll([&](const std::string& s) { shown.push_back(s); }), 0);

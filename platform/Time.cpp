@@ -4,7 +4,6 @@
 
 namespace pm {
 
-int TimeZoneOffset = 0;
 
 bool LocalTime(int64_t seconds, CalendarTime& out) {
     time_t t = time_t(seconds);

@@ -26,8 +26,4 @@ bool MakeTimeStandard(const CalendarTime& local, int64_t& seconds);
 // Standard-time offset of the process's time zone, minutes east of UTC.
 int SystemStandardOffsetMinutes();
 
-// Process-wide: the offset the date encoders write, minutes east of UTC.
-// Every ImageBuilder sets it from the platform when it is created.
-extern int TimeZoneOffset;
-
 }  // namespace pm

@@ -30,7 +30,7 @@ struct Written {
         fake.AddFolder("/src/DOCS/X");
         fake.AddFolder("/src/B/Y");
         fake.AddFile("/src/EMPTY.BIN", "");
-        image = WriteToMemory(b, "/src", FileSystemType::Joliet);
+        image = WriteToMemory(b);
     }
     // The image with its ISO 9660 path tables written in another folder order.
     Bytes Reordered(std::vector<int> order) const {
@@ -56,7 +56,8 @@ struct Written {
         return img;
     }
     FakePlatform fake;
-    ImageBuilder b{fake, TheJobMessages()};
+    JobMessages messages;
+    ImageBuilder b{fake, GoldenRequest("/src", FileSystemType::Joliet), messages};
     Bytes image;
 };
 

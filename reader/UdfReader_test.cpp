@@ -26,14 +26,14 @@ struct Written {
     Written() {
         for (int i = 0; i < 40; ++i) files["many/f" + std::to_string(100000 + i)] = std::to_string(i);
         for (const auto& [path, content] : files) fake.AddFile("/src/" + path, content);
-        image = WriteToMemory(b, "/src", FileSystemType::Udf);
+        image = WriteToMemory(b);
     }
-    TzScope tz{"JST-9", 540};
-    FixedVolumeInfo info;
+    TzScope tz{"JST-9"};
     std::map<std::string, std::string> files = {
         {"a.txt", "hello"}, {"empty", ""}, {"sub/big.bin", std::string(5000, 'b')}, {"sub/深い/日本語.txt", "x"}};
     FakePlatform fake;
-    ImageBuilder b{fake, TheJobMessages()};
+    JobMessages messages;
+    ImageBuilder b{fake, GoldenRequest("/src", FileSystemType::Udf), messages};
     Img image;
 };
 

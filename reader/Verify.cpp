@@ -281,7 +281,7 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
 
 }  // namespace
 
-VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind,
+VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image,
                          const VerifyProgress& progress) {
     VerifyResult out;
     out.folders = builder.m_directories.size();
@@ -289,7 +289,7 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
     std::vector<Hierarchy> hs;
     // Each reader goes once its trees are taken over, so that a large tree is
     // not held twice over.
-    if (kind != FileSystemType::Udf) {
+    if (HasIsoTrees(builder.Kind())) {
         auto iso = std::make_unique<IsoReader>(image);
         if (iso->VolumeSpaceSize() == 0 || !iso->HasJoliet()) {
             out.unreadable = iso->VolumeSpaceSize() && !iso->HasJoliet() ? "no Joliet volume"
@@ -301,7 +301,7 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSy
         hs.push_back(FromIso(iso->IsoTree(), false));
         hs.push_back(FromIso(iso->JolietTree(), true));
     }
-    if (kind != FileSystemType::Joliet) {
+    if (HasUdf(builder.Kind())) {
         auto udf = std::make_unique<UdfReader>(image);
         udf->Read();
         if (udf->Nodes().empty()) {

@@ -24,13 +24,12 @@ struct VerifyResult {
     bool Identical() const { return !stopped && unreadable.empty() && problems.empty() && differences.empty(); }
 };
 
-// `builder` holds the scanned and placed source (Layout done); its platform
-// reads the source files. File contents are compared in pieces of 1 MiB, so
+// `builder` holds the scanned and placed source (Layout done) and the kind the
+// image was built as; its platform reads the source files. File contents are compared in pieces of 1 MiB, so
 // memory stays flat whatever the file sizes.
 // `progress`, when given, hears the bytes of file content compared so far
 // after every piece; returning false stops the comparison there.
 using VerifyProgress = std::function<bool(uint64_t bytesCompared)>;
-VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, FileSystemType kind,
-                         const VerifyProgress& progress = {});
+VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image, const VerifyProgress& progress = {});
 
 }  // namespace pm

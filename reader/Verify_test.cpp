@@ -30,8 +30,7 @@ std::string Joined(const VerifyResult& r) {
 }
 
 TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
-    TzScope tz{"EST5EDT", -300};  // the summer time is recorded with daylight saving's offset
-    FixedVolumeInfo info;
+    TzScope tz{"EST5EDT"};  // the summer time is recorded with daylight saving's offset
     FakePlatform fake;
     fake.AddFile("/src/a.txt", "alpha").mtime = 1262304000;       // January
     fake.AddFile("/src/sub/b.txt", std::string(3000, 'b')).mtime = 1275317998;  // May
@@ -39,8 +38,9 @@ TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
     const std::string b16("\0b\0.\0t\0x\0t", 10), c16("\0c\0.\0t\0x\0t", 10);
     for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf}) {
         SCOPED_TRACE(int(kind));
-        ImageBuilder b{fake, TheJobMessages()};
-        const Bytes image = WriteToMemory(b, "/src", kind);
+        JobMessages messages;
+        ImageBuilder b{fake, GoldenRequest("/src", kind), messages};
+        const Bytes image = WriteToMemory(b);
         const uint64_t data = uint64_t(b.m_files[1]->m_dwIsoSector) * SectorSize;  // sub/b.txt
         const std::pair<std::string, std::function<void(Bytes&)>> cases[] = {
             {"", [](Bytes&) {}},
@@ -52,7 +52,7 @@ TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
             Bytes copy = image;
             damage(copy);
             MemorySource source(copy);
-            VerifyResult r = VerifyImage(b, source, kind);
+            VerifyResult r = VerifyImage(b, source);
             EXPECT_EQ(r.Identical(), needle.empty()) << needle << "\n" << Joined(r);
             EXPECT_NE(Joined(r).find(needle), std::string::npos) << needle << " not among:\n" << Joined(r);
         }

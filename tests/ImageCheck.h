@@ -1,5 +1,5 @@
-// Helpers for tests that build whole images: a fixed volume information
-// record, a byte hash for pinning golden images, an image written into
+// Helpers for tests that build whole images: a request with fixed volume
+// information, a byte hash for pinning golden images, an image written into
 // memory, and one check that reads an image with our ISO 9660/Joliet and UDF
 // readers and compares its files with the source.
 #pragma once
@@ -20,24 +20,28 @@
 
 namespace pm::test {
 
-// Replaces the process-wide VolumeInfo with fixed values for one scope.
-class FixedVolumeInfo {
-public:
-    FixedVolumeInfo() : m_saved(TheVolumeInfo()) {
-        VolumeInfo& v = TheVolumeInfo();
-        v = VolumeInfo();
-        v.OS = "LINUX";
-        v.Publisher = "PARUMERO TEST";
-        v.Application = "PARUMERO";
-        v.Modification = VolumeDate{2010, 6, 0, 1, 12, 30, 45, 0};
-        v.ImplID = "parumero test";
-        VolumeDate date{2010, 5, 0, 31, 0, 0, 0, 0}, time{0, 0, 0, 0, 23, 59, 58, 0};
-        ApplyBuildInputs(v, "GOLDEN", date, time);
-    }
-    ~FixedVolumeInfo() { TheVolumeInfo() = m_saved; }
+// A request of `kind` for `folder` with fixed volume information, dated in
+// JST (+9:00): what the golden images are made of.
+inline BuildRequest GoldenRequest(const std::string& folder, FileSystemType kind) {
+    BuildRequest r;
+    r.sourceFolder = folder;
+    r.kind = kind;
+    VolumeInfo& v = r.volume;
+    v.OS = "LINUX";
+    v.Publisher = "PARUMERO TEST";
+    v.Application = "PARUMERO";
+    v.Modification = VolumeDate{2010, 6, 0, 1, 12, 30, 45, 0};
+    v.ImplID = "parumero test";
+    VolumeDate date{2010, 5, 0, 31, 0, 0, 0, 0}, time{0, 0, 0, 0, 23, 59, 58, 0};
+    ApplyBuildInputs(v, "GOLDEN", date, time);
+    r.timeZoneOffset = 540;
+    return r;
+}
 
-private:
-    VolumeInfo m_saved;
+// A builder whose request a test changes between layouts of one tree.
+struct TestBuilder : ImageBuilder {
+    using ImageBuilder::ImageBuilder;
+    BuildRequest& MutableRequest() { return m_request; }
 };
 
 // 64-bit FNV-1a, as 16 hex digits: enough to notice any changed byte.
@@ -49,11 +53,11 @@ inline std::string HashBytes(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-// Lays `folder` out as `kind` and writes its image into memory; the builder
-// keeps the plan.
-inline std::vector<uint8_t> WriteToMemory(ImageBuilder& b, const std::string& folder, FileSystemType kind) {
+// Lays the request out and writes its image into memory; the builder keeps
+// the plan.
+inline std::vector<uint8_t> WriteToMemory(ImageBuilder& b) {
     std::vector<uint8_t> image;
-    EXPECT_TRUE(b.Layout(folder, kind));
+    EXPECT_TRUE(b.Layout());
     b.SetSectorCallback([](int, void* out, const uint8_t* data, uint32_t n) {
         auto& bytes = *static_cast<std::vector<uint8_t>*>(out);
         bytes.insert(bytes.end(), data, data + n);

@@ -34,11 +34,11 @@ struct ExampleTree {
         b = Add(root, "b.txt", false, 3000);
         sub = Add(root, "sub", true);
         c = Add(*sub, "c.txt", false, 0);
-        layout.m_bUdf = 1;
         layout.PlaceTree();
     }
     FakePlatform fake;
-    ImageBuilder layout{fake, TheJobMessages()};
+    JobMessages messages;
+    ImageBuilder layout{fake, test::GoldenRequest("/", FileSystemType::Udf), messages};
     CFileEntry& root = layout.m_root;
     CFileEntry *a, *b, *sub, *c;
 };
@@ -49,7 +49,7 @@ struct ExampleTree {
 // descriptors, unique ids, parent and folder characteristics), and the UDF
 // reader, --verify and udfinfo read them back in every image the tests make.
 TEST(UdfFileEntries, FileEntryGoldenBytes) {
-    test::TzScope tz("JST-9", 540);
+    test::TzScope tz("JST-9");
     ExampleTree t;
     t.b->m_time = 1364785200;  // 2013-04-01 12:00:00 JST
     std::vector<std::string> got;

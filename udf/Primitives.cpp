@@ -143,8 +143,8 @@ void FillTimestampFromTime(uint8_t* field, int64_t time) {
     PutTimestampFields(field, TimestampTypeAndZone(c.utcOffsetMinutes), c.year, c.month, c.day, c.hour, c.minute, c.second);
 }
 
-void FillTimestampFromDate(uint8_t* field, const VolumeDate& d) {
-    PutTimestampFields(field, TimestampTypeAndZone(TimeZoneOffset), int16_t(d.year), d.month & 0xFF,
+void FillTimestampFromDate(uint8_t* field, const VolumeDate& d, int zoneMinutes) {
+    PutTimestampFields(field, TimestampTypeAndZone(zoneMinutes), int16_t(d.year), d.month & 0xFF,
                        d.day & 0xFF, d.hour & 0xFF, d.minute & 0xFF, d.second & 0xFF);
 }
 

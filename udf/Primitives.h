@@ -63,8 +63,9 @@ uint16_t TimestampTypeAndZone(int offsetMinutes);
 // 12-byte timestamp of a seconds-since-1970 value in local time. A value the
 // local-time conversion cannot represent leaves all 12 bytes zero.
 void FillTimestampFromTime(uint8_t* field, int64_t time);
-// 12-byte timestamp of a volume date, members copied without a range check.
-void FillTimestampFromDate(uint8_t* field, const VolumeDate& date);
+// 12-byte timestamp of a volume date in the zone `zoneMinutes` east of UTC,
+// members copied without a range check.
+void FillTimestampFromDate(uint8_t* field, const VolumeDate& date, int zoneMinutes);
 
 // extent_ad (8 bytes).
 void PutExtentAd(uint8_t* p, uint32_t length, uint32_t location);

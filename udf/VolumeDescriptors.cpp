@@ -2,7 +2,7 @@
 // is shared with the other sequences).
 #include <cstring>
 
-#include "layout/ImageBuilder.h"
+#include "disc/ImageLayout.h"
 #include "settings/VolumeInfo.h"
 #include "disc/OnDisc.h"
 #include "udf/Primitives.h"
@@ -26,7 +26,7 @@ void FillPrimaryVolumeDescriptor(uint8_t* s, uint32_t location, const UdfVolume&
     FillCharspec(s + 200);                         // descriptor character set
     FillCharspec(s + 264);                         // explanatory character set
     // 328: volume abstract, copyright notice; 344: application identifier, zero
-    FillTimestampFromDate(s + 376, v.info.Creation);  // recording date and time
+    FillTimestampFromDate(s + 376, v.info.Creation, v.layout.m_nTimeZoneOffset);  // recording date and time
     FillImplementationId(s + 388, v.info.ImplID);     // implementation identifier
     // 420: implementation use, predecessor VDS location, flags, zero
     FillTag(s, kTagPrimaryVolume, location, 512);

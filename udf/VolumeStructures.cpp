@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "layout/ImageBuilder.h"
+#include "disc/ImageLayout.h"
 #include "settings/VolumeInfo.h"
 #include "disc/OnDisc.h"
 #include "udf/Primitives.h"
@@ -43,7 +43,7 @@ void FillTerminatingDescriptor(uint8_t* s, uint32_t location) {
 void FillIntegrityDescriptor(uint8_t* s, uint32_t location, const UdfVolume& v) {
     std::memset(s, 0, SectorSize);
     const ImageLayout& l = v.layout;
-    FillTimestampFromDate(s + 16, v.info.Creation);  // recording date and time
+    FillTimestampFromDate(s + 16, v.info.Creation, v.layout.m_nTimeZoneOffset);  // recording date and time
     PutLE32(s + 28, 1);                              // integrity type: close
     // 32: next integrity extent, zero
     PutLE64(s + 40, l.m_dwUdfNextUniqueId);          // logical volume header: unique id
@@ -62,7 +62,7 @@ void FillIntegrityDescriptor(uint8_t* s, uint32_t location, const UdfVolume& v) 
 
 void FillFileSetDescriptor(uint8_t* s, uint32_t location, const UdfVolume& v) {
     std::memset(s, 0, SectorSize);
-    FillTimestampFromDate(s + 16, v.info.Creation);  // recording date and time
+    FillTimestampFromDate(s + 16, v.info.Creation, v.layout.m_nTimeZoneOffset);  // recording date and time
     PutLE16(s + 28, 3);                              // interchange level
     PutLE16(s + 30, 3);                              // maximum interchange level
     PutLE32(s + 32, 1);                              // character set list

@@ -21,7 +21,7 @@ const std::string kLabel = "ABCDEFGHIJKLMNOP";  // 16 characters: 15 fit a 32-by
 // (writer/ImageWriter_test.cpp) and read back, tags and CRCs checked, by the
 // UDF reader and udfinfo; here the volume set identifier's own rules.
 TEST(UdfVolume, VolumeSetIdentifier) {
-    test::TzScope tz{"JST-9", 540};
+    test::TzScope tz{"JST-9"};
     VolumeInfo info;
     info.Creation = VolumeDate{2013, 4, 0, 1, 12, 0, 0, 0};
     info.UdfLabel.Assign(kLabel);

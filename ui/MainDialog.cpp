@@ -34,7 +34,7 @@
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"
 #include "ui/ByteLimitValidator.h"
-#include "ui/SizePreview.h"
+#include "job/SizePreview.h"
 #include "ui/VolumeInfoDialog.h"
 
 namespace pm {
@@ -414,15 +414,9 @@ void MainDialog::PreviewImageSize() {
     if (!IsMeasuring()) setCursor(Qt::BusyCursor);  // busy, yet still answering
     m_strStatus = LoadString(10051);
     ShowStatus();
-    // Only this thread touches the process-wide record: the inputs go in
-    // here, the preview thread gets copies.
-    ApplyBuildInputs(TheVolumeInfo(), m_strVolumeLabel, m_creationDate, m_creationTime);
-    PreviewRequest request;
-    request.folder = m_strSourceFolder;
+    BuildRequest request = CurrentRequest();
     if (!m_strImagePath.empty()) request.imagePath = NormaliseImagePath(m_strImagePath);
-    request.kind = FileSystemType(m_nImageKind);
-    request.except = TheVolumeInfo().ExceptList;
-    m_nPreviewRequest = m_preview->Start(std::make_unique<ImageBuilder>(m_platform, m_preview->Messages()), std::move(request));
+    m_nPreviewRequest = m_preview->Start(std::move(request));
 }
 
 void MainDialog::PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes) {
@@ -448,21 +442,32 @@ void MainDialog::DropPreview() {
     m_nPreviewRequest = 0;
 }
 
-bool MainDialog::TakeJob(BuildJob& job) {
+BuildRequest MainDialog::CurrentRequest() {
+    BuildRequest request;
+    request.sourceFolder = m_strSourceFolder;
+    request.kind = FileSystemType(m_nImageKind);
+    // A copy: the record stays the window's own, and the work that gets this
+    // request reads nothing else.
+    request.volume = TheVolumeInfo();
+    ApplyBuildInputs(request.volume, m_strVolumeLabel, m_creationDate, m_creationTime);
+    ApplySystemInputs(request, m_platform);
+    return request;
+}
+
+bool MainDialog::TakeJob(BuildRequest& request) {
     if (m_bBuilding || !ExchangeData(true)) return false;
     DirEntry folder;
     if (!m_platform.LookupEntry(m_strSourceFolder, folder) || !folder.directory) {
         m_boxes->Show(FormatString(10039, m_strSourceFolder), MessageIcon::Exclamation);
         return false;
     }
-    job = BuildJob{m_strSourceFolder, m_strImagePath,  m_strVolumeLabel,
-                   FileSystemType(m_nImageKind), m_creationDate, m_creationTime};
+    request = CurrentRequest();
     return true;
 }
 
 void MainDialog::CheckImage() {
-    BuildJob job;
-    if (!TakeJob(job)) return;
+    BuildRequest request;
+    if (!TakeJob(request)) return;
     QFileInfo current(Q(m_strImagePath));
     const QString chosen = QFileDialog::getOpenFileName(
         this, Text(kTextVerifyDialogTitle), current.isDir() ? current.filePath() : current.path(),
@@ -472,19 +477,19 @@ void MainDialog::CheckImage() {
 }
 
 bool MainDialog::StartCheck(const std::string& imagePath) {
-    BuildJob job;
-    if (!TakeJob(job)) return false;
-    job.imagePath = imagePath;
+    BuildRequest request;
+    if (!TakeJob(request)) return false;
+    request.imagePath = imagePath;
     if (m_worker.joinable()) m_worker.join();
     DropPreview();
     m_bBuilding = true;
-    m_worker = std::thread([this, job] { RunCheck(job); });
+    m_worker = std::thread([this, request = std::move(request)] { RunCheck(request); });
     return true;
 }
 
 void MainDialog::StartBuild() {
-    BuildJob job;
-    if (!TakeJob(job)) return;
+    BuildRequest request;
+    if (!TakeJob(request)) return;
     if (m_strImagePath.empty()) {
         m_boxes->Show(LoadString(10077), MessageIcon::Exclamation);
         return;
@@ -498,13 +503,13 @@ void MainDialog::StartBuild() {
     const std::string imageFolder = ImageFolder(m_strImagePath);
     if (!imageFolder.empty()) CreateFolderPath(m_platform, imageFolder);
 
-    job.imagePath = m_strImagePath;
+    request.imagePath = m_strImagePath;
     if (m_worker.joinable()) m_worker.join();  // the last build's worker, already past its end
     // The build's status replaces the size; a late size must not replace it.
     DropPreview();
     // Building from here on, so a second click cannot start a second worker.
     m_bBuilding = true;
-    m_worker = std::thread([this, job] { RunBuild(job); });
+    m_worker = std::thread([this, request = std::move(request)] { RunBuild(request); });
 }
 
 void MainDialog::ExitOrStop() {

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "job/Progress.h"
-#include "layout/ImageBuilder.h"
+#include "layout/BuildRequest.h"
 #include "settings/VolumeInfo.h"
 #include "ui/MessageBoxes.h"
 
@@ -29,18 +29,9 @@ class QTimeEdit;
 
 namespace pm {
 
+class JobMessages;
 class Platform;
 class SizePreview;
-
-// The parameters of one build, as the fields stood when it was started.
-struct BuildJob {
-    std::string sourceFolder;
-    std::string imagePath;
-    std::string volumeLabel;
-    FileSystemType kind = FileSystemType::Joliet;
-    VolumeDate creationDate;
-    VolumeDate creationTime;
-};
 
 // The save dialog's filters from the string table's "description|patterns|"
 // list: each description kept as written, its patterns in a trailing
@@ -92,11 +83,12 @@ public:
     // The worker's steps. They run on the worker thread and reach the
     // controls through blocking calls on the window's thread; called on the
     // window's thread they act directly.
-    bool RunBuild(const BuildJob& job);
-    // Marks the window busy and applies the job's inputs; the screen saver's cookie.
-    uint32_t BeginWork(const BuildJob& job);
-    bool RunCheck(const BuildJob& job);
-    void ReportOutcome();
+    bool RunBuild(const BuildRequest& request);
+    // Marks the window busy; the screen saver's cookie.
+    uint32_t BeginWork();
+    bool RunCheck(const BuildRequest& request);
+    // The failures in one box, or the box of a finished or stopped build.
+    void ReportOutcome(JobMessages& failures);
     void SetBuildingState(bool on);
     uint32_t SuspendMenusAndSaver();
     void ResumeMenusAndSaver(uint32_t saverCookie);
@@ -142,9 +134,13 @@ private:
     void DropPreview();
     // Runs fn on the window's thread and waits for it.
     void OnGui(const std::function<void()>& fn);
-    // The fields as they stand and the folder checked, for a build or a
-    // check; false after the refusal's box.
-    bool TakeJob(BuildJob& job);
+    // The request the fields describe as they stand: the window's volume
+    // information with the label and date typed in, the kind chosen, the
+    // folder; no image path. Made on the window's thread only.
+    BuildRequest CurrentRequest();
+    // The fields taken and the folder checked, for a build or a check; false
+    // after the refusal's box.
+    bool TakeJob(BuildRequest& request);
 
     Platform& m_platform;
     std::string m_settingsPath;

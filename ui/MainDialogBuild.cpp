@@ -17,6 +17,7 @@
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
+#include "layout/ImageBuilder.h"
 #include "reader/Verify.h"
 #include "tree/PathUtil.h"
 #include "ui/MainDialog.h"
@@ -35,24 +36,21 @@ void MainDialog::OnGui(const std::function<void()>& fn) {
         QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
 }
 
-uint32_t MainDialog::BeginWork(const BuildJob& job) {
+uint32_t MainDialog::BeginWork() {
     m_bBuilding = true;
     m_bStopRequested = false;
     SetBuildingState(true);
-    const uint32_t saverCookie = SuspendMenusAndSaver();
-    // Texts a failed size preview left behind belong to no build.
-    TheJobMessages().Clear();
-    ApplyBuildInputs(TheVolumeInfo(), job.volumeLabel, job.creationDate, job.creationTime);
-    return saverCookie;
+    return SuspendMenusAndSaver();
 }
 
-bool MainDialog::RunBuild(const BuildJob& job) {
-    const uint32_t saverCookie = BeginWork(job);
-    bool result;
+bool MainDialog::RunBuild(const BuildRequest& request) {
+    const uint32_t saverCookie = BeginWork();
+    BuildReport report;
     {
         BuildRunner runner(m_platform, this);
-        result = runner.Run(job.sourceFolder, job.imagePath, job.kind);
+        report = runner.Run(request);
     }
+    const bool result = report.outcome != BuildReport::Outcome::Failed;
     OnGui([this] {
         if (m_nTimerId) {
             killTimer(m_nTimerId);
@@ -60,8 +58,8 @@ bool MainDialog::RunBuild(const BuildJob& job) {
         }
         RefreshByteCounter();
     });
-    if (!result) TheJobMessages().AddText(10048);
-    ReportOutcome();
+    if (!result) report.failures.AddText(10048);
+    ReportOutcome(report.failures);
     ResumeMenusAndSaver(saverCookie);
     SetBuildingState(false);
     m_bBuilding = false;
@@ -90,8 +88,8 @@ std::string CheckOutcome(const VerifyResult& r, const std::string& imagePath, bo
 
 }  // namespace
 
-bool MainDialog::RunCheck(const BuildJob& job) {
-    const uint32_t saverCookie = BeginWork(job);
+bool MainDialog::RunCheck(const BuildRequest& request) {
+    const uint32_t saverCookie = BeginWork();
     m_nBytesDone = 0;
     OnGui([this] {
         m_strStatus = LoadString(kStatusVerifying);
@@ -105,14 +103,14 @@ bool MainDialog::RunCheck(const BuildJob& job) {
     bool same = false;
     FileSource image;
     std::string why;
-    if (!image.Open(job.imagePath, why)) {
-        text = FormatString(kMsgCannotReadImage, job.imagePath, why);
+    JobMessages scanFailures;
+    if (!image.Open(request.imagePath, why)) {
+        text = FormatString(kMsgCannotReadImage, request.imagePath, why);
     } else {
         // The source as a build into this image would take it: the same
         // exclusions, and the image left out when it lies inside.
-        ImageBuilder builder(m_platform, TheJobMessages());
-        PrepareBuildScan(builder, m_platform, TheVolumeInfo(), job.imagePath);
-        if (builder.Layout(job.sourceFolder, job.kind)) {
+        ImageBuilder builder(m_platform, request, scanFailures);
+        if (builder.Layout()) {
             uint64_t total = 0;
             for (const CFileEntry* f : builder.m_files) total += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
             m_progress.Start(total, m_nBarWidth);
@@ -122,22 +120,22 @@ bool MainDialog::RunCheck(const BuildJob& job) {
                 m_nTimerId = startTimer(400);
             });
             uint64_t reported = 0;
-            const VerifyResult r = VerifyImage(builder, image, job.kind, [&](uint64_t compared) {
+            const VerifyResult r = VerifyImage(builder, image, [&](uint64_t compared) {
                 // Pieces are at most 1 MiB, well within one call's count.
                 const bool stop = OnBytesWritten(uint32_t(compared - reported));
                 reported = compared;
                 return !stop;
             });
-            text = CheckOutcome(r, job.imagePath, same);
+            text = CheckOutcome(r, request.imagePath, same);
         }
     }
-    OnGui([this, &text, same] {
+    OnGui([this, &text, &scanFailures, same] {
         if (m_nTimerId) {
             killTimer(m_nTimerId);
             m_nTimerId = 0;
         }
         RefreshByteCounter();
-        TheJobMessages().ShowAll([this](const std::string& t) {
+        scanFailures.ShowAll([this](const std::string& t) {
             m_boxes->Beep();
             m_boxes->Show(t, MessageIcon::Exclamation);
         });
@@ -151,9 +149,9 @@ bool MainDialog::RunCheck(const BuildJob& job) {
     return same;
 }
 
-void MainDialog::ReportOutcome() {
-    OnGui([this] {
-        const int shown = TheJobMessages().ShowAll([this](const std::string& text) {
+void MainDialog::ReportOutcome(JobMessages& failures) {
+    OnGui([this, &failures] {
+        const int shown = failures.ShowAll([this](const std::string& text) {
             m_boxes->Beep();
             m_boxes->Show(text, MessageIcon::Exclamation);
         });

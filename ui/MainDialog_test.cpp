@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "job/Progress.h"
+#include "layout/ImageBuilder.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "tree/PathUtil.h"
@@ -397,8 +398,11 @@ private slots:
     // closing the window ends it.
     void previewOffTheWindowThread() {
         JobMessages queue;
-        ImageBuilder bridge(*platform, queue);
-        QVERIFY(bridge.Layout("/huge", FileSystemType::UdfBridge));
+        BuildRequest request;
+        request.sourceFolder = "/huge";
+        request.kind = FileSystemType::UdfBridge;
+        ImageBuilder bridge(*platform, request, queue);
+        QVERIFY(bridge.Layout());
         platform->listed = 0;
         platform->hold = true;
         Drop(dialog.get(), "/huge");  // back at once, though the scan is held

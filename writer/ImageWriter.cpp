@@ -18,11 +18,11 @@
 namespace pm {
 
 bool ImageBuilder::WriteImage() {
-    ImageWriter writer(*this, TheVolumeInfo());
+    ImageWriter writer(*this);
     return writer.Run();
 }
 
-ImageWriter::ImageWriter(ImageBuilder& builder, const VolumeInfo& info) : m_b(builder), m_info(info) {}
+ImageWriter::ImageWriter(ImageBuilder& builder) : m_b(builder), m_info(builder.Request().volume) {}
 ImageWriter::~ImageWriter() = default;
 
 void ImageWriter::Emit(const uint8_t* sector) {
@@ -165,7 +165,7 @@ bool ImageWriter::WriteFileData() {
     m_piece.assign(kReadPiece, 0);
     // Lives only while file data is written: a stop or a failure ends and
     // joins the readers on the way out.
-    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.m_nReaders);
+    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.Request().readers);
     for (const CFileEntry* f : m_b.m_files) {
         if (m_stopped) break;
         if (!CopyFile(*f, ahead.Take())) return false;
@@ -180,10 +180,8 @@ bool ImageWriter::WriteExtent(const PlannedExtent& x, const UdfVolume& v) {
     case ExtentKind::IsoDescriptors:
         FillIsoPrimaryDescriptor(s, m_b, m_b.m_root, m_info);
         Emit(s);
-        if (m_b.m_bJoliet) {
-            FillJolietDescriptor(s, m_b, m_b.m_root, m_info);
-            Emit(s);
-        }
+        FillJolietDescriptor(s, m_b, m_b.m_root, m_info);
+        Emit(s);
         FillIsoDescriptorTerminator(s);
         Emit(s);
         break;
@@ -233,7 +231,7 @@ bool ImageWriter::Run() {
     // Drawn once, so the main and the reserve sequence carry the same identifier.
     UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
                 m_b.m_root.m_dwUdfEntryBlock,
-                m_b.m_bUdf ? MakeVolumeSetIdentifier(m_info, m_b.m_dwSeedSeconds) : Cs0String()};
+                HasUdf(m_b.Kind()) ? MakeVolumeSetIdentifier(m_info, m_b.Request().seedSeconds) : Cs0String()};
 
     // The plan alone decides what comes where; each extent must end where
     // the next begins.

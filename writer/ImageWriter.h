@@ -17,7 +17,7 @@ struct UdfVolume;
 
 class ImageWriter {
 public:
-    ImageWriter(ImageBuilder& builder, const VolumeInfo& info);
+    explicit ImageWriter(ImageBuilder& builder);
     ~ImageWriter();
 
     // TRUE when every sector was handed over.

@@ -46,29 +46,26 @@ struct SectorCapture {
 
 class WriterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TheJobMessages().Clear();
-        fake.AddFolder("/src").mtime = kSeed;
-    }
-    void TearDown() override { TheJobMessages().Clear(); }
+    void SetUp() override { fake.AddFolder("/src").mtime = kSeed; }
 
     // Lays the source out and checks the names; the caller writes.
     void Prepare(FileSystemType kind) {
-        b.m_dwSeedSeconds = kSeed;
-        ASSERT_TRUE(b.Layout("/src", kind));
-        ASSERT_EQ(b.CheckNames(), 0) << TheJobMessages().JoinedText();
+        b.MutableRequest().kind = kind;
+        b.MutableRequest().seedSeconds = kSeed;
+        ASSERT_TRUE(b.Layout());
+        ASSERT_EQ(b.CheckNames(), 0) << messages.JoinedText();
         b.SetSectorCallback(&SectorCapture::Take, &out);
     }
     std::vector<uint8_t> Build(FileSystemType kind) {
         Prepare(kind);
-        EXPECT_TRUE(b.WriteImage()) << TheJobMessages().JoinedText();
+        EXPECT_TRUE(b.WriteImage()) << messages.JoinedText();
         EXPECT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         return out.bytes;
     }
-    test::TzScope tz{"JST-9", 540};
-    test::FixedVolumeInfo info;
+    test::TzScope tz{"JST-9"};
     FakePlatform fake;
-    ImageBuilder b{fake, TheJobMessages()};
+    JobMessages messages;
+    test::TestBuilder b{fake, test::GoldenRequest("/src", FileSystemType::Joliet), messages};
     SectorCapture out;
 };
 
@@ -121,9 +118,9 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
         Prepare(kind);
         grows.size = 5000;  // after the scan
         shrinks.size = 100;
-        TheJobMessages().Clear();
+        messages.Clear();
         EXPECT_FALSE(b.WriteImage());
-        EXPECT_EQ(TheJobMessages().JoinedText(), "/src/sub/grows.txt\nファイルが読み取り中に変更されました。\n"
+        EXPECT_EQ(messages.JoinedText(), "/src/sub/grows.txt\nファイルが読み取り中に変更されました。\n"
                                                  "/src/sub/shrinks.txt\nファイルが読み取り中に変更されました。");
         ASSERT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         // Files in entry order: an empty file's sector is zero, so is the rest of odd.bin's second.
@@ -173,20 +170,20 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
     std::vector<uint8_t> image[2];
     for (unsigned n : {1u, 8u}) {
         out = SectorCapture();
-        b.m_nReaders = n;
+        b.MutableRequest().readers = n;
         image[n > 1] = Build(FileSystemType::UdfBridge);
     }
     EXPECT_TRUE(image[0] == image[1]);
     for (auto fail : {+[](FakeNode& f) { f.openCause = kCauseFileNotFound; }, +[](FakeNode& f) { f.readFailAfter = 0; }}) {
-        TheJobMessages().Clear();
+        messages.Clear();
         out = SectorCapture();
         Prepare(FileSystemType::UdfBridge);
         const CFileEntry* f = b.m_files[1500];
         FakeNode& node = *fake.Find(f->Path());
         fail(node);
         EXPECT_FALSE(b.WriteImage());
-        EXPECT_NE(TheJobMessages().JoinedText().find(f->Path()), std::string::npos);
-        EXPECT_EQ(TheJobMessages().Entries().size(), 1u);
+        EXPECT_NE(messages.JoinedText().find(f->Path()), std::string::npos);
+        EXPECT_EQ(messages.Entries().size(), 1u);
         ASSERT_EQ(out.bytes.size(), size_t(f->m_dwIsoSector) * SectorSize);
         EXPECT_TRUE(std::equal(out.bytes.begin(), out.bytes.end(), image[1].begin()));
         node.openCause = kCauseNone;
@@ -216,13 +213,13 @@ TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
     };
     for (const auto& [what, kind, tamper] : cases) {
         SCOPED_TRACE(what);
-        TheJobMessages().Clear();
+        messages.Clear();
         out = SectorCapture();
         Prepare(kind);
         tamper(b);
         EXPECT_FALSE(b.WriteImage());
-        ASSERT_EQ(TheJobMessages().Entries().size(), 1u);
-        const std::string& text = TheJobMessages().Entries()[0];
+        ASSERT_EQ(messages.Entries().size(), 1u);
+        const std::string text = messages.Entries()[0].Text();
         EXPECT_EQ(text.rfind("イメージの配置に内部エラーが発生しました。\n(セクタ ", 0), 0u) << text;
         // Nothing past the sector where the plan broke was handed over.
         const std::string at = std::to_string(out.count);

@@ -3,9 +3,9 @@
 //
 // One thread serves every request in turn. A new request cancels the run in
 // progress (its scan stops at the next entry); only the newest request's
-// result is delivered. The thread touches no process-wide record: it gets
-// its own copy of the exclusion list and queues its texts in a queue of its
-// own, so it can run beside a build.
+// result is delivered. The thread touches no process-wide record: each
+// request is a value of its own and its texts go to a queue of its own, so it
+// can run beside a build.
 #pragma once
 
 #include <atomic>
@@ -17,21 +17,11 @@
 #include <string>
 #include <thread>
 
-#include "messages/JobMessages.h"
-#include "layout/ImageBuilder.h"
-#include "tree/ExceptList.h"
+#include "layout/BuildRequest.h"
 
 namespace pm {
 
 class Platform;
-
-// What one preview measures.
-struct PreviewRequest {
-    std::string folder;
-    std::string imagePath;  // an older image inside the folder is left out, as the build will
-    FileSystemType kind = FileSystemType::Joliet;
-    ExceptList except;
-};
 
 class SizePreview {
 public:
@@ -48,29 +38,23 @@ public:
     SizePreview(const SizePreview&) = delete;
     SizePreview& operator=(const SizePreview&) = delete;
 
-    // Queues a measurement and returns its number (they only grow). The
-    // builder is made by the caller: its constructor sets the process-wide
-    // time-zone offset, which only the window's thread may do.
-    uint64_t Start(std::unique_ptr<ImageBuilder> builder, PreviewRequest request);
+    // Queues a measurement of the build `request` describes (an older image
+    // at its image path is left out, as the build will) and returns its
+    // number (they only grow).
+    uint64_t Start(BuildRequest request);
     // Drops the queued request and cancels the run in progress.
     void Cancel();
-
-    // Where the measurements queue their texts: never a build's report. Only
-    // the preview thread writes it.
-    JobMessages& Messages() { return m_discarded; }
 
 private:
     struct Job {
         uint64_t number = 0;
-        std::unique_ptr<ImageBuilder> builder;
-        PreviewRequest request;
+        BuildRequest request;
     };
     void Serve();
     void Measure(Job& job);
 
     Platform& m_platform;
     Done m_done;
-    JobMessages m_discarded;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::unique_ptr<Job> m_pending;

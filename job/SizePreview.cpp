@@ -1,5 +1,6 @@
-#include "ui/SizePreview.h"
+#include "job/SizePreview.h"
 
+#include "layout/ImageBuilder.h"
 #include "messages/JobMessages.h"
 #include "platform/Platform.h"
 
@@ -20,12 +21,12 @@ SizePreview::~SizePreview() {
     m_thread.join();
 }
 
-uint64_t SizePreview::Start(std::unique_ptr<ImageBuilder> builder, PreviewRequest request) {
+uint64_t SizePreview::Start(BuildRequest request) {
     uint64_t number;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         number = ++m_nLastNumber;
-        m_pending = std::make_unique<Job>(Job{number, std::move(builder), std::move(request)});
+        m_pending = std::make_unique<Job>(Job{number, std::move(request)});
         m_bCancel = true;
     }
     m_wake.notify_all();
@@ -56,15 +57,10 @@ void SizePreview::Serve() {
 }
 
 void SizePreview::Measure(Job& job) {
-    ImageBuilder& builder = *job.builder;
-    m_discarded.Clear();  // a failure shows as the failure status, not in a build's report
-    builder.SetExceptList(&job.request.except);
+    JobMessages discarded;  // a failure shows as the failure status, not in a build's report
+    ImageBuilder builder(m_platform, std::move(job.request), discarded);
     builder.SetCancelFlag(&m_bCancel);
-    DirEntry image;
-    if (!job.request.imagePath.empty() && m_platform.LookupEntry(job.request.imagePath, image) &&
-        !image.directory)
-        builder.SkipIdentity(image.device, image.inode);
-    const bool ok = builder.Layout(job.request.folder, job.request.kind);
+    const bool ok = builder.Layout();
     if (m_bCancel) return;
     m_done(job.number, ok ? builder.m_nTotalSectors : 0, ok ? builder.GetImageBytes() : 0);
 }
