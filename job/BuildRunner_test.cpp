@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "FakePlatform.h"
 #include "ImageCheck.h"
+#include "job/SizePreview.h"
 #include "iso9660/IsoTestSupport.h"
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
@@ -144,6 +147,23 @@ TEST_F(RunnerTest, StopAfterAnySector) {
     EXPECT_EQ(Run(FileSystemType::Udf).outcome, Outcome::Finished);
     EXPECT_EQ(Output().size(), sink.announced);
     EXPECT_EQ(sink.started, 1);
+}
+
+// The window's two kinds of work at once: previews of every kind while a
+// build writes. Under ThreadSanitizer (scripts/test.sh) a record that both
+// touch is a reported race.
+TEST_F(RunnerTest, PreviewsWhileABuildRuns) {
+    std::atomic<uint64_t> last{0};
+    SizePreview preview(fake, [&](uint64_t number, uint64_t sectors, uint64_t) { last = sectors ? number : 0; });
+    BuildReport report;
+    std::thread worker([&] { report = runner.Run(Request("/src", FileSystemType::UdfBridge)); });
+    uint64_t number = 0;
+    for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf})
+        number = preview.Start(Request("/src", kind, ""));
+    worker.join();
+    for (int i = 0; last != number && i < 60000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(last.load(), number);  // the newest preview measured
+    EXPECT_EQ(report.outcome, Outcome::Finished) << report.failures.JoinedText();
 }
 
 }  // namespace

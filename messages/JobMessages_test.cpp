@@ -21,9 +21,7 @@ TEST(JobMessages, ComposesTheFailureBox) {
                       "/a\nファイルを開けませんでした。\n原因は不明です。\n"
                       "/b\nファイルを開けませんでした。\n原因は不明です。";
     EXPECT_EQ(m.JoinedText(), box);
-    // The entries keep numbers, not sentences: the same report reads in the
-    // language of whoever shows it.
-    SetLanguage(Language::English);
+    SetLanguage(Language::English);  // numbers, not sentences: the report reads in the language it is shown in
     EXPECT_EQ(m.Entries()[1].Text(), "/src\nFolder not found.");
     SetLanguage(Language::Japanese);
     std::vector<std::string> shown;

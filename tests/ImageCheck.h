@@ -32,8 +32,7 @@ inline BuildRequest GoldenRequest(const std::string& folder, FileSystemType kind
     v.Application = "PARUMERO";
     v.Modification = VolumeDate{2010, 6, 0, 1, 12, 30, 45, 0};
     v.ImplID = "parumero test";
-    VolumeDate date{2010, 5, 0, 31, 0, 0, 0, 0}, time{0, 0, 0, 0, 23, 59, 58, 0};
-    ApplyBuildInputs(v, "GOLDEN", date, time);
+    ApplyBuildInputs(v, "GOLDEN", VolumeDate{2010, 5, 0, 31}, VolumeDate{0, 0, 0, 0, 23, 59, 58, 0});
     r.timeZoneOffset = 540;
     return r;
 }

@@ -398,10 +398,7 @@ private slots:
     // closing the window ends it.
     void previewOffTheWindowThread() {
         JobMessages queue;
-        BuildRequest request;
-        request.sourceFolder = "/huge";
-        request.kind = FileSystemType::UdfBridge;
-        ImageBuilder bridge(*platform, request, queue);
+        ImageBuilder bridge(*platform, BuildRequest{.sourceFolder = "/huge", .kind = FileSystemType::UdfBridge}, queue);
         QVERIFY(bridge.Layout());
         platform->listed = 0;
         platform->hold = true;
