@@ -82,18 +82,6 @@ TEST_F(LayoutTest, FoldersAreNumberedInEntryOrderDepthByDepth) {
     EXPECT_EQ(b.m_dwJolietPathTableSize, 10u + 40u + 14u + 18u);
 }
 
-// The worked example's entry blocks, identifiers, unique ids and link counts
-// are pinned, as placed, by the file entry goldens (udf/FileEntries_test.cpp);
-// the next unique id follows the last, and a file's data lies at the
-// partition's start plus its block.
-TEST_F(LayoutTest, UdfPlacementOfTheExampleTree) {
-    CFileEntry* f1 = AddFile(b.m_root, "a.txt", 3);
-    AddFile(b.m_root, "b.txt", 3);
-    AddFile(*AddFolder(b.m_root, "sub"), "c.txt", 3);
-    Place(FileSystemType::Udf);
-    EXPECT_EQ((U{b.m_dwUdfNextUniqueId, f1->m_dwUdfDataBlock, f1->m_dwIsoSector}), (U{20, 9, 257 + 9}));
-}
-
 class NamesTest : public LayoutTest {};
 
 // One file at a time: the limits of each kind, and the kinds it does not bind.
