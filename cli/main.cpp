@@ -117,6 +117,10 @@ int Verify(Platform& platform, const std::string& source, const std::string& ima
     ImageBuilder builder(platform, TheJobMessages());
     if (!ScanAsBuild(builder, platform, source, image, kind)) return 1;
     VerifyResult r = VerifyImage(builder, file, kind);
+    if (r.sourceUnreadable) {  // as a build refuses it: every cause on stderr
+        ShowQueued();
+        return 1;
+    }
     if (!r.unreadable.empty()) {
         std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
         return 1;
@@ -196,6 +200,7 @@ int RunBuild(Platform& platform, const Options& o) {
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
     if (toStdout) runner.UseStandardOutput();
+    runner.SetCancelFlag(&g_stopFlag);
     bool ok = runner.Run(source, image, o.kind);
     progress.Finish();
     if (!ok) TheJobMessages().AddText(kMsgImageFailed);

@@ -69,6 +69,12 @@ uint32_t BuildRunner::ReachedSinceLastReport() {
     return delta;
 }
 
+bool BuildRunner::StoppedBeforeWriting() {
+    if (!m_pCancel || !m_pCancel->load()) return false;
+    m_bStopped = 1;
+    return true;
+}
+
 bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imagePath, FileSystemType kind) {
     m_bStopped = 0;
     m_bWriteFailed = false;
@@ -89,9 +95,12 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
         builder.SkipIdentity(existing.device, existing.inode);
 
     m_nSkipped = 0;
-    if (!builder.Layout(sourceFolder, kind)) return false;
+    builder.SetCancelFlag(m_pCancel);
+    if (!builder.Layout(sourceFolder, kind)) return StoppedBeforeWriting();
     m_nSkipped = builder.GetScanReport().skipped.size();
     if (builder.CheckNames() > 0) return false;  // nothing written; an existing image is untouched
+    // A stop during the scan ends the build before the image is truncated.
+    if (StoppedBeforeWriting()) return true;
     if (m_pSink) m_pSink->OnImageSize(builder.GetImageBytes());
 
     FileError err;

@@ -2,6 +2,7 @@
 // and the outcome rules.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,10 @@ public:
     // instead of creating the file; the image path then only names it in
     // reports.
     void UseStandardOutput() { m_bStandardOutput = true; }
+    // The user's stop request as the scan sees it (may be null): set, it ends
+    // the scan where it is, and a stop noticed before the image file is
+    // opened leaves an existing image as it was.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_pCancel = flag; }
     int OnSector(int kind, const uint8_t* data, uint32_t length);
     bool Stopped() const { return m_bStopped != 0; }
     // Entries the scan of the last build left out (dangling links, special
@@ -40,6 +45,9 @@ public:
 
 private:
     static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);
+    // True (and the build stopped) when the user's stop came before the
+    // image file was touched.
+    bool StoppedBeforeWriting();
     // Bytes that reached the image file since the last report to the sink.
     uint32_t ReachedSinceLastReport();
 
@@ -52,6 +60,7 @@ private:
     uint64_t m_nReported = 0;
     size_t m_nSkipped = 0;
     bool m_bStandardOutput = false;
+    const std::atomic<bool>* m_pCancel = nullptr;
 };
 
 }  // namespace pm

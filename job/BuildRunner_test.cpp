@@ -142,5 +142,22 @@ TEST_F(RunnerTest, StopAfterAnySector) {
     EXPECT_EQ(sink.started, 1);
 }
 
+// A stop that comes during the scan (or before the image is opened) ends the
+// build there: an existing image keeps its bytes, and it is a stop, not a failure.
+TEST_F(RunnerTest, StopBeforeWritingKeepsTheImage) {
+    fake.outputs["/out/x.iso"] = "old image";
+    std::atomic<bool> stop{true};
+    runner.SetCancelFlag(&stop);
+    EXPECT_TRUE(Run(FileSystemType::UdfBridge));
+    EXPECT_TRUE(runner.Stopped());
+    EXPECT_FALSE(TheJobMessages().HasMessages());
+    EXPECT_EQ(Output(), "old image");
+    EXPECT_EQ(sink.bytes, 0u);
+    stop = false;  // the next build runs to the end
+    EXPECT_TRUE(Run(FileSystemType::UdfBridge));
+    EXPECT_FALSE(runner.Stopped());
+    EXPECT_EQ(Output().size(), sink.announced);
+}
+
 }  // namespace
 }  // namespace pm

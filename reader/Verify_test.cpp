@@ -59,5 +59,28 @@ TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
     }
 }
 
+// A source folder that cannot be listed stops the check with its cause: its
+// files are not called missing from the source.
+TEST(Verify, StopsAtASourceFolderThatCannotBeListed) {
+    TzScope tz{"JST-9", 540};
+    FixedVolumeInfo info;
+    FakePlatform fake;
+    fake.AddFile("/src/a.txt", "alpha");
+    fake.AddFile("/src/sub/b.txt", "beta");
+    TheJobMessages().Clear();
+    ImageBuilder b{fake, TheJobMessages()};
+    const Bytes image = WriteToMemory(b, "/src", FileSystemType::UdfBridge);
+    fake.Find("/src/sub")->unlistable = true;
+    ImageBuilder again{fake, TheJobMessages()};
+    ASSERT_TRUE(again.Layout("/src", FileSystemType::UdfBridge));
+    MemorySource source(image);
+    VerifyResult r = VerifyImage(again, source, FileSystemType::UdfBridge);
+    EXPECT_FALSE(r.Identical());
+    EXPECT_TRUE(r.sourceUnreadable);
+    EXPECT_EQ(Joined(r), "");
+    EXPECT_EQ(TheJobMessages().JoinedText(), "/src/sub\nファイルを開けませんでした。\nアクセスが禁止されています。");
+    TheJobMessages().Clear();
+}
+
 }  // namespace
 }  // namespace pm::test

@@ -51,6 +51,7 @@ bool MainDialog::RunBuild(const BuildJob& job) {
     bool result;
     {
         BuildRunner runner(m_platform, this);
+        runner.SetCancelFlag(&m_bStopRequested);
         result = runner.Run(job.sourceFolder, job.imagePath, job.kind);
     }
     OnGui([this] {
@@ -74,6 +75,7 @@ namespace {
 // 50 of them, then how many more) and their count.
 std::string CheckOutcome(const VerifyResult& r, const std::string& imagePath, bool& same) {
     same = r.Identical();
+    if (r.sourceUnreadable) return std::string();  // the queued causes say it
     if (!r.unreadable.empty()) return FormatString(kMsgCannotReadImage, imagePath, r.unreadable);
     if (r.stopped) return LoadString(kMsgStopping);
     if (same) return LoadString(kMsgImageMatches);
@@ -112,7 +114,10 @@ bool MainDialog::RunCheck(const BuildJob& job) {
         // exclusions, and the image left out when it lies inside.
         ImageBuilder builder(m_platform, TheJobMessages());
         PrepareBuildScan(builder, m_platform, TheVolumeInfo(), job.imagePath);
-        if (builder.Layout(job.sourceFolder, job.kind)) {
+        builder.SetCancelFlag(&m_bStopRequested);  // the stop button ends the scan too
+        if (!builder.Layout(job.sourceFolder, job.kind)) {
+            if (m_bStopRequested) text = LoadString(kMsgStopping);
+        } else {
             uint64_t total = 0;
             for (const CFileEntry* f : builder.m_files) total += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
             m_progress.Start(total, m_nBarWidth);
