@@ -108,9 +108,22 @@ protected:
         else posix_spawn_file_actions_addopen(&actions, 1, (tmp / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
         else posix_spawn_file_actions_addopen(&actions, 2, (tmp / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // With the stop signals blocked, one sent at once waits until the
+        // program installs its handlers: a stop before any work, by structure.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        if (blockStops) {
+            sigset_t stops;
+            sigemptyset(&stops);
+            sigaddset(&stops, SIGINT);
+            sigaddset(&stops, SIGTERM);
+            posix_spawnattr_setsigmask(&attr, &stops);
+            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+        }
         pid_t pid = -1;
-        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
         EXPECT_EQ(rc, 0);
         return rc == 0 ? pid : -1;
     }
@@ -119,6 +132,20 @@ protected:
         if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     }
+    // Waits at most `seconds`, then kills the program: a hang fails the test
+    // (-2) instead of stalling the suite. A bound, not a measure of speed.
+    static int WaitAtMost(pid_t pid, int seconds) {
+        for (int i = 0; pid > 0 && i < seconds * 100; ++i) {
+            int status = 0;
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+            if (done < 0) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid, SIGKILL);
+        Wait(pid);
+        return -2;
+    }
     int Run(std::vector<std::string> args, int errFd = -1, int outFd = -1, std::vector<std::string> prefix = {}) {
         return Wait(Start(std::move(args), errFd, outFd, std::move(prefix)));
     }
@@ -126,6 +153,7 @@ protected:
     std::string Err() { return ReadAll(tmp / "stderr"); }
 
     TempDir tmp;
+    bool blockStops = false;  // start the program with SIGINT and SIGTERM blocked
 };
 
 // A build and its check; the same bytes a second later under another locale
@@ -225,6 +253,44 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
     EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n\nイメージファイルの作成に失敗しました。\n");
     EXPECT_EQ(ReadAll(keep), "old image");
+    // --verify of an image made by one who may read all stops the same way,
+    // and calls nothing of the closed folder missing from the source.
+    ASSERT_EQ(Run({"--quiet", tmp / "src", keep}), 0) << Err();
+    ASSERT_EQ(::chmod(keep.c_str(), 0644), 0);
+    EXPECT_EQ(Run({"--verify", tmp / "src", keep}, -1, -1, {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}), 1);
+    EXPECT_EQ(Out(), "");
+    EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
+                         "\nファイルを開けませんでした。\nアクセスが禁止されています。\n");
+}
+
+// Stops and limits: a stop that comes before the first byte is written
+// leaves an existing image as it was (exit 130); a build and its check work
+// under an open-file limit of 64; --verify of a FIFO ends at once (killed
+// after a generous bound, were it to hang).
+TEST_F(Cli, StopsAndLimits) {
+    for (int i = 0; i < 1000; ++i) tmp.Write("src/many/f" + std::to_string(i), std::to_string(i));
+    const std::string keep = tmp.Write("prev.iso", "old image");
+    blockStops = true;
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const pid_t pid = Start({tmp / "src", keep});
+        ASSERT_GT(pid, 0);
+        ::kill(pid, signal);  // pending until the program takes it
+        EXPECT_EQ(WaitAtMost(pid, 120), 130) << Err();
+        EXPECT_EQ(Err(), "中止します。\n");
+        EXPECT_EQ(Out(), "");
+        EXPECT_TRUE(ReadAll(keep) == "old image");
+    }
+    blockStops = false;
+    const std::vector<std::string> limited{"/bin/sh", "-c", "ulimit -n 64 && exec \"$@\"", "sh"};
+    EXPECT_EQ(Run({"--quiet", tmp / "src", keep}, -1, -1, limited), 0) << Err();
+    EXPECT_EQ(Err(), "");
+    EXPECT_EQ(Run({"--verify", tmp / "src", keep}, -1, -1, limited), 0) << Err();
+    EXPECT_EQ(Out(), "identical (2 folders, 1001 files, 2,895 bytes compared)\n");
+    const std::string fifo = tmp / "fifo.iso";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_EQ(WaitAtMost(Start({"--verify", tmp / "src", fifo}), 120), 1);
+    EXPECT_EQ(Err(), "parumero-cli: " + fifo + " cannot be read: not a regular file\n");
 }
 
 // On terminals of 40 and 200 columns the progress line never reaches the last

@@ -12,12 +12,17 @@
 namespace pm::cli {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
+std::atomic<bool> g_stopFlag{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler sets it");
 
 namespace {
 
 volatile std::sig_atomic_t g_resized = 0;
 
-void OnStopSignal(int) { g_stopRequested = 1; }
+void OnStopSignal(int) {
+    g_stopRequested = 1;
+    g_stopFlag.store(true);
+}
 void OnResize(int) { g_resized = 1; }
 
 constexpr int kBarCells = 24;
@@ -69,6 +74,11 @@ void InstallStopHandlers() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
 }
 
 TerminalProgress::TerminalProgress(std::FILE* out, bool show) : m_out(out), m_show(show) {

@@ -2,6 +2,7 @@
 // Ctrl-C (SIGINT, SIGTERM) makes.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -13,6 +14,11 @@ namespace pm::cli {
 
 // Set by the signal handler; read once per sector.
 extern volatile std::sig_atomic_t g_stopRequested;
+// The same request for the scan, which takes an atomic flag (lock-free, so
+// the handler may set it).
+extern std::atomic<bool> g_stopFlag;
+// Installs the handlers of SIGINT and SIGTERM and unblocks both: a signal
+// that was pending while blocked (a parent's mask) stops the build at once.
 void InstallStopHandlers();
 
 // Terminal columns the UTF-8 text takes (East Asian wide and full-width

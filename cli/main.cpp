@@ -127,6 +127,10 @@ int Verify(Platform& platform, BuildRequest request) {
         return 1;
     }
     VerifyResult r = VerifyImage(builder, file);
+    if (r.sourceUnreadable) {  // as a build refuses it: every cause on stderr
+        ShowQueued(messages);
+        return 1;
+    }
     if (!r.unreadable.empty()) {
         std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
         return 1;
@@ -212,6 +216,7 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
+    runner.SetCancelFlag(&g_stopFlag);
     BuildReport report = runner.Run(request);
     progress.Finish();
     if (report.outcome == BuildReport::Outcome::Failed) report.failures.AddText(kMsgImageFailed);

@@ -43,6 +43,12 @@ uint32_t BuildRunner::ReachedSinceLastReport() {
     return delta;
 }
 
+bool BuildRunner::StoppedBeforeWriting() {
+    if (!m_pCancel || !m_pCancel->load()) return false;
+    m_bStopped = 1;
+    return true;
+}
+
 BuildReport BuildRunner::Run(const BuildRequest& request) {
     BuildReport report;
     m_pFailures = &report.failures;
@@ -54,11 +60,18 @@ BuildReport BuildRunner::Run(const BuildRequest& request) {
     if (m_pSink) m_pSink->OnBuildStarted();
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
 
+    builder.SetCancelFlag(m_pCancel);
     const bool laidOut = builder.Layout();
     report.scan = builder.GetScanReport();
-    // Nothing is written when the layout or a name fails: an existing image
-    // is untouched.
-    if (laidOut && builder.CheckNames() == 0) {
+    // Nothing is written when the layout or a name fails, or when a stop came
+    // during the scan: an existing image is untouched. A cancelled scan is a
+    // stop, not a failure.
+    if (!laidOut) {
+        if (!report.failures.HasMessages() && StoppedBeforeWriting()) report.outcome = BuildReport::Outcome::Stopped;
+    } else if (builder.CheckNames() > 0) {
+    } else if (StoppedBeforeWriting()) {
+        report.outcome = BuildReport::Outcome::Stopped;
+    } else {
         report.imageBytes = builder.GetImageBytes();
         if (m_pSink) m_pSink->OnImageSize(report.imageBytes);
         if (WriteTo(builder, request))

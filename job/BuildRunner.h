@@ -3,6 +3,7 @@
 // back; it touches nothing else the process holds.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -34,10 +35,17 @@ public:
     // One whole build. A stop by the user is no failure: the outcome says
     // Stopped and the failures are empty.
     BuildReport Run(const BuildRequest& request);
+    // The user's stop request as the scan sees it (may be null): set, it ends
+    // the scan where it is, and a stop noticed before the image file is
+    // opened leaves an existing image as it was.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_pCancel = flag; }
     int OnSector(int kind, const uint8_t* data, uint32_t length);
 
 private:
     static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);
+    // True (and the build stopped) when the user's stop came before the
+    // image file was touched.
+    bool StoppedBeforeWriting();
     // Bytes that reached the image file since the last report to the sink.
     uint32_t ReachedSinceLastReport();
     // Writes the image of a laid-out, checked builder; false when it failed.
@@ -51,6 +59,7 @@ private:
     int m_bStopped = 0;
     bool m_bWriteFailed = false;
     uint64_t m_nReported = 0;
+    const std::atomic<bool>* m_pCancel = nullptr;
 };
 
 }  // namespace pm

@@ -68,17 +68,22 @@ int ReportCollisions(JobMessages& queue, const std::vector<CFileEntry*>& dirs, b
 
 }  // namespace
 
-int ImageBuilder::CheckNames() {
-    const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
-    // Folders that could not be listed and files that cannot be read would be
-    // missing from the image, or found missing only after the old image was
-    // truncated.
+int ImageBuilder::ReportUnreadable() {
     int count = 0;
     for (const FileError& err : m_scanReport.unreadable) {
         FileError shown{err.cause, EscapeInvalidUtf8(err.path)};
         m_messages.AddFileError(kMsgCannotOpenFile, shown);
         ++count;
     }
+    return count;
+}
+
+int ImageBuilder::CheckNames() {
+    const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
+    // Folders that could not be listed and files that cannot be read would be
+    // missing from the image, or found missing only after the old image was
+    // truncated.
+    int count = ReportUnreadable();
     // A name that is neither UTF-8 nor code page 932 has no true Joliet or
     // UDF form; a stand-in would be a name the user never gave.
     count += Report(m_messages, m_directories, m_files, kMsgUndecodableNames, [](const CFileEntry& e) { return !e.m_bUndecodable; }, true);

@@ -35,6 +35,10 @@ public:
     void PlaceTree();
     // Names the chosen file systems cannot hold, reported in JobMessages.
     int CheckNames();
+    // What the scan could not read (folders it could not list, files this
+    // user may not read), reported in JobMessages with the causes; the
+    // first check of CheckNames.
+    int ReportUnreadable();
     uint64_t GetImageBytes() const { return m_nTotalSectors * m_dwSectorSize; }
     // What the last scan could not read and what it left out.
     const ScanReport& GetScanReport() const { return m_scanReport; }

@@ -129,6 +129,10 @@ public:
 
     // Standard-time offset in minutes east of UTC (daylight saving not applied).
     virtual int StandardTimeZoneOffset() = 0;
+
+    // Files the process may still open: its limit (RLIMIT_NOFILE) less the
+    // descriptors open now. SIZE_MAX when there is no limit to speak of.
+    virtual size_t OpenFileRoom() { return SIZE_MAX; }
 };
 
 // How reading a settings or list file went.

@@ -4,6 +4,7 @@
 #include <linux/msdos_fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
@@ -427,6 +428,22 @@ public:
     int StandardTimeZoneOffset() override {
         ::tzset();
         return int(-timezone / 60);
+    }
+
+    size_t OpenFileRoom() override {
+        struct rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+        // The descriptors open now, counted in /proc/self/fd (whose own
+        // listing handle is one of them).
+        size_t open = 0;
+        if (DIR* d = ::opendir("/proc/self/fd")) {
+            while (const dirent* e = ::readdir(d)) open += e->d_name[0] != '.';
+            ::closedir(d);
+            open = open > 0 ? open - 1 : 0;
+        } else {
+            for (int fd = 0; fd < int(std::min<rlim_t>(limit.rlim_cur, 65536)); ++fd) open += ::fcntl(fd, F_GETFD) != -1;
+        }
+        return limit.rlim_cur > open ? size_t(limit.rlim_cur - open) : 0;
     }
 
 private:

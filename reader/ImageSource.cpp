@@ -27,7 +27,9 @@ FileSource::~FileSource() {
 }
 
 bool FileSource::Open(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO named as the image must not wait for a writer
+    // before the type is checked (a regular file ignores the flag).
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         error = std::strerror(errno);

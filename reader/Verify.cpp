@@ -284,6 +284,12 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
 VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image,
                          const VerifyProgress& progress) {
     VerifyResult out;
+    // What the scan could not read would show as entries missing from the
+    // source: a folder's whole content "in the image but not in the source".
+    if (builder.ReportUnreadable() > 0) {
+        out.sourceUnreadable = true;
+        return out;
+    }
     out.folders = builder.m_directories.size();
     out.files = builder.m_files.size();
     std::vector<Hierarchy> hs;

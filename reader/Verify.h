@@ -21,7 +21,12 @@ struct VerifyResult {
     std::vector<std::string> differences;  // "path: what differs", path relative to the source (UTF-8)
     uint64_t folders = 0, files = 0, bytes = 0;  // what the source holds and was compared
     bool stopped = false;                  // the progress callback asked to stop; not all was compared
-    bool Identical() const { return !stopped && unreadable.empty() && problems.empty() && differences.empty(); }
+    // The scan could not list a folder or may not read a file: nothing was
+    // compared, and the causes are queued in the builder's messages.
+    bool sourceUnreadable = false;
+    bool Identical() const {
+        return !stopped && !sourceUnreadable && unreadable.empty() && problems.empty() && differences.empty();
+    }
 };
 
 // `builder` holds the scanned and placed source (Layout done) and the kind the

@@ -59,5 +59,24 @@ TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
     }
 }
 
+// A source folder that cannot be listed stops the check with its cause: its
+// files are not called missing from the source.
+TEST(Verify, StopsAtASourceFolderThatCannotBeListed) {
+    FakePlatform fake;
+    fake.AddFile("/src/a.txt", "alpha");
+    fake.AddFile("/src/sub/b.txt", "beta");
+    JobMessages messages;
+    ImageBuilder b{fake, GoldenRequest("/src", FileSystemType::UdfBridge), messages};
+    const Bytes image = WriteToMemory(b);
+    MemorySource source(image);
+    fake.Find("/src/sub")->unlistable = true;
+    ImageBuilder again{fake, GoldenRequest("/src", FileSystemType::UdfBridge), messages};
+    ASSERT_TRUE(again.Layout());
+    VerifyResult r = VerifyImage(again, source);
+    EXPECT_TRUE(r.sourceUnreadable && !r.Identical());
+    EXPECT_EQ(Joined(r), "");
+    EXPECT_EQ(messages.JoinedText(), "/src/sub\nファイルを開けませんでした。\nアクセスが禁止されています。");
+}
+
 }  // namespace
 }  // namespace pm::test

@@ -23,12 +23,20 @@ FakeNode* Child(FakeNode& folder, const std::string& name) {
 
 class FakeInput : public InputFile {
 public:
-    FakeInput(const FakeNode& node, std::string path) : m_node(node), m_path(std::move(path)) {}
+    FakeInput(const FakeNode& node, std::string path, std::atomic<size_t>& open)
+        : m_node(node), m_path(std::move(path)), m_open(open) {}
+    ~FakeInput() override { --m_open; }
     long long Read(void* data, size_t n, FileError& err) override {
         const long long failAt = m_node.readFailAfter;
         if (failAt >= 0 && m_pos >= uint64_t(failAt)) {
             err = FileError{kCauseHardIo, m_path};
             return -1;
+        }
+        if (m_pos >= m_node.size && failAt < 0) {  // the tail no size counts
+            const size_t count = size_t(std::min<uint64_t>(n, m_node.size + m_node.tail.size() - m_pos));
+            std::memcpy(data, m_node.tail.data() + (m_pos - m_node.size), count);
+            m_pos += count;
+            return (long long)count;
         }
         const uint64_t end = failAt >= 0 ? std::min(m_node.size, uint64_t(failAt)) : m_node.size;
         const size_t count = size_t(std::min<uint64_t>(n, end - std::min(end, m_pos)));
@@ -47,6 +55,7 @@ public:
 private:
     const FakeNode& m_node;
     std::string m_path;
+    std::atomic<size_t>& m_open;
     uint64_t m_pos = 0;
 };
 
@@ -147,7 +156,15 @@ bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& ou
 std::unique_ptr<InputFile> FakePlatform::OpenRead(const std::string& path, FileError& err) {
     FakeNode* n = Find(path);
     err = FileError{!n ? kCauseFileNotFound : n->directory ? kCauseAccessDenied : n->openCause, path};
-    return err.cause == kCauseNone ? std::make_unique<FakeInput>(*n, path) : nullptr;
+    if (err.cause != kCauseNone) return nullptr;
+    const size_t open = ++openInputs;
+    if (open > openLimit) {
+        --openInputs;
+        err.cause = kCauseTooManyOpenFiles;
+        return nullptr;
+    }
+    for (size_t most = mostOpenInputs; open > most && !mostOpenInputs.compare_exchange_weak(most, open);) {}
+    return std::make_unique<FakeInput>(*n, path, openInputs);
 }
 
 std::unique_ptr<OutputFile> FakePlatform::CreateOutput(const std::string& path, FileError& err) {

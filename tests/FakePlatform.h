@@ -15,13 +15,16 @@
 // with a hardware error once that many bytes were delivered),
 // node.unlistable (the folder cannot be listed), fake.createCause
 // (CreateOutput fails), fake.outputFailAfter (writes fail, disk full, past
-// that many bytes).
+// that many bytes), fake.openLimit (OpenRead fails with too many open files
+// while that many input files are open; OpenFileRoom says what is left).
 //
 // Output files are captured in `fake.outputs[path]` (bytes as written, also
 // those not yet flushed); `fake.createdFolders` records CreateFolder calls that
 // succeeded, in order. Every node gets a unique inode (device 1) unless set.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -37,6 +40,9 @@ struct FakeNode {
     bool directory = false;
     std::string content;        // used when size == content.size()
     uint64_t size = 0;          // larger than content: the rest reads as zeros
+    // Read after the `size` bytes, though neither the listing nor Stat counts
+    // it: a /proc file, or one that grew after it was looked at.
+    std::string tail;
     int64_t mtime = 0;
     bool hidden = false;        // the DOS attribute of a FAT or NTFS source
     std::string shortName;      // the listed 8.3 alias
@@ -59,6 +65,9 @@ public:
     std::string programPath = "/opt/parumero/bin/parumero";
     int createCause = kCauseNone;
     long long outputFailAfter = -1;
+    size_t openLimit = SIZE_MAX;
+    // Input files open now, and the most that were open at once.
+    std::atomic<size_t> openInputs{0}, mostOpenInputs{0};
     std::map<std::string, std::string> outputs;
     std::vector<std::string> createdFolders;
 
@@ -70,6 +79,7 @@ public:
     bool CreateFolder(const std::string& path) override;
     std::string ProgramPath() override { return programPath; }
     int StandardTimeZoneOffset() override { return 540; }
+    size_t OpenFileRoom() override { return openLimit == SIZE_MAX ? SIZE_MAX : openLimit - std::min(openLimit, openInputs.load()); }
 
 private:
     FakeNode& Add(const std::string& path, bool directory);

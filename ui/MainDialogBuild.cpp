@@ -48,6 +48,7 @@ bool MainDialog::RunBuild(const BuildRequest& request) {
     BuildReport report;
     {
         BuildRunner runner(m_platform, this);
+        runner.SetCancelFlag(&m_bStopRequested);
         report = runner.Run(request);
     }
     const bool result = report.outcome != BuildReport::Outcome::Failed;
@@ -72,6 +73,7 @@ namespace {
 // 50 of them, then how many more) and their count.
 std::string CheckOutcome(const VerifyResult& r, const std::string& imagePath, bool& same) {
     same = r.Identical();
+    if (r.sourceUnreadable) return std::string();  // the queued causes say it
     if (!r.unreadable.empty()) return FormatString(kMsgCannotReadImage, imagePath, r.unreadable);
     if (r.stopped) return LoadString(kMsgStopping);
     if (same) return LoadString(kMsgImageMatches);
@@ -110,7 +112,10 @@ bool MainDialog::RunCheck(const BuildRequest& request) {
         // The source as a build into this image would take it: the same
         // exclusions, and the image left out when it lies inside.
         ImageBuilder builder(m_platform, request, scanFailures);
-        if (builder.Layout()) {
+        builder.SetCancelFlag(&m_bStopRequested);  // the stop button ends the scan too
+        if (!builder.Layout()) {
+            if (m_bStopRequested) text = LoadString(kMsgStopping);
+        } else {
             uint64_t total = 0;
             for (const CFileEntry* f : builder.m_files) total += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
             m_progress.Start(total, m_nBarWidth);

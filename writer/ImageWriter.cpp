@@ -151,9 +151,12 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     // The image holds the file as the scan saw it; if it is not that file
     // any more, what was copied may be half old and half new. The open file
     // is asked now, when its last sector was handed over.
+    // A file that holds more than the scan counted (it grew, or its size
+    // never said all: /proc files) went in short: changed as well.
     uint64_t size = 0;
     int64_t mtime = 0;
-    if (!m_stopped && (atEnd || !p.in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
+    auto longer = [&] { return f.m_nIsoSize <= ReadAhead::kPiece ? p.longer : GoesOnPastSize(*p.in); };
+    if (!m_stopped && (atEnd || longer() || !p.in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
         m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(path));
         m_changed = true;
     }

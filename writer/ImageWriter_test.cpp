@@ -15,6 +15,7 @@
 #include "disc/OnDisc.h"
 #include "iso9660/IsoTestSupport.h"
 #include "messages/JobMessages.h"
+#include "writer/ReadAhead.h"
 
 namespace pm {
 namespace {
@@ -110,6 +111,12 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
     fake.AddFile("/src/odd.bin", pattern.substr(0, 2049));
     FakeNode& grows = fake.AddFile("/src/sub/grows.txt", pattern);  // sizes below: the rest of the content is unread
     FakeNode& shrinks = fake.AddFile("/src/sub/shrinks.txt", pattern);
+    // More to read than the size says: a /proc file (size 0), and one past
+    // the first piece a reader reads ahead.
+    fake.AddFile("/src/sub/proc", "").tail = "processor : 0";
+    FakeNode& longer = fake.AddFile("/src/sub/longer.bin", "");
+    longer.size = 300000;
+    longer.tail = "x";
     for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf}) {
         SCOPED_TRACE(int(kind));
         out = SectorCapture();
@@ -121,6 +128,8 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
         messages.Clear();
         EXPECT_FALSE(b.WriteImage());
         EXPECT_EQ(messages.JoinedText(), "/src/sub/grows.txt\nファイルが読み取り中に変更されました。\n"
+                                                 "/src/sub/longer.bin\nファイルが読み取り中に変更されました。\n"
+                                                 "/src/sub/proc\nファイルが読み取り中に変更されました。\n"
                                                  "/src/sub/shrinks.txt\nファイルが読み取り中に変更されました。");
         ASSERT_EQ(out.bytes.size(), size_t(b.m_dwTotalSectors) * SectorSize);
         // Files in entry order: an empty file's sector is zero, so is the rest of odd.bin's second.
@@ -128,6 +137,7 @@ TEST_F(WriterTest, FileDataKeepsTheScannedSizes) {
         EXPECT_TRUE(zeros(out.Sector(b.m_files[0]->m_dwIsoSector), SectorSize));
         EXPECT_TRUE(zeros(out.Sector(b.m_files[1]->m_dwIsoSector + 1) + 1, SectorSize - 1));
         ExpectImageHolds(out.bytes, kind, {{"empty", ""}, {"odd.bin", pattern.substr(0, 2049)}, {"sub/grows.txt", pattern.substr(0, 3000)},
+                                           {"sub/longer.bin", std::string(300000, '\0')}, {"sub/proc", ""},
                                            {"sub/shrinks.txt", pattern.substr(0, 100) + std::string(4900, '\0')}});
     }
 }
@@ -194,6 +204,24 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
     out.stopAt = b.m_files[100]->m_dwIsoSector + 1;
     EXPECT_FALSE(b.WriteImage());
     EXPECT_EQ(out.count, out.stopAt);
+}
+
+// Under a low open-file limit the readers keep fewer files open ahead, so
+// the build never meets the limit itself; the window follows the room left.
+TEST_F(WriterTest, ReadAheadStaysWithinTheOpenFileLimit) {
+    EXPECT_EQ(ReadAhead::WindowFor(SIZE_MAX), ReadAhead::kWindow);
+    EXPECT_EQ(ReadAhead::WindowFor(ReadAhead::kSpareFiles + 10), 10u);
+    EXPECT_EQ(ReadAhead::WindowFor(3), 1u);
+    for (int i = 0; i < 600; ++i) fake.AddFile("/src/f" + std::to_string(i), std::string(size_t(i), 'f'));
+    for (size_t limit : {size_t(50), size_t(2)}) {
+        SCOPED_TRACE(limit);
+        messages.Clear();
+        out = SectorCapture();
+        fake.openLimit = limit;
+        fake.mostOpenInputs = 0;
+        Build(FileSystemType::Joliet);
+        EXPECT_LE(fake.mostOpenInputs.load(), limit);
+    }
 }
 
 TEST_F(WriterTest, PlanMismatchEndsTheBuild) {

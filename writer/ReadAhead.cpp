@@ -19,8 +19,18 @@ bool ReadPiece(InputFile& in, uint8_t* data, uint32_t want, uint32_t& got, bool&
     return true;
 }
 
+bool GoesOnPastSize(InputFile& in) {
+    uint8_t extra;
+    FileError ignored;  // the counted bytes were read; only more of them matters
+    return in.Read(&extra, 1, ignored) > 0;
+}
+
+size_t ReadAhead::WindowFor(size_t room) {
+    return room > kSpareFiles ? std::min(kWindow, room - kSpareFiles) : 1;
+}
+
 ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers)
-    : m_platform(platform), m_files(files), m_ring(kWindow),
+    : m_platform(platform), m_files(files), m_window(WindowFor(platform.OpenFileRoom())), m_ring(m_window),
       m_pieces(std::make_unique_for_overwrite<uint8_t[]>(kBudget + kPiece)) {
     readers = std::clamp(readers, 1u, kMaxReaders);
     try {
@@ -45,14 +55,22 @@ uint32_t ReadAhead::Want(size_t i) const {
 }
 
 Prefetched ReadAhead::Fetch(size_t i, uint64_t at) {
-    const CFileEntry& f = *m_files[i];
     Prefetched p;
-    p.asked = uint32_t(std::min<uint64_t>(f.m_nIsoSize, kPiece));
     p.data = m_pieces.get() + at % kBudget;
-    p.in = m_platform.OpenRead(f.Path(), p.err);
-    if (!p.in || m_stop) return p;
-    p.readFailed = !ReadPiece(*p.in, p.data, p.asked, p.got, p.atEnd, p.err);
+    Fill(i, p);
     return p;
+}
+
+void ReadAhead::Fill(size_t i, Prefetched& p) {
+    const CFileEntry& f = *m_files[i];
+    p.asked = uint32_t(std::min<uint64_t>(f.m_nIsoSize, kPiece));
+    p.err = FileError();
+    p.in = m_platform.OpenRead(f.Path(), p.err);
+    if (!p.in || m_stop) return;
+    p.readFailed = !ReadPiece(*p.in, p.data, p.asked, p.got, p.atEnd, p.err);
+    // A whole file is asked here whether it holds more than the scan saw,
+    // on the reader's thread rather than the writer's.
+    if (!p.readFailed && !p.atEnd && f.m_nIsoSize <= kPiece) p.longer = GoesOnPastSize(*p.in);
 }
 
 void ReadAhead::Reader() {
@@ -91,7 +109,7 @@ void ReadAhead::Reader() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             for (size_t i = first; i < end; ++i) {
-                Slot& s = m_ring[i % kWindow];
+                Slot& s = m_ring[i % m_window];
                 s.p = std::move(batch[i - first]);
                 s.ready = true;
             }
@@ -102,11 +120,11 @@ void ReadAhead::Reader() {
 }
 
 bool ReadAhead::RoomForNext() const {
-    return m_next < m_files.size() && m_next < m_taken + kWindow && m_inUse + Want(m_next) <= kBudget;
+    return m_next < m_files.size() && m_next < m_taken + m_window && m_inUse + Want(m_next) <= kBudget;
 }
 
 bool ReadAhead::Refill() const {
-    return RoomForNext() && m_next - m_taken <= kWindow / 2 && m_inUse <= kBudget / 2;
+    return RoomForNext() && m_next - m_taken <= m_window / 2 && m_inUse <= kBudget / 2;
 }
 
 Prefetched ReadAhead::Take() {
@@ -116,14 +134,18 @@ Prefetched ReadAhead::Take() {
     }
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_taken > 0) m_inUse -= Want(m_taken - 1);  // the writer is done with that piece
-    Slot& s = m_ring[m_taken % kWindow];
+    Slot& s = m_ring[m_taken % m_window];
     m_ready.wait(lock, [&] { return s.ready; });
     Prefetched p = std::move(s.p);
     s.ready = false;
-    ++m_taken;
+    const size_t i = m_taken++;
     const bool room = Refill();
     lock.unlock();
     if (room) m_room.notify_one();
+    // The limit was met by files of ours (something else took descriptors
+    // after the window was sized): the previous file is closed by now, so
+    // the writer tries once more itself.
+    if (!p.in && p.err.cause == kCauseTooManyOpenFiles) Fill(i, p);
     return p;
 }
 

@@ -22,12 +22,18 @@ class CFileEntry;
 // False on a read error, with the cause in err.
 bool ReadPiece(InputFile& in, uint8_t* data, uint32_t want, uint32_t& got, bool& atEnd, FileError& err);
 
+// After the bytes the scan counted: true when the file has more (it grew, or
+// its size says less than it holds, as /proc files and some links do).
+bool GoesOnPastSize(InputFile& in);
+
 // One file as a reader left it: open (or why not) and its first piece read.
 struct Prefetched {
     std::unique_ptr<InputFile> in;  // null when opening failed; err says why
     FileError err;
     bool readFailed = false;        // the first piece could not be read; err says why
     bool atEnd = false;
+    // All of the file was in the first piece, and it went on past it.
+    bool longer = false;
     uint32_t asked = 0;             // bytes the first piece was to hold: got, unless the file ended
     uint32_t got = 0;
     uint8_t* data = nullptr;        // the first piece, room up to whole sectors; valid until the next Take
@@ -46,6 +52,14 @@ public:
     static constexpr size_t kWindow = 256;
     static constexpr unsigned kMaxReaders = 64;
     static constexpr size_t kBatch = 16;  // files a reader claims at once, at most kPiece bytes
+    // Descriptors left to the rest of the process when the open-file limit
+    // sizes the window: the file the writer copies, the image, and whatever
+    // else opens one meanwhile (the desktop's services, a library's files).
+    static constexpr size_t kSpareFiles = 16;
+
+    // Files open ahead at most when `room` more may be opened: kWindow, or
+    // fewer under a low open-file limit (at least one).
+    static size_t WindowFor(size_t room);
 
     ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers);
     // Ends the readers (after the read in progress) and joins them.
@@ -70,6 +84,8 @@ private:
     bool Refill() const;
     // Opens file i and reads its first piece to `at` in m_pieces.
     Prefetched Fetch(size_t i, uint64_t at);
+    // Opens file i and reads its first piece to p.data.
+    void Fill(size_t i, Prefetched& p);
     void Reader();
 
     Platform& m_platform;
@@ -77,7 +93,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;  // a slot was filled
     std::condition_variable m_room;   // the writer took a slot, or the end
-    std::vector<Slot> m_ring;         // file i waits in m_ring[i % kWindow]
+    // Files open ahead at most: kWindow, fewer under a low open-file limit.
+    const size_t m_window;
+    std::vector<Slot> m_ring;         // file i waits in m_ring[i % m_window]
     // The pieces, one after another as files are claimed, around a ring of
     // kBudget bytes: they are taken in the order they were claimed, so a
     // piece is never written over while it waits. The extra kPiece bytes let
