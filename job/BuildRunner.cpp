@@ -36,6 +36,27 @@ int BuildRunner::OnSector(int kind, const uint8_t* data, uint32_t length) {
     return 1;
 }
 
+long long BuildRunner::MoveCallbackFn(void* context, InputFile& in, size_t length, bool& go) {
+    auto& self = *static_cast<BuildRunner*>(context);
+    FileError err;
+    const long long moved = self.m_imageFile->MoveFrom(in, length, err);
+    // A file that ended mid-sector leaves the rest of its last sector zero,
+    // as the copy through memory does.
+    static const uint8_t zeros[SectorSize] = {};
+    const size_t tail = moved > 0 ? size_t(moved) % SectorSize : 0;
+    if (moved == -1 || (tail && !self.m_imageFile->Write(zeros, SectorSize - tail, err))) {
+        err.path = self.m_imagePath;
+        self.m_pFailures->AddFileError(kMsgImageWriteFailed, err);
+        self.m_bWriteFailed = true;
+        return -1;
+    }
+    if (moved > 0 && self.m_pSink && self.m_pSink->OnBytesWritten(self.ReachedSinceLastReport())) {
+        self.m_bStopped = 1;
+        go = false;
+    }
+    return moved;
+}
+
 uint32_t BuildRunner::ReachedSinceLastReport() {
     const uint64_t reached = m_imageFile->Written();
     const uint32_t delta = uint32_t(reached - m_nReported);
@@ -59,6 +80,7 @@ BuildReport BuildRunner::Run(const BuildRequest& request) {
     ImageBuilder builder(m_platform, request, report.failures);
     if (m_pSink) m_pSink->OnBuildStarted();
     builder.SetSectorCallback(&BuildRunner::SectorCallbackFn, this);
+    builder.SetMoveCallback(&BuildRunner::MoveCallbackFn);
 
     builder.SetCancelFlag(m_pCancel);
     const bool laidOut = builder.Layout();

@@ -14,6 +14,7 @@
 
 namespace pm {
 
+class InputFile;
 class OutputFile;
 class Platform;
 
@@ -43,6 +44,7 @@ public:
 
 private:
     static int SectorCallbackFn(int kind, void* context, const uint8_t* data, uint32_t length);
+    static long long MoveCallbackFn(void* context, InputFile& in, size_t length, bool& go);
     // True (and the build stopped) when the user's stop came before the
     // image file was touched.
     bool StoppedBeforeWriting();

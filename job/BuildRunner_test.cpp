@@ -21,12 +21,16 @@ namespace {
 class RecordingSink : public ProgressSink {
 public:
     void OnBuildStarted() override { ++started; }
-    void OnImageSize(uint64_t total) override { announced = total; }
+    void OnImageSize(uint64_t total) override {
+        announced = total;
+        if (beforeWriting) beforeWriting();
+    }
     bool OnBytesWritten(uint32_t n) override {
         bytes += n;
         ++calls;
         return stopAfter > 0 && calls >= stopAfter;
     }
+    std::function<void()> beforeWriting;
     int started = 0;
     uint64_t announced = 0, bytes = 0, calls = 0, stopAfter = 0;
 };
@@ -147,6 +151,26 @@ TEST_F(RunnerTest, StopAfterAnySector) {
     EXPECT_EQ(Run(FileSystemType::Udf).outcome, Outcome::Finished);
     EXPECT_EQ(Output().size(), sink.announced);
     EXPECT_EQ(sink.started, 1);
+}
+
+// File data moved by the system, as copy_file_range does, past the piece
+// read ahead: the bytes of the copy through memory, and a file that shrank
+// before it was moved ends in zeros to its sector's end and is reported.
+TEST_F(RunnerTest, MovedFileData) {
+    std::string big(300001, 'x');
+    for (size_t i = 0; i < big.size(); i += 999) big[i] = char(i);
+    FakeNode& node = fake.AddFile("/src/big.bin", big);
+    ASSERT_EQ(Run(FileSystemType::UdfBridge).outcome, Outcome::Finished);
+    const std::string copied = Output();
+    fake.moveFiles = true;
+    ASSERT_EQ(Run(FileSystemType::UdfBridge).outcome, Outcome::Finished);
+    EXPECT_TRUE(Output() == copied);
+    sink.beforeWriting = [&] { node.size = node.content.size() - 70000; };
+    BuildReport shrunk = Run(FileSystemType::UdfBridge);
+    EXPECT_EQ(FailureReport(shrunk), "/src/big.bin\nファイルが読み取り中に変更されました。\n\nイメージファイルの作成に失敗しました。");
+    test::ExpectImageHolds(Output(), FileSystemType::UdfBridge,
+                           {{"a.txt", "alpha"}, {"b.txt", std::string(5000, 'b')}, {"big.bin", big.substr(0, 230001) + std::string(70000, '\0')},
+                            {"写真/empty", ""}, {"写真/説明.txt", "説明"}});
 }
 
 // The window's two kinds of work at once: previews of every kind while a

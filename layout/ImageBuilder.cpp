@@ -5,6 +5,7 @@
 
 #include "iso9660/DirectoryRecords.h"
 #include "messages/JobMessages.h"
+#include "platform/Platform.h"
 #include "platform/Time.h"
 #include "udf/FileEntries.h"
 
@@ -35,6 +36,10 @@ uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
 
 ImageBuilder::ImageBuilder(Platform& platform, BuildRequest request, JobMessages& messages)
     : m_request(std::move(request)), m_platform(platform), m_messages(messages) {}
+
+long long ImageBuilder::MoveFileBytes(InputFile& in, size_t length, bool& go) {
+    return m_pfnMove ? m_pfnMove(m_pSectorContext, in, length, go) : OutputFile::kCannotMoveHere;
+}
 
 bool ImageBuilder::EmitSector(const uint8_t* data) {
     if (!m_pfnSector) return true;

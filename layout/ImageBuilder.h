@@ -13,12 +13,20 @@
 
 namespace pm {
 
+class InputFile;
 class JobMessages;
 class Platform;
 
 // Receives each finished sector: kind (always 1, image data), context, data,
 // length. Non-zero means go on, 0 stops the build.
 using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uint32_t length);
+// Moves up to `length` bytes of an open source file into the image right after
+// the sectors handed over so far, without a copy through the writer, and
+// completes a sector the file's end leaves partly filled with zeros. Returns
+// the bytes of the file moved (0 at its end), OutputFile::kCannotMoveHere
+// (nothing moved: the writer copies from here on), or -1 when the image
+// failed (reported). `go` turns false when the build is to stop.
+using MoveCallback = long long (*)(void* context, InputFile& in, size_t length, bool& go);
 
 class ImageBuilder : public ImageLayout {
 public:
@@ -49,6 +57,8 @@ public:
 
     void SetSectorCallback(SectorCallback fn, void* context) { m_pfnSector = fn; m_pSectorContext = context; }
     bool EmitSector(const uint8_t* data);
+    void SetMoveCallback(MoveCallback fn) { m_pfnMove = fn; }
+    long long MoveFileBytes(InputFile& in, size_t length, bool& go);
 
     const BuildRequest& Request() const { return m_request; }
     FileSystemType Kind() const { return m_request.kind; }
@@ -63,6 +73,7 @@ public:
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
     SectorCallback m_pfnSector = nullptr;
+    MoveCallback m_pfnMove = nullptr;  // with m_pSectorContext
     void* m_pSectorContext = nullptr;
 
 protected:

@@ -88,6 +88,13 @@ public:
     // Bytes that reached the file: taken by a write that returned. Progress
     // counts these, so a failed build never shows more than the file holds.
     virtual uint64_t Written() const = 0;
+    // Moves up to n bytes from the input's position to the end of what was
+    // taken, without passing them through this process, where the system
+    // can. Returns the count moved (0: the input is at its end), -1 on
+    // failure (err filled), or kCannotMoveHere: nothing moved, the caller
+    // copies the bytes itself from now on.
+    static constexpr long long kCannotMoveHere = -2;
+    virtual long long MoveFrom(InputFile& in, size_t n, FileError& err) { return kCannotMoveHere; }
 };
 
 class Platform {

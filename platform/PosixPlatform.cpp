@@ -169,6 +169,9 @@ public:
         return true;
     }
 
+    int Fd() const { return m_fd; }
+    const std::string& Path() const { return m_path; }
+
 private:
     static constexpr size_t kAdviseFrom = size_t(256) << 10;
     int m_fd;
@@ -212,6 +215,43 @@ public:
     }
 
     uint64_t Written() const override { return m_written; }
+
+    // copy_file_range: the kernel moves the pages from file to file, with no
+    // copy through our memory. Both offsets are the descriptors' own, so
+    // reads and writes before and after carry on where it ended.
+    long long MoveFrom(InputFile& in, size_t n, FileError& err) override {
+        auto* source = dynamic_cast<PosixInputFile*>(&in);
+        if (!source || !m_canMove) return kCannotMoveHere;
+        if (!Flush(err)) return -1;
+        // A short count is no end of the file: only 0 is. So the call is
+        // repeated until all n bytes or the end, and a short total means the
+        // file is shorter than it was.
+        size_t total = 0;
+        while (total < n) {
+            ssize_t moved = ::copy_file_range(source->Fd(), nullptr, m_fd, nullptr, n - total, 0);
+            if (moved > 0) {
+                m_written += uint64_t(moved);
+                total += size_t(moved);
+                continue;
+            }
+            if (moved == 0) break;
+            if (errno == EINTR) continue;
+            if (total > 0) return (long long)total;  // the next call meets the cause again
+            // Not between these two (another file system on an old kernel, a
+            // pipe, a file system without it): nothing moved, so the caller
+            // takes over at the same place.
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF) {
+                m_canMove = false;
+                return kCannotMoveHere;
+            }
+            // EIO and the like may be the source's or ours; the source is
+            // read again by the caller, which names it if it fails there.
+            if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) return Fail(errno, err) ? 0 : -1;
+            m_canMove = false;
+            return kCannotMoveHere;
+        }
+        return (long long)total;
+    }
 
     bool Close(FileError& err) override {
         if (m_fd < 0) return true;
@@ -265,6 +305,7 @@ private:
     std::vector<char> m_buffer;
     uint64_t m_written = 0;
     int m_failed = kCauseNone;
+    bool m_canMove = true;
 };
 
 class PosixPlatform : public Platform {

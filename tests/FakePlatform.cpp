@@ -71,6 +71,13 @@ public:
         return true;
     }
     bool Flush(FileError& err) override { return !(m_closed || m_failed) || Fail(err); }
+    long long MoveFrom(InputFile& in, size_t n, FileError& err) override {
+        if (!m_fake.moveFiles) return kCannotMoveHere;
+        std::string piece(n, '\0');
+        const long long got = in.Read(piece.data(), n, err);
+        if (got < 0) return kCannotMoveHere;  // read again by the writer, which names the cause
+        return Write(piece.data(), size_t(got), err) ? got : -1;
+    }
     uint64_t Written() const override { return m_fake.outputs[m_path].size(); }
     bool Close(FileError& err) override {
         if (m_closed) return true;

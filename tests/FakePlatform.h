@@ -65,6 +65,7 @@ public:
     std::string programPath = "/opt/parumero/bin/parumero";
     int createCause = kCauseNone;
     long long outputFailAfter = -1;
+    bool moveFiles = false;  // outputs take MoveFrom, as copy_file_range does
     size_t openLimit = SIZE_MAX;
     // Input files open now, and the most that were open at once.
     std::atomic<size_t> openInputs{0}, mostOpenInputs{0};

@@ -134,6 +134,26 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     bool atEnd = p.atEnd;
     bool first = true;
     while (remaining > 0 && !m_stopped) {
+        if (!first && m_canMove && !atEnd && remaining >= SectorSize) {
+            // The rest goes from file to image by the system where it can,
+            // whole sectors at a time, in pieces after which a stop is seen.
+            const uint64_t whole = std::min<uint64_t>(remaining / SectorSize * SectorSize, kMovePiece);
+            bool go = true;
+            const long long moved = m_b.MoveFileBytes(*p.in, size_t(whole), go);
+            if (moved != OutputFile::kCannotMoveHere) {
+                if (moved < 0) {  // the image failed, and was reported
+                    m_stopped = true;
+                    break;
+                }
+                const uint64_t sectors = SectorsFor(uint64_t(moved));
+                m_counter += sectors;
+                remaining -= sectors * SectorSize;
+                atEnd = uint64_t(moved) < whole;  // shrunk: the rest is zeros
+                if (!go) m_stopped = true;
+                continue;
+            }
+            m_canMove = false;
+        }
         const uint32_t want = first ? p.asked : uint32_t(std::min<uint64_t>(remaining, kReadPiece));
         uint8_t* data = first ? p.data : m_piece.data();
         uint32_t got = p.got;

@@ -26,6 +26,9 @@ public:
     // Source files are read in pieces of this size and handed over sector
     // by sector straight from the read buffer.
     static constexpr uint32_t kReadPiece = 1u << 20;
+    // What the system moves from a source file into the image in one call,
+    // where it can: the stop button is noticed between two of them.
+    static constexpr uint64_t kMovePiece = uint64_t(8) << 20;
 
 private:
     void Emit(const uint8_t* sector);
@@ -50,6 +53,7 @@ private:
     uint64_t m_counter = 0;  // the image sector handed over next
     bool m_changed = false;  // a source file changed while it was copied
     bool m_stopped = false;
+    bool m_canMove = true;  // until the system declines to move file data
     bool m_planBroken = false;
 };
 
