@@ -244,6 +244,8 @@ const Entry kEntries[] = {
             "The image differs from the folder in %s places (above)."},
     {10190, "(ほか %s 個)", "(and %s more)"},
     {10191, "%s\nイメージファイルを読み取れませんでした。(%s)", "%s\nThe image file could not be read. (%s)"},
+    {10192, "Copyright (c) 2026 the parumero developers\nMIT ライセンスのもとで、誰でも自由に使用・複製・改変・再配布できます。",  // the about box
+            "Copyright (c) 2026 the parumero developers\nAnyone may use, copy, modify and redistribute it under the MIT License."},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"

@@ -128,6 +128,7 @@ enum TextId : int {
     kMsgImageDiffers = 10189,
     kMsgMoreDifferences = 10190,
     kMsgCannotReadImage = 10191,
+    kTextLicence = 10192,
     kMsgNotAnInteger = 61712,
     kMsgIntegerRange = 61714,
     kMsgTooManyCharacters = 61716,

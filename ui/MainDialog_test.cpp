@@ -214,8 +214,10 @@ private slots:
                               "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)",
                               "ぱるめろのﾊﾞｰｼﾞｮﾝ情報"}));
         QVERIFY(about.findChild<QPushButton*>("button1")->isDefault());
+        QVERIFY(about.findChild<QLabel*>("licence")->text().contains("MIT ライセンス"));
         SetLanguage(LanguageOfLocale("C", nullptr, nullptr));
-        const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|');
+        const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|') +
+                                AboutDialog().findChild<QLabel*>("licence")->text();
         SetLanguage(Language::Japanese);
         QCOMPARE(QString::fromLatin1(english.toLatin1()), english);
 
