@@ -140,7 +140,7 @@ TEST_F(Cli, BuildSucceeds) {
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     std::vector<std::string> args{"--kind", "bridge", "--date", "2024-01-01 00:00:00", "--verify-after", tmp / "src", tmp / "out/disc"};
     ASSERT_EQ(Run(args), 0) << Err();
-    EXPECT_EQ(Out(), "イメージの作成が終了しました。\nidentical (1 folder, 2 files, 9 bytes compared)\n");
+    EXPECT_EQ(Out(), "イメージの作成が終了しました。\n一致しました (フォルダ 1 個、ファイル 2 個、9 バイトを比較)\n");
     EXPECT_EQ(Err().rfind("1 個の項目", 0), 0u) << Err();
     // ".iso" was added, and the missing folder made.
     const std::string image = ReadAll(tmp / "out/disc.iso");
@@ -151,6 +151,8 @@ TEST_F(Cli, BuildSucceeds) {
     EXPECT_EQ(Run(args), 0) << Err();
     ::unsetenv("SOURCE_DATE_EPOCH");
     EXPECT_TRUE(Out() == image);
+    EXPECT_EQ(Run({"--verify", "--kind", "bridge", tmp / "src", tmp / "out/disc.iso"}), 0);
+    EXPECT_EQ(Out(), "identical (1 folder, 2 files, 9 bytes compared)\n");  // what scripts parse
     // An older image inside the source is rewritten, and not read into the new one.
     const std::string old = tmp.Write("src/old.iso", "an older image");
     EXPECT_EQ(Run({"--quiet", tmp / "src", old}), 0);
@@ -180,7 +182,7 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
         {{"--verify", tmp / "src"}, 2, "SOURCE と IMAGE を指定してください"},
-        {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " cannot be read: No such file"},
+        {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " を読み取れません: No such file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);

@@ -319,7 +319,7 @@ private slots:
             QVERIFY(dialog->StartCheck(checked.toStdString()));
             QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
         }
-        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: content differs at byte 100\n" +
+        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: 内容がバイト位置 100 で異なります\n" +
                                                                      QString::fromStdString(FormatString(kMsgImageDiffers, "1"))}));
 
         // Idle, the same button closes the window.
