@@ -117,7 +117,7 @@ int Verify(Platform& platform, BuildRequest request) {
     FileSource file;
     std::string why;
     if (!file.Open(image, why)) {
-        std::cerr << "parumero-cli: " << image << " cannot be read: " << why << '\n';
+        std::cerr << "parumero-cli: " << FormatNumbered(kVerifyCannotRead, image, why) << '\n';
         return 1;
     }
     JobMessages messages;
@@ -132,7 +132,7 @@ int Verify(Platform& platform, BuildRequest request) {
         return 1;
     }
     if (!r.unreadable.empty()) {
-        std::cerr << "parumero-cli: " << image << " cannot be read: " << r.unreadable << '\n';
+        std::cerr << "parumero-cli: " << FormatNumbered(kVerifyCannotRead, image, r.unreadable) << '\n';
         return 1;
     }
     for (const std::string& p : r.problems) std::cout << image << ": " << p << '\n';
@@ -140,10 +140,12 @@ int Verify(Platform& platform, BuildRequest request) {
     std::string bytes = std::to_string(r.bytes);
     GroupDigits(bytes);
     size_t n = r.problems.size() + r.differences.size();
-    auto count = [](uint64_t k, const char* one, const char* many) { return std::to_string(k) + (k == 1 ? one : many); };
-    std::cout << (n ? count(n, " difference", " differences") : std::string("identical")) << " ("
-              << count(r.folders, " folder, ", " folders, ") << count(r.files, " file, ", " files, ") << bytes
-              << " bytes compared)\n";
+    auto count = [](uint64_t k, int one, int many) { return FormatNumbered(k == 1 ? one : many, std::to_string(k)); };
+    const std::string compared = FormatNumbered(kVerifyCompared, count(r.folders, kVerifyOneFolder, kVerifyFolders),
+                                                count(r.files, kVerifyOneFile, kVerifyFiles), bytes);
+    std::cout << (n ? FormatNumbered(n == 1 ? kVerifyOneDifference : kVerifyDifferences, std::to_string(n), compared)
+                    : FormatNumbered(kVerifyIdentical, compared))
+              << '\n';
     return r.Identical() ? 0 : 1;
 }
 

@@ -244,6 +244,39 @@ const Entry kEntries[] = {
             "The image differs from the folder in %s places (above)."},
     {10190, "(ほか %s 個)", "(and %s more)"},
     {10191, "%s\nイメージファイルを読み取れませんでした。(%s)", "%s\nThe image file could not be read. (%s)"},
+    {10240, "Copyright (c) 2026 the parumero developers\nMIT ライセンスのもとで、誰でも自由に使用・複製・改変・再配布できます。",  // the about box
+            "Copyright (c) 2026 the parumero developers\nAnyone may use, copy, modify and redistribute it under the MIT License."},
+    // --verify. The English lines are what scripts parse: keep them as they are.
+    // %1 is a hierarchy ("ISO 9660", "Joliet", "UDF") where one is named.
+    {10241, "%1 にありません (\"%2\" として)", "missing in %1 (as \"%2\")"},
+    {10242, "%1 にあり、元のフォルダにはありません", "in %1 but not in the source"},
+    {10243, "%1 ではフォルダ、元のフォルダではファイルです", "a folder in %1, a file in the source"},
+    {10244, "%1 ではファイル、元のフォルダではフォルダです", "a file in %1, a folder in the source"},
+    {10245, "%1 では隠し属性があり、元のフォルダにはありません", "hidden in %1, not in the source"},
+    {10246, "%1 では隠し属性がなく、元のフォルダにはあります", "not hidden in %1, hidden in the source"},
+    {10247, "%1 では大きさが %2、元のフォルダでは %3 です", "size %2 in %1, %3 in the source"},
+    {10248, "%1 では更新日時が %2、元のフォルダでは %3 です", "modified %2 in %1, %3 in the source"},
+    {10249, "(日時なし)", "(no time)"},
+    {10250, "%1 と %2 が別のセクタを指しています", "%1 and %2 point at different sectors"},
+    {10251, "内容がイメージの終わりより後ろにあります", "content lies past the end of the image"},
+    {10252, "元のファイルを開けません", "the source file cannot be opened"},
+    {10253, "イメージを読み取れません", "the image cannot be read"},
+    {10254, "元のファイルを読み取れません", "the source file cannot be read"},
+    {10255, "元のファイルがバイト位置 %1 で終わっています", "the source file ends at byte %1"},
+    {10256, "内容がバイト位置 %1 で異なります", "content differs at byte %1"},
+    {10257, "元のファイルは記録された %1 バイトより長くなっています", "the source file goes on past the %1 bytes recorded"},
+    {10258, "Joliet ボリュームがありません", "no Joliet volume"},
+    {10259, "ISO 9660 ボリュームがありません", "no ISO 9660 volume"},
+    {10260, "UDF ボリュームがありません", "no UDF volume"},
+    {10261, "フォルダ %1 個", "%1 folder"},
+    {10262, "フォルダ %1 個", "%1 folders"},
+    {10263, "ファイル %1 個", "%1 file"},
+    {10264, "ファイル %1 個", "%1 files"},
+    {10265, "%1、%2、%3 バイトを比較", "%1, %2, %3 bytes compared"},
+    {10266, "一致しました (%1)", "identical (%1)"},
+    {10267, "相違が %1 個あります (%2)", "%1 difference (%2)"},
+    {10268, "相違が %1 個あります (%2)", "%1 differences (%2)"},
+    {10269, "%1 を読み取れません: %2", "%1 cannot be read: %2"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"
@@ -334,9 +367,9 @@ std::string FormatString(int id, const std::string& a, const std::string& b) {
     return Substitute(LoadString(id), args, 2, false);
 }
 
-std::string FormatNumbered(int id, const std::string& p1, const std::string& p2) {
-    const std::string args[] = {p1, p2};
-    return Substitute(LoadString(id), args, 2, true);
+std::string FormatNumbered(int id, const std::string& p1, const std::string& p2, const std::string& p3) {
+    const std::string args[] = {p1, p2, p3};
+    return Substitute(LoadString(id), args, 3, true);
 }
 
 }  // namespace pm

@@ -128,6 +128,38 @@ enum TextId : int {
     kMsgImageDiffers = 10189,
     kMsgMoreDifferences = 10190,
     kMsgCannotReadImage = 10191,
+    kTextLicence = 10240,
+    // --verify: one line per difference, "path: " before each
+    kVerifyMissing = 10241,
+    kVerifyNotInSource = 10242,
+    kVerifyFolderInImage = 10243,
+    kVerifyFileInImage = 10244,
+    kVerifyHiddenInImage = 10245,
+    kVerifyNotHiddenInImage = 10246,
+    kVerifySize = 10247,
+    kVerifyModified = 10248,
+    kVerifyNoTime = 10249,
+    kVerifyDifferentSectors = 10250,
+    kVerifyPastEnd = 10251,
+    kVerifySourceCannotOpen = 10252,
+    kVerifyImageCannotRead = 10253,
+    kVerifySourceCannotRead = 10254,
+    kVerifySourceEnds = 10255,
+    kVerifyContentDiffers = 10256,
+    kVerifySourceGoesOn = 10257,
+    kVerifyNoJoliet = 10258,
+    kVerifyNoIso = 10259,
+    kVerifyNoUdf = 10260,
+    // --verify's summary and its refusal
+    kVerifyOneFolder = 10261,
+    kVerifyFolders = 10262,
+    kVerifyOneFile = 10263,
+    kVerifyFiles = 10264,
+    kVerifyCompared = 10265,
+    kVerifyIdentical = 10266,
+    kVerifyOneDifference = 10267,
+    kVerifyDifferences = 10268,
+    kVerifyCannotRead = 10269,
     kMsgNotAnInteger = 61712,
     kMsgIntegerRange = 61714,
     kMsgTooManyCharacters = 61716,
@@ -153,8 +185,10 @@ const std::string& LoadString(int id);
 // printf-style "%s" substitution, in order.
 std::string FormatString(int id, const std::string& a);
 std::string FormatString(int id, const std::string& a, const std::string& b);
-// "%1" / "%2" substitution (the dialog validation texts).
-std::string FormatNumbered(int id, const std::string& p1, const std::string& p2 = std::string());
+// "%1" / "%2" / "%3" substitution (the dialog validation texts, and texts
+// whose parts come in another order in the other language).
+std::string FormatNumbered(int id, const std::string& p1, const std::string& p2 = std::string(),
+                           const std::string& p3 = std::string());
 
 // Numbers whose English text is still missing; those show the Japanese text.
 std::vector<int> UntranslatedTexts();

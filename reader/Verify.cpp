@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "iso9660/Fields.h"
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "reader/IsoReader.h"
@@ -182,7 +183,7 @@ void Verifier::Match(Hierarchy& h) {
         for (const auto& c : d->m_children) {
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
-                Differ(c.get(), std::string("missing in ") + h.label + " (as \"" + ShownName(h.scheme, ExpectedId(h.scheme, *c)) + "\")");
+                Differ(c.get(), FormatNumbered(kVerifyMissing, h.label, ShownName(h.scheme, ExpectedId(h.scheme, *c))));
                 continue;
             }
             h.found[c.get()] = inImage[it->second];
@@ -193,18 +194,16 @@ void Verifier::Match(Hierarchy& h) {
         for (size_t i = 0; i < inImage.size(); ++i)
             if (!matched[i])
                 m_out.differences.push_back((d->m_pParent ? RelativePath(d) + "/" : "") + ShownName(h.scheme, h.items[size_t(inImage[i])].id) +
-                                            ": in " + h.label + " but not in the source");
+                                            ": " + FormatNumbered(kVerifyNotInSource, h.label));
     }
 }
 
 void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
-    const std::string in = std::string(" in ") + h.label;
-    if (it.isDir != e.m_bDirectory)
-        return Differ(&e, it.isDir ? "a folder" + in + ", a file in the source" : "a file" + in + ", a folder in the source");
-    if (it.hidden != e.m_bHidden) Differ(&e, it.hidden ? "hidden" + in + ", not in the source" : "not hidden" + in + ", hidden in the source");
+    if (it.isDir != e.m_bDirectory) return Differ(&e, FormatNumbered(it.isDir ? kVerifyFolderInImage : kVerifyFileInImage, h.label));
+    if (it.hidden != e.m_bHidden) Differ(&e, FormatNumbered(it.hidden ? kVerifyHiddenInImage : kVerifyNotHiddenInImage, h.label));
     uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : e.m_nIsoSize;
     if (!e.m_bDirectory && it.size != size)
-        Differ(&e, "size " + std::to_string(it.size) + in + ", " + std::to_string(size) + " in the source");
+        Differ(&e, FormatNumbered(kVerifySize, h.label, std::to_string(it.size), std::to_string(size)));
     // The instant the date names must be the source's. Where the field cannot
     // name it (a time outside its years, a zone offset that is no whole unit
     // of the field), the build's own encoding in this zone is the measure.
@@ -217,7 +216,7 @@ void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     std::array<uint8_t, 12> expect{};
     h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), e.m_time) : WriteDirectoryDate(expect.data(), e.m_time);
     if (!exact && expect == it.date) return;
-    Differ(&e, "modified " + (has ? Utc(recorded) : std::string("(no time)")) + in + ", " + Utc(e.m_time) + " in the source");
+    Differ(&e, FormatNumbered(kVerifyModified, h.label, has ? Utc(recorded) : LoadString(kVerifyNoTime), Utc(e.m_time)));
 }
 
 // Every file once, through the first hierarchy that found it; the others
@@ -236,7 +235,7 @@ void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
                 continue;
             }
             if (!first->runs.empty() && !item.runs.empty() && first->runs[0].offset != item.runs[0].offset)
-                Differ(f, std::string(firstLabel) + " and " + h->label + " point at different sectors");
+                Differ(f, FormatNumbered(kVerifyDifferentSectors, firstLabel, h->label));
         }
         std::string what;
         if (first && !SameContent(*f, first->runs, what)) Differ(f, what);
@@ -246,27 +245,27 @@ void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
 
 bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what) {
     for (const ImageRun& r : runs)
-        if (!m_image.Holds(r.offset, r.length)) return what = "content lies past the end of the image", false;
+        if (!m_image.Holds(r.offset, r.length)) return what = LoadString(kVerifyPastEnd), false;
     FileError err;
     std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(e.Path(), err);
-    if (!in) return what = "the source file cannot be opened", false;
+    if (!in) return what = LoadString(kVerifySourceCannotOpen), false;
     m_fromSource.resize(kPiece), m_fromImage.resize(kPiece);
     uint64_t at = 0;
     for (const ImageRun& r : runs) {
         for (uint64_t done = 0; done < r.length;) {
             size_t n = size_t(std::min<uint64_t>(kPiece, r.length - done));
-            if (!m_image.ReadAt(r.offset + done, m_fromImage.data(), n)) return what = "the image cannot be read", false;
+            if (!m_image.ReadAt(r.offset + done, m_fromImage.data(), n)) return what = LoadString(kVerifyImageCannotRead), false;
             size_t got = 0;
             while (got < n) {
                 long long k = in->Read(m_fromSource.data() + got, n - got, err);
-                if (k < 0) return what = "the source file cannot be read", false;
-                if (k == 0) return what = "the source file ends at byte " + std::to_string(at + got), false;
+                if (k < 0) return what = LoadString(kVerifySourceCannotRead), false;
+                if (k == 0) return what = FormatNumbered(kVerifySourceEnds, std::to_string(at + got)), false;
                 got += size_t(k);
             }
             if (std::memcmp(m_fromSource.data(), m_fromImage.data(), n) != 0) {
                 size_t i = 0;
                 while (m_fromSource[i] == m_fromImage[i]) ++i;
-                return what = "content differs at byte " + std::to_string(at + i), false;
+                return what = FormatNumbered(kVerifyContentDiffers, std::to_string(at + i)), false;
             }
             done += n, at += n;
             m_compared += n;
@@ -275,7 +274,7 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
         }
     }
     uint8_t extra;
-    if (in->Read(&extra, 1, err) > 0) return what = "the source file goes on past the " + std::to_string(at) + " bytes recorded", false;
+    if (in->Read(&extra, 1, err) > 0) return what = FormatNumbered(kVerifySourceGoesOn, std::to_string(at)), false;
     return true;
 }
 
@@ -298,8 +297,8 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image,
     if (HasIsoTrees(builder.Kind())) {
         auto iso = std::make_unique<IsoReader>(image);
         if (iso->VolumeSpaceSize() == 0 || !iso->HasJoliet()) {
-            out.unreadable = iso->VolumeSpaceSize() && !iso->HasJoliet() ? "no Joliet volume"
-                             : iso->Problems().empty()                   ? "no ISO 9660 volume"
+            out.unreadable = iso->VolumeSpaceSize() && !iso->HasJoliet() ? LoadString(kVerifyNoJoliet)
+                             : iso->Problems().empty()                   ? LoadString(kVerifyNoIso)
                                                                          : iso->Problems().front();
             return out;
         }
@@ -311,7 +310,7 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image,
         auto udf = std::make_unique<UdfReader>(image);
         udf->Read();
         if (udf->Nodes().empty()) {
-            out.unreadable = udf->Problems().empty() ? "no UDF volume" : udf->Problems().front();
+            out.unreadable = udf->Problems().empty() ? LoadString(kVerifyNoUdf) : udf->Problems().front();
             return out;
         }
         for (const std::string& p : udf->Problems()) out.problems.push_back(p);

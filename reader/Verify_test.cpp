@@ -2,6 +2,7 @@
 // passes, and each damage names the file it hurts.
 #include "reader/Verify.h"
 #include "messages/JobMessages.h"
+#include "messages/Strings.h"
 
 #include <gtest/gtest.h>
 
@@ -23,38 +24,78 @@ void Replace(Bytes& image, const std::string& from, const std::string& to) {
 }
 
 std::string Joined(const VerifyResult& r) {
-    std::string s = r.unreadable;
+    std::string s = r.unreadable.empty() ? "" : r.unreadable + "\n";
     for (const auto& p : r.problems) s += p + "\n";
     for (const auto& d : r.differences) s += d + "\n";
     return s;
 }
 
-TEST(Verify, PassesCleanImagesAndNamesTheFileOfEachDamage) {
+// A clean image of every kind passes; each kind of difference, made in the
+// image or in the source after the build, is one line naming the path, in
+// English exactly as scripts parse it and in Japanese.
+TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
     TzScope tz{"EST5EDT"};  // the summer time is recorded with daylight saving's offset
-    FakePlatform fake;
-    fake.AddFile("/src/a.txt", "alpha").mtime = 1262304000;       // January
-    fake.AddFile("/src/sub/b.txt", std::string(3000, 'b')).mtime = 1275317998;  // May
-    fake.AddFile("/src/sub/empty", "");
-    const std::string b16("\0b\0.\0t\0x\0t", 10), c16("\0c\0.\0t\0x\0t", 10);
-    for (FileSystemType kind : {FileSystemType::Joliet, FileSystemType::UdfBridge, FileSystemType::Udf}) {
-        SCOPED_TRACE(int(kind));
+    const auto J = FileSystemType::Joliet, B = FileSystemType::UdfBridge, U = FileSystemType::Udf;
+    using Damage = std::function<void(FakePlatform&, Bytes&, uint64_t bData)>;
+    auto source = [](FakePlatform& f) -> FakeNode& { return *f.Find("/src/a.txt"); };
+    const struct { FileSystemType kind; Damage damage; std::string en, ja; } cases[] = {
+        {J, [](FakePlatform&, Bytes& i, uint64_t d) { i[d + 100] ^= 1; },
+         "sub/b.txt: content differs at byte 100", "sub/b.txt: 内容がバイト位置 100 で異なります"},
+        {J, [](FakePlatform&, Bytes& i, uint64_t) { Replace(i, "b.txt;1", "c.txt;1"); },
+         "sub/b.txt: missing in ISO 9660 (as \"b.txt;1\")", "sub/b.txt: ISO 9660 にありません (\"b.txt;1\" として)"},
+        {J, [](FakePlatform&, Bytes& i, uint64_t) { Replace(i, "b.txt;1", "c.txt;1"); },
+         "sub/c.txt;1: in ISO 9660 but not in the source", "sub/c.txt;1: ISO 9660 にあり、元のフォルダにはありません"},
+        {U, [](FakePlatform&, Bytes& i, uint64_t d) { i.resize(d + 2048); },
+         "sub/b.txt: content lies past the end of the image", "sub/b.txt: 内容がイメージの終わりより後ろにあります"},
+        {B, [](FakePlatform&, Bytes& i, uint64_t) {  // the ISO 9660 record of a.txt one sector on
+             auto at = std::search(i.begin(), i.end(), std::begin("a.txt;1"), std::end("a.txt;1") - 1) - 33;
+             at[2] += 1, at[9] += 1;
+         },
+         "a.txt: UDF and ISO 9660 point at different sectors", "a.txt: UDF と ISO 9660 が別のセクタを指しています"},
+        {J, [](FakePlatform&, Bytes& i, uint64_t) { i[17 * SectorSize] = 255; },  // the Joliet descriptor made a terminator
+         "no Joliet volume", "Joliet ボリュームがありません"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).mtime += 1; },
+         "a.txt: modified 2010-01-01 00:00:00 UTC in UDF, 2010-01-01 00:00:01 UTC in the source",
+         "a.txt: UDF では更新日時が 2010-01-01 00:00:00 UTC、元のフォルダでは 2010-01-01 00:00:01 UTC です"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).hidden = true; },
+         "a.txt: not hidden in UDF, hidden in the source", "a.txt: UDF では隠し属性がなく、元のフォルダにはあります"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alp", source(f).size = 3; },
+         "a.txt: size 5 in UDF, 3 in the source", "a.txt: UDF では大きさが 5、元のフォルダでは 3 です"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alp", source(f).size = 3; },
+         "a.txt: the source file ends at byte 3", "a.txt: 元のファイルがバイト位置 3 で終わっています"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alphabet", source(f).size = 8; },
+         "a.txt: the source file goes on past the 5 bytes recorded", "a.txt: 元のファイルは記録された 5 バイトより長くなっています"},
+        {U, [](FakePlatform& f, Bytes&, uint64_t) { f.AddFile("/src/sub/new.txt", ""); },
+         "sub/new.txt: missing in UDF (as \"new.txt\")", "sub/new.txt: UDF にありません (\"new.txt\" として)"},
+        {U, [](FakePlatform& f, Bytes&, uint64_t) { f.Find("/src/sub/empty")->directory = true; },
+         "sub/empty: a file in UDF, a folder in the source", "sub/empty: UDF ではファイル、元のフォルダではフォルダです"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).openCause = kCauseSharingViolation; },
+         "a.txt: the source file cannot be opened", "a.txt: 元のファイルを開けません"},
+        {U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).readFailAfter = 0; },
+         "a.txt: the source file cannot be read", "a.txt: 元のファイルを読み取れません"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.en);
+        FakePlatform fake;
+        fake.AddFile("/src/a.txt", "alpha").mtime = 1262304000;       // January
+        fake.AddFile("/src/sub/b.txt", std::string(3000, 'b')).mtime = 1275317998;  // May
+        fake.AddFile("/src/sub/empty", "");
         JobMessages messages;
-        ImageBuilder b{fake, GoldenRequest("/src", kind), messages};
-        const Bytes image = WriteToMemory(b);
-        const uint64_t data = uint64_t(b.m_files[1]->m_dwIsoSector) * SectorSize;  // sub/b.txt
-        const std::pair<std::string, std::function<void(Bytes&)>> cases[] = {
-            {"", [](Bytes&) {}},
-            {"sub/b.txt: content differs at byte 100", [&](Bytes& i) { i[data + 100] ^= 1; }},
-            {"sub/b.txt: missing in", [&](Bytes& i) { Replace(i, "b.txt;1", "c.txt;1"), Replace(i, b16, c16); }},
-            {"sub/b.txt: content lies past the end of the image", [&](Bytes& i) { i.resize(data + 2048); }},
-        };
-        for (const auto& [needle, damage] : cases) {
-            Bytes copy = image;
-            damage(copy);
-            MemorySource source(copy);
-            VerifyResult r = VerifyImage(b, source);
-            EXPECT_EQ(r.Identical(), needle.empty()) << needle << "\n" << Joined(r);
-            EXPECT_NE(Joined(r).find(needle), std::string::npos) << needle << " not among:\n" << Joined(r);
+        ImageBuilder b{fake, GoldenRequest("/src", c.kind), messages};
+        Bytes image = WriteToMemory(b);
+        MemorySource clean(image);
+        EXPECT_TRUE(VerifyImage(b, clean).Identical());
+        c.damage(fake, image, uint64_t(b.m_files[1]->m_dwIsoSector) * SectorSize);  // sub/b.txt
+        ImageBuilder again{fake, GoldenRequest("/src", c.kind), messages};
+        ASSERT_TRUE(again.Layout());
+        MemorySource damaged(image);
+        for (Language language : {Language::English, Language::Japanese}) {
+            SetLanguage(language);
+            const VerifyResult r = VerifyImage(again, damaged);
+            SetLanguage(Language::Japanese);
+            const std::string& line = language == Language::English ? c.en : c.ja;
+            EXPECT_FALSE(r.Identical());
+            EXPECT_NE(("\n" + Joined(r)).find("\n" + line + "\n"), std::string::npos) << line << " not among:\n" << Joined(r);
         }
     }
 }

@@ -7,7 +7,25 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
+# The programs first, as the README's first command makes them; then what the
+# tests need beyond them, and every target.
 "$here/scripts/setup.sh" "$build"
+packages=(
+  libgtest-dev libgmock-dev
+  # clang with libFuzzer: the fuzz test of the image readers
+  clang libclang-rt-14-dev
+  # the Debian package: dpkg-shlibdeps computes its Depends
+  dpkg-dev file
+  # independent readers used by the interop tests
+  genisoimage xorriso p7zip-full udftools libarchive-tools python3 python3-pycdlib
+  # benchmarks and screenshots
+  time hyperfine xvfb fonts-noto-cjk
+  # a private session bus for the screen saver test
+  dbus-daemon
+)
+"$here/scripts/apt-install.sh" "${packages[@]}"
+cmake -S "$here" -B "$build" -DPARUMERO_TESTS=ON >/dev/null
+cmake --build "$build"
 (cd "$build" && ctest --output-on-failure -j2 "$@")
 
 deb=$("$here/scripts/package.sh" "$build")

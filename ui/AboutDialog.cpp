@@ -28,8 +28,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     name->setObjectName(QStringLiteral("name"));
     auto* version = new QLabel(Text(kTextVersion), this);
     version->setObjectName(QStringLiteral("version"));
+    auto* licence = new QLabel(Text(kTextLicence), this);
+    licence->setObjectName(QStringLiteral("licence"));
     texts->addWidget(name);
     texts->addWidget(version);
+    texts->addWidget(licence);
     row->addLayout(texts, 1);
 
     auto* ok = new QPushButton(Text(kTextOk), this);

@@ -215,8 +215,10 @@ private slots:
                               "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)",
                               "ぱるめろのﾊﾞｰｼﾞｮﾝ情報"}));
         QVERIFY(about.findChild<QPushButton*>("button1")->isDefault());
+        QVERIFY(about.findChild<QLabel*>("licence")->text().contains("MIT ライセンス"));
         SetLanguage(LanguageOfLocale("C", nullptr, nullptr));
-        const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|');
+        const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|') +
+                                AboutDialog().findChild<QLabel*>("licence")->text();
         SetLanguage(Language::Japanese);
         QCOMPARE(QString::fromLatin1(english.toLatin1()), english);
 
@@ -318,7 +320,7 @@ private slots:
             QVERIFY(dialog->StartCheck(checked.toStdString()));
             QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
         }
-        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: content differs at byte 100\n" +
+        QCOMPARE(boxes.shown, QStringList({S(kMsgImageMatches), "!a.txt: 内容がバイト位置 100 で異なります\n" +
                                                                      QString::fromStdString(FormatString(kMsgImageDiffers, "1"))}));
 
         // Idle, the same button closes the window.

@@ -134,8 +134,9 @@ class Cli:
         return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file,
                     "--label", LABEL, "--date", DATE, "--", source, image], env=dict(self.env, **env))
 
-    def verify(self, source, image, kind):
-        return run([self.path, "--verify", "--kind", kind, "--except", self.except_file, "--", source, image], env=self.env)
+    def verify(self, source, image, kind):  # parsed as a script parses it: in English
+        return run([self.path, "--verify", "--kind", kind, "--except", self.except_file, "--", source, image],
+                   env=dict(self.env, LC_ALL="C"))
 
     def size(self, source, kind):
         return run([self.path, "--size", "--kind", kind, "--except", self.except_file, source], env=self.env)
