@@ -36,6 +36,7 @@ const OptionSpec kOptions[] = {
     {"--except", nullptr, true, [](Options& o, const std::string& v) { return o.exceptFile = v, 0; }},
     {"--no-short-names", nullptr, false, [](Options& o, const std::string&) { return o.shortNames = false, 0; }},
     {"--hide-dot-files", nullptr, false, [](Options& o, const std::string&) { return o.hideDotFiles = true, 0; }},
+    {"--reflink", nullptr, false, [](Options& o, const std::string&) { return o.reflink = true, 0; }},
     {"--verify", nullptr, false, [](Options& o, const std::string&) { return o.verify = true, 0; }},
     {"--verify-after", nullptr, false, [](Options& o, const std::string&) { return o.verifyAfter = true, 0; }},
     {"--names", nullptr, false, [](Options& o, const std::string&) { return o.names = true, 0; }},

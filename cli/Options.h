@@ -20,6 +20,7 @@ struct Options {
     std::string settingsFile; // --settings
     bool shortNames = true;   // --no-short-names turns them off
     bool hideDotFiles = false;  // --hide-dot-files
+    bool reflink = false;       // --reflink
     std::optional<std::string> label;  // --label
     std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS", checked
     bool quiet = false;

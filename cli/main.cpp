@@ -213,6 +213,7 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     SmallFileStatus status = LoadVolumeInfo(request.volume, settings, &cause);
     if (!FileReadAsIntended(settings, status, cause, !o.settingsFile.empty())) return 2;
     if (o.hideDotFiles) request.volume.HideDotFiles = true;
+    if (o.reflink) request.volume.Reflink = true;
     ApplyBuildInputs(request.volume, label, date, time);
 
     InstallStopHandlers();
@@ -274,6 +275,7 @@ int main(int argc, char** argv) {
     SmallFileStatus status = volume.ExceptList.Load(exceptPath, &cause);
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
     if (o.hideDotFiles) volume.HideDotFiles = true;
+    if (o.reflink) volume.Reflink = true;
     if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, volume, o));
     if (o.names) return cli::CheckedStdout(cli::RunNames(*platform, volume, o));
     if (o.verify) return cli::CheckedStdout(cli::Verify(*platform, cli::ScanRequest(*platform, volume, o, o.image)));

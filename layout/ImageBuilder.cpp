@@ -247,6 +247,8 @@ uint64_t ImageBuilder::PlaceJolietDirectories(uint64_t s) {
 
 uint64_t ImageBuilder::PlaceFiles(uint64_t s) {
     for (CFileEntry* f : m_files) {
+        // Two sectors make the 4 KiB block that file systems share.
+        if (m_request.volume.Reflink && f->m_nIsoSize > 0 && s % 2) ++s;
         f->m_dwIsoSector = f->m_dwJolietSector = uint32_t(s);
         f->m_dwUdfDataBlock = uint32_t(s - m_dwUdfPartitionStart);
         s += f->m_nIsoSize == 0 ? 1 : SectorsFor(f->m_nIsoSize);

@@ -41,6 +41,11 @@ TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
     Place(FileSystemType::Joliet);
     EXPECT_EQ((U{f0->m_dwIsoSector, f1->m_dwIsoSector, f2->m_dwIsoSector, f3->m_dwIsoSector, f3->m_dwJolietSector, b.m_dwTotalSectors}),
               (U{25, 26, 27, 29, 29, 30}));
+    // For clones, data starts on even sectors (4 KiB); an empty file needs none.
+    b.MutableRequest().volume.Reflink = true;
+    Place(FileSystemType::Joliet);
+    EXPECT_EQ((U{f0->m_dwIsoSector, f1->m_dwIsoSector, f2->m_dwIsoSector, f3->m_dwIsoSector, b.m_dwTotalSectors}), (U{25, 26, 28, 30, 31}));
+    b.MutableRequest().volume.Reflink = false;
     b.m_root.DeleteChildren();
     // Root entry 259, identifiers 260, file entry 261, data 262..271: next free is 272.
     AddFile(b.m_root, "f", 10 * 2048);

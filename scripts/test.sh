@@ -22,6 +22,8 @@ packages=(
   time hyperfine xvfb fonts-noto-cjk
   # a private session bus for the screen saver test
   dbus-daemon
+  # --reflink on a loop-mounted btrfs (and XFS in bench/reflink.sh)
+  btrfs-progs xfsprogs
 )
 "$here/scripts/apt-install.sh" "${packages[@]}"
 cmake -S "$here" -B "$build" -DPARUMERO_TESTS=ON >/dev/null

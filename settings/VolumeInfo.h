@@ -50,6 +50,11 @@ public:
     // that is what hidden means; off, nothing is hidden that the source file
     // system does not mark so. Key "HideDotFiles" of section "Options".
     bool HideDotFiles = false;
+    // Every file's data starts on a 4 KiB boundary of the image (a zero
+    // sector where needed), so that on a file system that shares blocks
+    // (btrfs, XFS) the image's file data can share the source's blocks
+    // instead of copying them. Key "Reflink" of section "Options".
+    bool Reflink = false;
 };
 
 // The process-wide record.

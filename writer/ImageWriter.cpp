@@ -191,6 +191,8 @@ bool ImageWriter::WriteFileData() {
     ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.Request().readers);
     for (const CFileEntry* f : m_b.m_files) {
         if (m_stopped) break;
+        // The zero sector that brings a file's data to a 4 KiB boundary.
+        if (m_b.Request().volume.Reflink && m_counter + 1 == f->m_dwIsoSector) EmitZeros(1);
         if (!CopyFile(*f, ahead.Take())) return false;
     }
     return true;
