@@ -205,6 +205,7 @@ const Entry kEntries[] = {
     {10148, "終了(&X)", "E&xit"},  // exit button and the menu item
     {10149, "ｼｽﾃﾑ(&Y)", "S&ystem"},
     {10150, "追加情報(&P)", "O&ptions"},
+    {10400, "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Share file &blocks (btrfs, XFS)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},
     {10153, "奥付(&A)...", "&About Parumero..."},

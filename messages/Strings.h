@@ -91,6 +91,7 @@ enum TextId : int {
     kTextHelpMenu = 10152,
     kTextAboutItem = 10153,
     kTextVerifyItem = 10154,
+    kTextReflinkItem = 10400,
     kTextAboutTitle = 10155,
     kTextVersion = 10156,
     kTextOk = 10157,

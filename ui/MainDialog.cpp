@@ -249,6 +249,13 @@ void MainDialog::CreateMenus() {
     about->setObjectName(QStringLiteral("action57664"));
     QAction* check = extra->addAction(Text(kTextVerifyItem), this, &MainDialog::CheckImage);
     check->setObjectName(QStringLiteral("actionCheckImage"));
+    // --reflink of the command line, for this session, as the settings file
+    // ([Options] Reflink) set it at start-up.
+    QAction* reflink = extra->addAction(Text(kTextReflinkItem));
+    reflink->setObjectName(QStringLiteral("actionReflink"));
+    reflink->setCheckable(true);
+    reflink->setChecked(TheVolumeInfo().Reflink);
+    connect(reflink, &QAction::toggled, this, [](bool on) { TheVolumeInfo().Reflink = on; });
     layout()->setMenuBar(m_menuBar);
 }
 
