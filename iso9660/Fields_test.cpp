@@ -62,24 +62,19 @@ TEST(Fields, DescriptorDates) {
 // Joliet: big-endian units padded with 00 20; an odd width ends in a zero
 // byte, or the high byte of a unit that no longer fits whole.
 TEST(Fields, IsoAndJolietText) {
-    auto units = [](const std::string& ascii) {
-        Bytes v;
-        for (char c : ascii) v.insert(v.end(), {0, uint8_t(c)});
-        return v;
-    };
     const std::string z17(17, 'Z'), z18(18, 'Z');
     const struct { bool joliet; size_t width; std::string text; Bytes want; } cases[] = {
         {false, 32, "ABC", Cat({Str("ABC"), Bytes(29, ' ')})},
         {false, 37, "0123456789012345678901234567890123456789", Str("0123456789012345678901234567890123456")},
         {false, 32, "", Bytes(32, ' ')},
         {false, 4, "a\x82\xA0\x82\xA2", {'a', 0x82, 0xA0, 0x82}},
-        {true, 32, "AB", Cat({units("AB"), {0, 0}, Pairs(12, 0x00, 0x20), {0, 0}})},
+        {true, 32, "AB", Cat({Units("AB"), {0, 0}, Pairs(12, 0x00, 0x20), {0, 0}})},
         {true, 32, "", Cat({{0, 0}, Pairs(14, 0x00, 0x20), {0, 0}})},
         {true, 37, "", Cat({{0, 0}, Pairs(17, 0x00, 0x20), {0}})},
-        {true, 32, "ABCDEFGHIJKLMNOP", units("ABCDEFGHIJKLMNOP")},  // 16 units: no terminator
-        {true, 37, z17, Cat({units(z17), {0, 0, 0}})},
-        {true, 37, z18, Cat({units(z18), {0}})},
-        {true, 37, z18 + "\xE3\x81\x82", Cat({units(z18), {0x30}})},  // U+3042 last
+        {true, 32, "ABCDEFGHIJKLMNOP", Units("ABCDEFGHIJKLMNOP")},  // 16 units: no terminator
+        {true, 37, z17, Cat({Units(z17), {0, 0, 0}})},
+        {true, 37, z18, Cat({Units(z18), {0}})},
+        {true, 37, z18 + "\xE3\x81\x82", Cat({Units(z18), {0x30}})},  // U+3042 last
     };
     for (const auto& c : cases) {
         Bytes d(c.width + 1, 0xAA);

@@ -16,13 +16,19 @@ namespace pm::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Golden-byte builders: concatenation, ASCII text, repeated pairs.
+// Golden-byte builders: concatenation, ASCII text, ASCII as big-endian
+// UTF-16 units, repeated pairs.
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes v;
     for (const Bytes& p : parts) v.insert(v.end(), p.begin(), p.end());
     return v;
 }
 inline Bytes Str(const std::string& t) { return Bytes(t.begin(), t.end()); }
+inline Bytes Units(const std::string& ascii) {
+    Bytes v;
+    for (char c : ascii) v.insert(v.end(), {0, uint8_t(c)});
+    return v;
+}
 inline Bytes Pairs(int count, uint8_t a, uint8_t b) {
     Bytes v;
     for (int i = 0; i < count; ++i) v.insert(v.end(), {a, b});

@@ -7,12 +7,10 @@ namespace pm {
 namespace {
 
 TEST(BuildInputs, ImageExtension) {
-    EXPECT_EQ(NormaliseImagePath("disk"), "disk.iso");
-    EXPECT_EQ(NormaliseImagePath("disk.ISO"), "disk.ISO");
-    EXPECT_EQ(NormaliseImagePath("/out/disk.bin"), "/out/disk.bin");
-    EXPECT_EQ(NormaliseImagePath("disk.txt"), "disk.txt.iso");
     // A dot in a folder name is no extension of the file.
-    EXPECT_EQ(NormaliseImagePath("/media/v1.iso/disk"), "/media/v1.iso/disk.iso");
+    for (auto [in, out] : {std::pair{"disk", "disk.iso"}, {"disk.ISO", "disk.ISO"}, {"/out/disk.bin", "/out/disk.bin"},
+                           {"disk.txt", "disk.txt.iso"}, {"/media/v1.iso/disk", "/media/v1.iso/disk.iso"}})
+        EXPECT_EQ(NormaliseImagePath(in), out);
     EXPECT_EQ(ImageFolder("/media/v1/disk.iso"), "/media/v1/");
     EXPECT_EQ(ImageFolder("disk.iso"), "");
 }

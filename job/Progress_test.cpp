@@ -31,9 +31,6 @@ TEST(Progress, EveryPercentAndEveryPixelOnce) {
     EXPECT_EQ(c.barPos + c.percentShown, 0);
     c.Add(2048, percentGrew, barGrew);
     EXPECT_FALSE(percentGrew || barGrew);
-}
-
-TEST(Progress, ByteCounterText) {
     EXPECT_EQ(ByteCounterText(0, 2048000), "0 / 2,048,000 byte");
     EXPECT_EQ(ByteCounterText(5ull << 30, 5ull << 30), "5,368,709,120 / 5,368,709,120 byte");
 }

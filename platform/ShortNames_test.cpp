@@ -38,7 +38,7 @@ TEST(ShortNames, AliasShapes) {
     for (const auto& [name, alias] : cases) EXPECT_EQ(got[name], alias) << name;
 }
 
-TEST(ShortNames, CollisionsCountUpInNameOrderWhateverTheListingOrder) {
+TEST(ShortNames, CollisionsCountUpInNameOrderAndStayUnique) {
     std::vector<std::string> names = {"LongFileName2.txt", "longfi~2.txt", "LongFileName1.txt",
                                       "LongFileName3.txt"};
     auto a = Aliases(names);
@@ -48,13 +48,11 @@ TEST(ShortNames, CollisionsCountUpInNameOrderWhateverTheListingOrder) {
     EXPECT_EQ(a["longfi~2.txt"], "");
     std::reverse(names.begin(), names.end());
     EXPECT_EQ(Aliases(names), a);
-}
-
-TEST(ShortNames, ManyCollisionsShortenTheBaseAndStayUnique) {
-    std::vector<std::string> names;
+    // Many collisions shorten the base and stay unique.
+    names.clear();
     for (int i = 0; i < 120; ++i) names.push_back("日本語のファイル" + std::to_string(i) + ".txt");
     std::set<std::string> seen;
-    auto a = Aliases(names);
+    a = Aliases(names);
     for (const auto& [name, alias] : a) {
         EXPECT_LE(Utf8ToCp932(alias).find('.'), 8u) << alias;
         EXPECT_TRUE(seen.insert(alias).second) << alias;

@@ -7,7 +7,7 @@
 namespace pm {
 namespace {
 
-TEST(ExceptList, LoadsLinesAsTheyAre) {
+TEST(ExceptList, LoadsLinesAsTheyAreAndMatchesWholeNamesWithoutCase) {
     TempDir t;
     ExceptList list;
     list.SetEntries({"stale"});
@@ -20,11 +20,8 @@ TEST(ExceptList, LoadsLinesAsTheyAre) {
     EXPECT_EQ(list.Entries(), (std::vector<std::string>{"表"}));
     list.Load(t / "missing.txt");
     EXPECT_TRUE(list.Entries().empty());
-}
-
-// Case, blanks and paths in entries are in the scan's exclusion test.
-TEST(ExceptList, MatchesWholeNamesWithoutCase) {
-    ExceptList list;
+    // Whole names without case; case, blanks and paths in entries are in the
+    // scan's exclusion test.
     list.SetEntries({"Thumbs.db", "ＡＢＣ", "", "表"});
     EXPECT_TRUE(list.IsIncluded("Thumbs.db2"));
     EXPECT_TRUE(list.IsIncluded("Thumbs"));

@@ -37,9 +37,7 @@ std::vector<std::string> AllPaths(const CFileEntry& root) {
 TEST(Scan, FillsNodesFromTheListing) {
     FakePlatform fake;
     fake.AddFolder("/src").mtime = 1000;
-    FakeNode& bigFile = fake.AddFile("/src/big.bin", "");  // listed before ".git": the scan sorts
-    bigFile.size = 5ull << 30;
-    bigFile.mtime = 2000;
+    fake.AddFile("/src/big.bin", "");  // listed before ".git": the scan sorts
     fake.AddFolder("/src/.git/.deep/.hid");
     fake.AddFile("/src/日本語の名前.txt", "x").shortName = "日本語~1.TXT";
     CFileEntry root;
@@ -47,16 +45,12 @@ TEST(Scan, FillsNodesFromTheListing) {
     ctx.hideDotFiles = true;
     ASSERT_EQ(root.Scan("/src//", ctx), 3);  // the greatest depth reached
     EXPECT_EQ(root.Path() + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
-    EXPECT_TRUE(root.m_bDirectory && !root.m_pParent);
     ASSERT_EQ(ChildNames(root), (std::vector<std::string>{".git", "big.bin", "日本語の名前.txt"}));
 
     const CFileEntry& big = *root.m_children[1];
     EXPECT_EQ(big.Path() + " " + big.m_strShortName, "/src/big.bin big.bin");  // no alias: the name itself
-    // Sizes of the three names' files, time, name lengths, depth, links.
-    EXPECT_EQ((std::vector<int64_t>{int64_t(big.m_nIsoSize), int64_t(big.m_nJolietSize), int64_t(big.m_nUdfSize), big.m_time,
-                                    big.JolietUnits(), big.UdfIdentifierBytes(), big.m_nDepth, big.m_wLinkCount}),
-              (std::vector<int64_t>{5ll << 30, 5ll << 30, 5ll << 30, 2000, 7, 15, 1, 1}));
-    EXPECT_EQ(big.m_pParent, &root);
+    // Sizes, times, name lengths and links are read back from every image the
+    // writer, reader and command-line tests make.
     EXPECT_EQ(root.m_children[2]->m_strShortName, Utf8ToCp932("日本語~1.TXT"));
 
     const CFileEntry* hid = root.m_children[0]->m_children[0]->m_children[0].get();
@@ -147,21 +141,16 @@ TEST(Scan, FreesAVeryDeepTree) {
 }
 
 // Locale order with case only a later difference, the same whatever the
-// listing's; the layout's lists: depth first, then the path.
+// listing's. The layout's lists (depth first, then the path) are pinned by
+// the layout's folder numbering test.
 TEST(EntryOrder, LocaleOrderWhateverTheListingOrder) {
-    std::vector<std::string> names = {"C", "b", "B", "a", "Ab", "ａ", "10", "9", "Z/x"};
+    std::vector<std::string> names = {"C", "b", "B", "a", "Ab", "ａ", "10", "9", "Z"};
     for (int pass = 0; pass < 2; ++pass, std::reverse(names.begin(), names.end())) {
         FakePlatform fake;
         for (const std::string& name : names) fake.AddFile("/s/" + name, "");
         CFileEntry root;
         ASSERT_GE(root.Scan("/s", ScanContext{&fake}), 0);
         ASSERT_EQ(ChildNames(root), (std::vector<std::string>{"10", "9", "a", "ａ", "Ab", "b", "B", "C", "Z"}));
-        std::vector<CFileEntry*> all{root.m_children.back()->m_children[0].get()};
-        for (auto& c : root.m_children) all.push_back(c.get());
-        all.push_back(&root);
-        SortEntries(all);
-        EXPECT_EQ(all.front(), &root);
-        EXPECT_EQ(all.back()->Path(), "/s/Z/x");
     }
 }
 

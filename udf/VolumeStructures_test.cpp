@@ -30,10 +30,8 @@ TEST(UdfVolume, VolumeSetIdentifier) {
     // Eight hex digits of the creation time, then seed 1's draws 16838 (41C6)
     // and 5758 (167E), the second first; the same every time.
     EXPECT_EQ(id(), Cs0("5158F830167E41C6" + kLabel));
-    EXPECT_EQ(id()[0], 16);
     info.UdfVolSet.Assign(std::string(60, 'v'));  // cut to 47 characters after the 16
     EXPECT_EQ(id(), Cs0("5158F830167E41C6" + std::string(47, 'v')));
-    EXPECT_EQ(id().size(), 127u);
     info.UdfVolSet = Cs0String();
     EXPECT_EQ(id(), Cs0("5158F830167E41C6"));
     info.Creation.year = 1899;  // before 1900: T is 0
