@@ -159,7 +159,7 @@ QString SizeText(uint64_t sectorCount) {
     std::string sectors = std::to_string(sectorCount), bytes = std::to_string(sectorCount * 2048);
     GroupDigits(sectors);
     GroupDigits(bytes);
-    return QString::fromStdString(FormatString(10053, sectors, bytes));
+    return QString::fromStdString(FormatString(10053, sectors, bytes)) + "\nCD 700 MB に収まります。";
 }
 
 }  // namespace
