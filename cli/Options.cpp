@@ -116,22 +116,4 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
 
 std::string HelpText() { return LoadString(kTextCliUsage) + "\n" + LoadString(kTextCliOptions); }
 
-const char* SmallestMedium(uint64_t sectors) {
-    // Capacities in 2048-byte sectors of the usual recordable media: CD-R 80 min
-    // 359,847; DVD±R 2,295,104; DVD±R DL 4,173,824; BD-R 12,219,392; BD-R DL
-    // 24,438,784.
-    struct Medium {
-        uint64_t sectors;
-        const char* name;
-    };
-    static const Medium kMedia[] = {{359'847, "CD 700 MB"},
-                                    {2'295'104, "DVD 4.7 GB"},
-                                    {4'173'824, "DVD DL 8.5 GB"},
-                                    {12'219'392, "BD 25 GB"},
-                                    {24'438'784, "BD DL 50 GB"}};
-    for (const Medium& m : kMedia)
-        if (sectors <= m.sectors) return m.name;
-    return nullptr;
-}
-
 }  // namespace pm::cli

@@ -41,8 +41,4 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
 // The usage lines and every option, for --help.
 std::string HelpText();
 
-// The smallest usual medium that holds an image of `sectors` 2048-byte
-// sectors ("CD 700 MB", ...), or null when even a BD DL is too small.
-const char* SmallestMedium(uint64_t sectors);
-
 }  // namespace pm::cli

@@ -98,8 +98,7 @@ int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
     GroupDigits(sectors);
     GroupDigits(bytes);
     std::cout << FormatString(kStatusImageSize, sectors, bytes) << '\n';
-    const char* medium = SmallestMedium(builder.m_nTotalSectors);
-    std::cout << (medium ? FormatString(kMsgFitsOn, medium) : LoadString(kMsgFitsNoMedium)) << '\n';
+    std::cout << FitsOnText(builder.m_nTotalSectors) << '\n';
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
     if (builder.CheckNames() > 0) {

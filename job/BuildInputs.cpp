@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "writer/ReadAhead.h"
 #include "platform/Time.h"
@@ -127,6 +128,24 @@ bool ImagePathNamesFolder(Platform& platform, const std::string& typed) {
     DirEntry e;
     if (platform.LookupEntry(typed, e) && e.directory) return true;
     return platform.LookupEntry(NormaliseImagePath(typed), e) && e.directory;
+}
+
+std::string FitsOnText(uint64_t sectors) {
+    // Capacities in 2048-byte sectors of the usual recordable media: CD-R 80 min
+    // 359,847; DVD±R 2,295,104; DVD±R DL 4,173,824; BD-R 12,219,392; BD-R DL
+    // 24,438,784.
+    struct Medium {
+        uint64_t sectors;
+        const char* name;
+    };
+    static const Medium kMedia[] = {{359'847, "CD 700 MB"},
+                                    {2'295'104, "DVD 4.7 GB"},
+                                    {4'173'824, "DVD DL 8.5 GB"},
+                                    {12'219'392, "BD 25 GB"},
+                                    {24'438'784, "BD DL 50 GB"}};
+    for (const Medium& m : kMedia)
+        if (sectors <= m.sectors) return FormatString(kMsgFitsOn, m.name);
+    return LoadString(kMsgFitsNoMedium);
 }
 
 }  // namespace pm

@@ -2,6 +2,7 @@
 // by the dialog and the command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "layout/BuildRequest.h"
@@ -42,5 +43,10 @@ void ApplySystemInputs(BuildRequest& request, Platform& platform);
 // "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
 // does not parse or a member is out of range.
 bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time);
+
+// The line both front ends show after an image's size: the smallest usual
+// medium that holds `sectors` 2048-byte sectors ("CD 700 MB に収まります。",
+// then DVD, DVD DL, BD, BD DL), or that none does.
+std::string FitsOnText(uint64_t sectors);
 
 }  // namespace pm

@@ -43,5 +43,12 @@ TEST(BuildInputs, ParseDateTime) {
     EXPECT_TRUE(ParseDateTime("2000-02-29 00:00:00", date, time));
 }
 
+// Each medium up to its last sector, then the next; past the largest, none.
+TEST(BuildInputs, SmallestMediumThatHoldsTheImage) {
+    EXPECT_EQ(FitsOnText(359'847), "CD 700 MB に収まります。");
+    EXPECT_EQ(FitsOnText(359'848), "DVD 4.7 GB に収まります。");
+    EXPECT_EQ(FitsOnText(24'438'785), "BD DL 50 GB より大きいため、どのメディアにも収まりません。");
+}
+
 }  // namespace
 }  // namespace pm

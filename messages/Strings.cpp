@@ -282,6 +282,7 @@ const Entry kEntries[] = {
     {10267, "相違が %1 個あります (%2)", "%1 difference (%2)"},
     {10268, "相違が %1 個あります (%2)", "%1 differences (%2)"},
     {10269, "%1 を読み取れません: %2", "%1 cannot be read: %2"},
+    {10270, "%s\n設定ファイルに保存できませんでした。", "%s\nThe settings could not be saved to this file."},  // "標準に設定(&F)" failed; the cause follows
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"

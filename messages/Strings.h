@@ -161,6 +161,7 @@ enum TextId : int {
     kVerifyOneDifference = 10267,
     kVerifyDifferences = 10268,
     kVerifyCannotRead = 10269,
+    kMsgCannotSaveSettings = 10270,
     kMsgNotAnInteger = 61712,
     kMsgIntegerRange = 61714,
     kMsgTooManyCharacters = 61716,

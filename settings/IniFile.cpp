@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -126,9 +127,10 @@ std::string IniFile::Text() const {
     return out;
 }
 
-bool IniFile::Save(const std::string& path) const {
+bool IniFile::Save(const std::string& path, int* cause) const {
     namespace fs = std::filesystem;
     std::error_code ec;
+    int why = 0;  // errno of the first step that failed
     // Through a link the file it names is replaced, not the link itself.
     fs::path target = path;
     if (fs::is_symlink(target, ec)) {
@@ -136,24 +138,28 @@ bool IniFile::Save(const std::string& path) const {
         if (!ec) target = resolved;
     }
     fs::path parent = target.parent_path();
-    if (!parent.empty()) fs::create_directories(parent, ec);
+    if (!parent.empty() && !fs::create_directories(parent, ec) && ec) why = ec.value();
 
     const std::string temp = target.string() + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
+    FILE* f = why ? nullptr : std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        if (cause) *cause = CauseFromErrno(why ? why : errno);
+        return false;
+    }
     const std::string text = Text();
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = ::fsync(fileno(f)) == 0 && ok;  // the rename must not expose an empty file after a crash
-    ok = std::fclose(f) == 0 && ok;
+    // The rename must not expose an empty file after a crash: synced first.
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+    if (!ok) why = errno;
+    if (std::fclose(f) != 0 && ok) ok = false, why = errno;
     if (ok) {
         // The replacement keeps the permissions the user gave the file.
         fs::file_status st = fs::status(target, ec);
         if (!ec && fs::exists(st)) fs::permissions(temp, st.permissions(), ec);
         fs::rename(temp, target, ec);
-        ok = !ec;
+        if (ec) ok = false, why = ec.value();
     }
     if (!ok) fs::remove(temp, ec);
+    if (!ok && cause) *cause = CauseFromErrno(why);
     return ok;
 }
 

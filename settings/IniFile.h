@@ -24,8 +24,9 @@ public:
     void Parse(const std::string& utf8Text);
     std::string Text() const;
     // Replaces the file through a temporary file beside it; the folder is
-    // created when missing. False when any step fails.
-    bool Save(const std::string& path) const;
+    // created when missing. False when any step fails, with the step's cause
+    // (a FileErrorCause) in `cause`; the file is then as it was.
+    bool Save(const std::string& path, int* cause = nullptr) const;
 
     // The value, or `fallback` when the key is absent; cut to
     // kIniMaxValueBytes on a character boundary.

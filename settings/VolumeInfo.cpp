@@ -90,12 +90,12 @@ SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath
     return status;
 }
 
-bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath) {
+bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath, int* cause) {
     IniFile ini;
     // Keep whatever else the file holds; a file that is there but cannot be
     // read is left alone rather than replaced by our keys alone.
     std::error_code ec;
-    if (!ini.Load(settingsPath) && std::filesystem::exists(settingsPath, ec)) return false;
+    if (!ini.Load(settingsPath, nullptr, cause) && std::filesystem::exists(settingsPath, ec)) return false;
     for (const auto& t : kLeadingTexts) ini.SetString(kSection, t.key, info.*t.field);
     ini.SetString(kSection, kVolSetSizeKey, std::to_string(info.VolSetSize));
     ini.SetString(kSection, kVolNumberKey, std::to_string(info.VolNumber));
@@ -104,7 +104,7 @@ bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath) {
         for (const auto& p : kDateParts)
             ini.SetString(kSection, std::string(d.prefix) + p.suffix, std::to_string((info.*d.field).*p.member));
     ini.SetString(kSection, kImplIdKey, info.ImplID);
-    return ini.Save(settingsPath);
+    return ini.Save(settingsPath, cause);
 }
 
 void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time) {

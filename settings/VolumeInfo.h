@@ -64,7 +64,9 @@ VolumeInfo& TheVolumeInfo();
 // not valid UTF-8 is read as code page 932.
 // A file that is not read leaves the defaults; the status says why.
 SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);
-bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath);
+// False when the file could not be written, with the cause (a FileErrorCause) in
+// `cause`; a file that is there but cannot be read is not replaced.
+bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);
 void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time);
 
 }  // namespace pm

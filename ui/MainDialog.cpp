@@ -434,7 +434,7 @@ void MainDialog::PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes)
         std::string s = std::to_string(sectors), b = std::to_string(bytes);
         GroupDigits(s);
         GroupDigits(b);
-        m_strStatus = FormatString(10053, s, b);
+        m_strStatus = FormatString(10053, s, b) + "\n" + FitsOnText(sectors);
         if (m_bFolderMeasuring) m_bPreviewValid = true;
     } else {
         m_strStatus = LoadString(10052);

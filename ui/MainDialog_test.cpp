@@ -5,7 +5,11 @@
 #include "ui/MainDialog.h"
 #include "messages/JobMessages.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QDBusConnection>
@@ -137,11 +141,26 @@ struct HugeTreePlatform : Platform {
     int StandardTimeZoneOffset() override { return real->StandardTimeZoneOffset(); }
 };
 
+// A folder nobody may write in for one scope: the immutable flag binds root
+// too, whom permission bits do not stop (the tests run as root).
+struct ReadOnlyFolder {
+    explicit ReadOnlyFolder(const QString& path) : fd(::open(path.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY)) {
+        int fixed = 0;
+        made = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (fixed = flags | FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &fixed) == 0);
+    }
+    ~ReadOnlyFolder() {
+        if (made) ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        ::close(fd);
+    }
+    int fd, flags = 0;
+    bool made = false;
+};
+
 QString SizeText(uint64_t sectorCount) {
     std::string sectors = std::to_string(sectorCount), bytes = std::to_string(sectorCount * 2048);
     GroupDigits(sectors);
     GroupDigits(bytes);
-    return QString::fromStdString(FormatString(10053, sectors, bytes));
+    return QString::fromStdString(FormatString(10053, sectors, bytes)) + "\nCD 700 MB に収まります。";
 }
 
 }  // namespace
@@ -499,6 +518,23 @@ private slots:
         QVERIFY(IsDateUnset(TheVolumeInfo().Creation));
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate(2011, 12, 13), QTime(14, 15, 16)));
         QCOMPARE(boxes.shown.size(), 2);
+    }
+
+    // "標準に設定(&F)" into a folder that cannot be written: a box names the
+    // file and the cause, the window keeps what was typed, the file its bytes.
+    void defaultsThatCannotBeSaved() {
+        const QString ini = dir.path() + "/locked/parumero.INI";
+        WriteFile(ini, "[VolumeInfo]\nOS=before\n");
+        ReadOnlyFolder locked(dir.path() + "/locked");
+        if (!locked.made) QSKIP("this file system has no immutable folders");
+        VolumeInfoDialog v(TheVolumeInfo(), VolumeDate{}, VolumeDate{}, ini.toStdString(), &boxes);
+        v.show();
+        Type(v.Edit(1109), QStringLiteral("typed"));
+        QTest::mouseClick(v.findChild<QPushButton*>("button4"), Qt::LeftButton);
+        QCOMPARE(boxes.shown, QStringList({"!" + ini + "\n設定ファイルに保存できませんでした。\nアクセスが禁止されています。"}));
+        QVERIFY(v.isVisible() && v.Edit(1109)->text() == "typed" && TheVolumeInfo().OS == "typed");
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == "[VolumeInfo]\nOS=before\n");
     }
 
 private:

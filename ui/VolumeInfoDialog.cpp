@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "messages/JobMessages.h"
 #include "messages/Strings.h"
 #include "ui/ByteLimitValidator.h"
 
@@ -158,7 +159,12 @@ void VolumeInfoDialog::OnOk() {
 void VolumeInfoDialog::OnSetDefaults() {
     if (!ExchangeFromControls()) return;
     m_form.Store(m_info);
-    SaveVolumeInfo(m_info, m_settingsPath);  // a failed write is not reported
+    // The values stay in the boxes and in the record; the user hears that
+    // they were not kept for the next start, and why.
+    int cause = 0;
+    if (!SaveVolumeInfo(m_info, m_settingsPath, &cause))
+        m_boxes->Show(FormatString(kMsgCannotSaveSettings, m_settingsPath) + "\n" + LoadString(CauseTextId(cause)),
+                      MessageIcon::Exclamation);
 }
 
 }  // namespace pm
