@@ -263,6 +263,39 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n");
 }
 
+// Names that differ only in letter case go in, and are reported: listed by
+// --size --check and --names with the name each meets, counted after a build
+// with the readers that open only one of a pair; the links and special files
+// each counted as what they are.
+TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
+    tmp.Write("src/doc/Index.html", "upper");
+    tmp.Write("src/doc/index.html", "lower");
+    tmp.Write("src/inc/xt_MARK.h", "MARK");
+    tmp.Write("src/inc/xt_mark.h", "mark");
+    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("..", (tmp / "src/inc/up").c_str()), 0);
+    ASSERT_EQ(::mkfifo((tmp / "src/fifo").c_str(), 0644), 0);
+    ASSERT_EQ(Run({"--size", "--check", "--kind", "bridge", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find(tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
+                         "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
+                         "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。 "
+                         "Windows (Joliet と UDF) と Linux カーネルの Joliet では組の一方しか開けません。"
+                         "両方とも開けるのは Linux カーネルの UDF、7-Zip、bsdtar、xorriso です。\n"),
+              std::string::npos) << Out();
+    EXPECT_EQ(Run({"--names", tmp / "src"}), 0);
+    EXPECT_NE(Out().find("doc/Index.html\tINDEX~1.HTM;1\tIndex.html\t\t0\tdiffers from \"index.html\" only in letter case: "
+                         "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso\n"), std::string::npos) << Out();
+    ASSERT_EQ(Run({"--kind", "udf", tmp / "src", tmp / "x.iso"}), 0) << Err();
+    EXPECT_EQ(Err(), "2 個の項目 (リンク先のないリンク 1、特殊ファイル 1) はイメージに含まれていません。一覧は --size --check で表示されます。\n"
+                     "1 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。\n"
+                     "2 組の名前が大文字・小文字だけで違います。一覧は --size --check で表示されます。 "
+                     "Windows では組の一方しか開けません。両方とも開けるのは Linux カーネルの UDF と 7-Zip です。\n");
+    test::ExpectImageHolds(ReadAll(tmp / "x.iso"), FileSystemType::Udf,
+                           {{"a.txt", "alpha"}, {"doc/Index.html", "upper"}, {"doc/index.html", "lower"},
+                            {"inc/xt_MARK.h", "MARK"}, {"inc/xt_mark.h", "mark"}});
+}
+
 // Stops and limits: a stop that comes before the first byte is written
 // leaves an existing image as it was (exit 130); a build and its check work
 // under an open-file limit of 64; --verify of a FIFO ends at once (killed

@@ -62,14 +62,52 @@ bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cau
     return false;
 }
 
-// Entries the image will not hold although the source has them.
+// Entries the image will not hold although the source has them, then the
+// links back to a parent folder (kept as empty folders).
 void ListSkipped(const ScanReport& report) {
-    if (report.skipped.empty()) return;
+    bool any = false;
     for (const SkippedEntry& s : report.skipped) {
-        const int why = s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : s.why == SkippedEntry::Special ? kTextSpecialFile : kTextLinkToAncestor;
-        std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(why) << '\n';
+        if (s.why == SkippedEntry::LinkToAncestor) continue;
+        std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : kTextSpecialFile) << '\n';
+        any = true;
     }
-    std::cout << LoadString(kMsgSkippedListed) << '\n';
+    if (any) std::cout << LoadString(kMsgSkippedListed) << '\n';
+    for (const SkippedEntry& s : report.skipped)
+        if (s.why == SkippedEntry::LinkToAncestor) std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(kTextLinkToAncestor) << '\n';
+}
+
+// Which readers open one of a pair of case twins, and which open both.
+std::string CaseTwinReaders(FileSystemType kind) {
+    const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
+    return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindJoliet : udf ? kTextTwinBlindUdf : kTextTwinBlindBridge),
+                        LoadString(joliet ? kTextTwinSeeingJoliet : udf ? kTextTwinSeeingUdf : kTextTwinSeeingBridge));
+}
+
+// Names that differ from another of their folder only in letter case, each
+// with the name it meets, then what readers make of them.
+void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
+    const std::vector<CaseTwin> twins = CaseTwins(builder);
+    if (twins.empty()) return;
+    for (const CaseTwin& t : twins)
+        std::cout << EscapeInvalidUtf8(t.other->Path()) << ' ' << FormatString(kTextCaseTwinOf, t.first->m_strName) << '\n';
+    std::cout << LoadString(kMsgCaseTwinsListed) << ' ' << CaseTwinReaders(kind) << '\n';
+}
+
+// After a build: how many entries of each outcome, one line each.
+void CountOutcomes(const BuildRunner& runner, FileSystemType kind) {
+    size_t dangling = 0, special = 0, links = 0;
+    for (const SkippedEntry& s : runner.Skipped())
+        ++(s.why == SkippedEntry::DanglingLink ? dangling : s.why == SkippedEntry::Special ? special : links);
+    std::string kinds;
+    auto add = [&](size_t n, int id) {
+        if (n) kinds += (kinds.empty() ? "" : LoadString(kTextListSeparator)) + FormatString(id, std::to_string(n));
+    };
+    add(dangling, kTextDanglingLinks);
+    add(special, kTextSpecialFiles);
+    if (!kinds.empty()) std::cerr << FormatString(kMsgSkippedCount, std::to_string(dangling + special), kinds) << '\n';
+    if (links) std::cerr << FormatString(kMsgLinksKeptAsFolders, std::to_string(links)) << '\n';
+    if (runner.CaseTwinCount())
+        std::cerr << FormatString(kMsgCaseTwinCount, std::to_string(runner.CaseTwinCount())) << ' ' << CaseTwinReaders(kind) << '\n';
 }
 
 int RunSize(Platform& platform, const Options& o) {
@@ -89,6 +127,7 @@ int RunSize(Platform& platform, const Options& o) {
     std::cout << (medium ? FormatString(kMsgFitsOn, medium) : LoadString(kMsgFitsNoMedium)) << '\n';
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
+    ListCaseTwins(builder, o.kind);
     if (builder.CheckNames() > 0) {
         ShowQueued();
         return 1;
@@ -144,7 +183,7 @@ int RunNames(Platform& platform, const Options& o) {
     for (const NameRow& r : NameMap(builder)) {
         std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
                   << r.reason << '\n';
-        fits = fits && r.reason.empty();
+        fits = fits && r.fits;
     }
     return fits ? 0 : 1;
 }
@@ -213,8 +252,7 @@ int RunBuild(Platform& platform, const Options& o) {
         std::cerr << LoadString(kMsgStopping) << '\n';
         return 130;
     }
-    if (runner.SkippedCount() > 0 && !o.quiet)
-        std::cerr << FormatString(kMsgSkippedCount, std::to_string(runner.SkippedCount())) << '\n';
+    if (!o.quiet) CountOutcomes(runner, o.kind);
     // Behind "-" stdout carries the image: nothing else may go there.
     if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     // Only a regular file can be read back; a device or pipe is left alone.

@@ -1,6 +1,7 @@
 #include "job/BuildRunner.h"
 
 #include "job/BuildInputs.h"
+#include "layout/NameMap.h"
 #include "messages/Strings.h"
 
 #include <algorithm>
@@ -94,10 +95,12 @@ bool BuildRunner::Run(const std::string& sourceFolder, const std::string& imageP
     if (m_bStandardOutput && m_platform.StandardOutputEntry(existing) && !existing.directory)
         builder.SkipIdentity(existing.device, existing.inode);
 
-    m_nSkipped = 0;
+    m_skipped.clear();
+    m_nCaseTwins = 0;
     builder.SetCancelFlag(m_pCancel);
     if (!builder.Layout(sourceFolder, kind)) return StoppedBeforeWriting();
-    m_nSkipped = builder.GetScanReport().skipped.size();
+    m_skipped = builder.GetScanReport().skipped;
+    m_nCaseTwins = CaseTwins(builder).size();
     if (builder.CheckNames() > 0) return false;  // nothing written; an existing image is untouched
     // A stop during the scan ends the build before the image is truncated.
     if (StoppedBeforeWriting()) return true;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "job/Progress.h"
 #include "layout/ImageBuilder.h"
@@ -33,8 +34,11 @@ public:
     int OnSector(int kind, const uint8_t* data, uint32_t length);
     bool Stopped() const { return m_bStopped != 0; }
     // Entries the scan of the last build left out (dangling links, special
-    // files, links back to an ancestor).
-    size_t SkippedCount() const { return m_nSkipped; }
+    // files) or did not enter (links back to an ancestor, kept as empty folders).
+    size_t SkippedCount() const { return m_skipped.size(); }
+    const std::vector<SkippedEntry>& Skipped() const { return m_skipped; }
+    // Pairs of names of the last build that differ only in letter case.
+    size_t CaseTwinCount() const { return m_nCaseTwins; }
 
     // Seconds seeding the UDF volume set identifier: SOURCE_DATE_EPOCH when
     // set (reproducible images), otherwise the clock.
@@ -58,7 +62,8 @@ private:
     int m_bStopped = 0;
     bool m_bWriteFailed = false;
     uint64_t m_nReported = 0;
-    size_t m_nSkipped = 0;
+    std::vector<SkippedEntry> m_skipped;
+    size_t m_nCaseTwins = 0;
     bool m_bStandardOutput = false;
     const std::atomic<bool>* m_pCancel = nullptr;
 };

@@ -126,16 +126,22 @@ const Entry kEntries[] = {
             "It is not a regular file."},
     {10091, "ファイルが大きすぎます。(1 MiBまで)",  // cause: larger than a settings file can be
             "The file is too large (1 MiB at most)."},
-    {10092, "%s 個の項目(リンク先のないリンク、親フォルダへのリンク、特殊ファイル)はイメージに含まれていません。一覧は --size --check で表示されます。",  // after a build that skipped entries
-            "%s entries (dangling links, links to a parent folder, special files) are not in the image. --size --check lists them."},
+    {10092, "%s 個の項目 (%s) はイメージに含まれていません。一覧は --size --check で表示されます。",  // after a build that skipped entries: count, then 10126 and 10127 joined
+            "%s entries (%s) are not in the image. --size --check lists them."},
     {10093, "以上の項目はイメージに含まれません。",  // below the list of skipped entries
             "The entries above are not in the image."},
     {10094, "(リンク先がありません)",  // skipped: dangling link
             "(dangling link)"},
     {10095, "(特殊ファイル)",  // skipped: FIFO, socket, device
             "(special file)"},
-    {10096, "(親フォルダへのリンク)",  // skipped: link back to an ancestor
-            "(link to a parent folder)"},
+    {10096, "(親フォルダへのリンク。空のフォルダとして入ります)",  // listed: link back to an ancestor, kept as an empty folder
+            "(link to a parent folder; in the image as an empty folder)"},
+    {10097, "(%s と大文字・小文字だけが違います)",  // listed: a name with a case twin in its folder
+            "(differs from %s only in letter case)"},
+    {10098, "%s では組の一方しか開けません。両方とも開けるのは %s です。",  // case twins: readers that open one of a pair (10120-10122), readers that open both (10123-10125)
+            "%s open only one of each pair; %s open both."},
+    {10099, "%s 組の名前が大文字・小文字だけで違います。一覧は --size --check で表示されます。",  // after a build with case twins
+            "%s pairs of names differ only in letter case. --size --check lists them."},
     // parumero-cli
     {10100, "  --kind KIND        ファイルシステム: joliet (ISO9660とJoliet、既定)、bridge (UDF Bridge)、udf\n"
             "  --label TEXT       ボリュームラベル (既定: フォルダ名、15 文字以内)\n"
@@ -187,7 +193,20 @@ const Entry kEntries[] = {
     {10116, "標準出力", "standard output"},
     {10117, "--size、--verify、--names、--verify-after は一つずつ指定します",
             "--size, --verify, --names and --verify-after go one at a time"},
-    {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},  // names the image written to standard output in reports
+    {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},
+    {10119, "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。",  // below the list of case twins
+            "The names above differ only in letter case from another in their folder. The image holds both."},
+    {10120, "Windows と Linux カーネルの Joliet", "Windows and the Linux kernel's Joliet"},
+    {10121, "Windows (Joliet と UDF) と Linux カーネルの Joliet", "Windows (Joliet and UDF) and the Linux kernel's Joliet"},
+    {10122, "Windows", "Windows"},
+    {10123, "7-Zip、bsdtar、xorriso", "7-Zip, bsdtar and xorriso"},
+    {10124, "Linux カーネルの UDF、7-Zip、bsdtar、xorriso", "the Linux kernel's UDF, 7-Zip, bsdtar and xorriso"},
+    {10125, "Linux カーネルの UDF と 7-Zip", "the Linux kernel's UDF and 7-Zip"},
+    {10126, "リンク先のないリンク %s", "%s dangling links"},
+    {10127, "特殊ファイル %s", "%s special files"},
+    {10128, "%s 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。",  // after a build that met links back to an ancestor
+            "%s links to a parent folder are in the image as empty folders. --size --check lists them."},
+    {10129, "、", ", "},  // names the image written to standard output in reports
     // The desktop program's own captions. English accelerators differ from
     // the Japanese ones where two would share a key in one window or menu.
     {10140, "ぱるめろ", "Parumero"},  // program name: window and box titles

@@ -25,6 +25,10 @@ std::string EscapeInvalidUtf8(const std::string& s);
 // A file read from disk: UTF-8 when valid, otherwise taken as code page 932.
 std::string DecodeTextFile(const std::string& bytes);
 
+// Unicode full case folding of UTF-8 text: names that differ only in letter
+// case ("README", "readme", "Straße", "STRASSE") fold alike.
+std::string FoldCase(const std::string& s);
+
 // Entry order collation (Japanese, tertiary strength) of two UTF-8 strings:
 // negative, zero or positive. Equal collation falls back to a byte compare, so
 // the result is 0 only for identical strings.
