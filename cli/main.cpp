@@ -146,7 +146,7 @@ bool ScanAsBuild(ImageBuilder& builder, Platform& platform, const std::string& s
 }
 
 // Prints every difference and a summary; 0 when the image holds the source.
-int Verify(Platform& platform, const std::string& source, const std::string& image, FileSystemType kind) {
+int Verify(Platform& platform, const std::string& source, const std::string& image, FileSystemType kind, bool quiet = false) {
     FileSource file;
     std::string why;
     if (!file.Open(image, why)) {
@@ -169,6 +169,7 @@ int Verify(Platform& platform, const std::string& source, const std::string& ima
     std::string bytes = std::to_string(r.bytes);
     GroupDigits(bytes);
     size_t n = r.problems.size() + r.differences.size();
+    if (quiet && n == 0 && r.Identical()) return 0;  // --quiet --verify-after: nothing on success
     auto count = [](uint64_t k, const char* one, const char* many) { return std::to_string(k) + (k == 1 ? one : many); };
     std::cout << (n ? count(n, " difference", " differences") : std::string("identical")) << " ("
               << count(r.folders, " folder, ", " folders, ") << count(r.files, " file, ", " files, ") << bytes
@@ -181,8 +182,9 @@ int RunNames(Platform& platform, const Options& o) {
     if (!ScanAsBuild(builder, platform, TrimSeparators(o.source), "", o.kind)) return 1;
     bool fits = true;
     for (const NameRow& r : NameMap(builder)) {
-        std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
-                  << r.reason << '\n';
+        // A tab or newline in a name would break the line: escaped, as --verify shows it.
+        std::cout << EscapeControls(r.path) << '\t' << EscapeControls(r.iso) << '\t' << EscapeControls(r.joliet) << '\t'
+                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason) << '\n';
         fits = fits && r.fits;
     }
     return fits ? 0 : 1;
@@ -217,13 +219,7 @@ int RunBuild(Platform& platform, const Options& o) {
     std::string label;
     VolumeDate date, time;
     FolderDefaults(platform, source, label, date, time);
-    if (o.label) {
-        label = *o.label;
-        if (!LabelFits(label)) {
-            std::cerr << FormatNumbered(kMsgTooManyCharacters, std::to_string(kMaxLabelUnits)) << '\n';
-            return 1;
-        }
-    }
+    if (o.label) label = *o.label;  // checked by the parser
     if (o.date) ParseDateTime(*o.date, date, time);  // checked by the parser
     const std::string folderOfImage = toStdout ? std::string() : ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
@@ -235,6 +231,8 @@ int RunBuild(Platform& platform, const Options& o) {
     if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
     ApplyBuildInputs(TheVolumeInfo(), label, date, time);
 
+    if (BuildRunner::EpochIgnored())
+        std::cerr << "parumero-cli: " << FormatString(kMsgEpochNotANumber, std::getenv("SOURCE_DATE_EPOCH")) << '\n';
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
@@ -258,7 +256,7 @@ int RunBuild(Platform& platform, const Options& o) {
     // Only a regular file can be read back; a device or pipe is left alone.
     struct stat st {};
     if (o.verifyAfter && !toStdout && ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return CheckedStdout(Verify(platform, source, image, o.kind));
+        return CheckedStdout(Verify(platform, source, image, o.kind, o.quiet));
     return CheckedStdout(0);
 }
 

@@ -24,13 +24,33 @@ BuildRunner::~BuildRunner() {
     }
 }
 
-uint32_t BuildRunner::SeedSeconds() {
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-        char* end = nullptr;
-        unsigned long long v = std::strtoull(epoch, &end, 10);
-        if (end != epoch && *end == '\0') return uint32_t(v);
+namespace {
+
+// SOURCE_DATE_EPOCH as seconds: digits only, within 32 bits.
+bool ParseEpoch(const char* text, uint32_t& seconds) {
+    if (!text || !*text) return false;
+    uint64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + uint64_t(*p - '0');
+        if (v > 0xFFFFFFFFull) return false;
     }
+    seconds = uint32_t(v);
+    return true;
+}
+
+}  // namespace
+
+uint32_t BuildRunner::SeedSeconds() {
+    uint32_t seconds = 0;
+    if (ParseEpoch(std::getenv("SOURCE_DATE_EPOCH"), seconds)) return seconds;
     return uint32_t(std::time(nullptr));
+}
+
+bool BuildRunner::EpochIgnored() {
+    uint32_t seconds = 0;
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    return epoch && *epoch && !ParseEpoch(epoch, seconds);  // empty counts as unset
 }
 
 unsigned BuildRunner::Readers() {

@@ -43,6 +43,9 @@ public:
     // Seconds seeding the UDF volume set identifier: SOURCE_DATE_EPOCH when
     // set (reproducible images), otherwise the clock.
     static uint32_t SeedSeconds();
+    // SOURCE_DATE_EPOCH is set but no number of seconds (decimal, at most
+    // 2^32 - 1 here): builds go on as without it, and the front end says so.
+    static bool EpochIgnored();
     // Threads reading source files ahead: PARUMERO_READERS (1 to 64) when
     // set to a number, otherwise the default.
     static unsigned Readers();

@@ -152,13 +152,16 @@ const Entry kEntries[] = {
             "  --hide-dot-files   \".\" で始まる名前に隠し属性を付ける\n"
             "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
             "  --check            --size と一緒に: 全ての名前を検査する\n"
+            "  --verify           イメージを作らず、IMAGE を SOURCE と比べる (違いを 1 行ずつ表示)\n"
+            "  --verify-after     作成したイメージを SOURCE と比べる\n"
+            "  --names            イメージを作らず、各項目の ISO9660、Joliet、UDF の名前を表示する\n"
             "  --quiet            成功したときは何も表示しない\n"
             "  -h, --help         この説明を表示して終了する\n"
             "  -V, --version      バージョンを表示して終了する\n"
             "値は --kind udf とも --kind=udf とも書けます。-- の後は全て SOURCE と IMAGE です。\n"
             "IMAGE が - のときはイメージを標準出力に書き出します (端末には書き出しません)。\n"
             "\n"
-            "終了ステータス: 0 成功、1 失敗 (--check では収まらない名前)、2 使い方の誤り、130 中止 (Ctrl-C)\n",
+            "終了ステータス: 0 成功、1 失敗 (--check と --names では収まらない名前、--verify では違い)、2 使い方の誤り、130 中止 (Ctrl-C)\n",
             "  --kind KIND        file system: joliet (ISO 9660 and Joliet, default), bridge (UDF bridge), udf\n"
             "  --label TEXT       volume label (default: the folder's name, at most 15 characters)\n"
             "  --date DATETIME    creation date and time \"YYYY-MM-DD HH:MM:SS\" (default: the folder's)\n"
@@ -168,13 +171,16 @@ const Entry kEntries[] = {
             "  --hide-dot-files   give names beginning with \".\" the hidden attribute\n"
             "  --size             print the image's size and the medium it fits instead of building\n"
             "  --check            with --size: also check every name\n"
+            "  --verify           compare IMAGE with SOURCE instead of building (one line per difference)\n"
+            "  --verify-after     compare the image with SOURCE once it is built\n"
+            "  --names            print each entry's ISO 9660, Joliet and UDF names instead of building\n"
             "  --quiet            print nothing on success\n"
             "  -h, --help         print this help and exit\n"
             "  -V, --version      print the version and exit\n"
             "Values go as --kind udf or --kind=udf. Everything after -- is SOURCE and IMAGE.\n"
             "IMAGE - writes the image to standard output (never to a terminal).\n"
             "\n"
-            "Exit status: 0 done, 1 failed (with --check: names that do not fit), 2 usage error, 130 stopped (Ctrl-C)\n"},
+            "Exit status: 0 done, 1 failed (with --check and --names: names that do not fit; with --verify: differences), 2 usage error, 130 stopped (Ctrl-C)\n"},
     {10101, "不明なオプションです: %s", "unknown option: %s"},
     {10102, "%s には値が必要です", "%s needs a value"},
     {10103, "ファイルシステム %s はありません (joliet、bridge、udf)", "unknown kind: %s (joliet, bridge or udf)"},
@@ -206,7 +212,10 @@ const Entry kEntries[] = {
     {10127, "特殊ファイル %s", "%s special files"},
     {10128, "%s 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。",  // after a build that met links back to an ancestor
             "%s links to a parent folder are in the image as empty folders. --size --check lists them."},
-    {10129, "、", ", "},  // names the image written to standard output in reports
+    {10129, "、", ", "},
+    {10130, "--label には制御文字 (タブ、改行など) を使えません", "--label cannot hold control characters (tab, newline, ...)"},
+    {10131, "SOURCE_DATE_EPOCH (%s) が秒数ではないため使いません",  // the variable is set to something else than a number of seconds
+            "SOURCE_DATE_EPOCH (%s) is not a number of seconds; it is ignored"},  // names the image written to standard output in reports
     // The desktop program's own captions. English accelerators differ from
     // the Japanese ones where two would share a key in one window or menu.
     {10140, "ぱるめろ", "Parumero"},  // program name: window and box titles
@@ -264,9 +273,13 @@ const Entry kEntries[] = {
     {10190, "(ほか %s 個)", "(and %s more)"},
     {10191, "%s\nイメージファイルを読み取れませんでした。(%s)", "%s\nThe image file could not be read. (%s)"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
-            "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
+            "        parumero-cli --size [--check] [OPTION]... SOURCE\n"
+            "        parumero-cli --verify [OPTION]... SOURCE IMAGE\n"
+            "        parumero-cli --names [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"
-            "       parumero-cli --size [--check] [OPTION]... SOURCE\n"},
+            "       parumero-cli --size [--check] [OPTION]... SOURCE\n"
+            "       parumero-cli --verify [OPTION]... SOURCE IMAGE\n"
+            "       parumero-cli --names [OPTION]... SOURCE\n"},
 };
 
 std::atomic<Language> g_language{Language::Japanese};

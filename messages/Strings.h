@@ -90,6 +90,8 @@ enum TextId : int {
     kTextSpecialFiles = 10127,
     kMsgLinksKeptAsFolders = 10128,
     kTextListSeparator = 10129,
+    kMsgLabelControlCharacters = 10130,
+    kMsgEpochNotANumber = 10131,
     kTextProgramName = 10140,
     kTextFolderLabel = 10141,
     kTextImageLabel = 10142,

@@ -251,4 +251,23 @@ std::string FoldCase(const std::string& s) {
     return Utf16ToUtf8(out);
 }
 
+std::string EscapeControls(const std::string& s) {
+    const std::string shown = EscapeInvalidUtf8(s);
+    if (std::none_of(shown.begin(), shown.end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; })) return shown;
+    std::string out;
+    for (char c : shown) {
+        const unsigned char u = (unsigned char)c;
+        if (u >= 0x20 && u != 0x7F) out += c;
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        }
+    }
+    return out;
+}
+
 }  // namespace pm

@@ -22,6 +22,9 @@ std::string Cp932ToUtf8(const std::string& s);
 bool DecodeName(const std::string& raw, std::string& utf8);
 // For messages: bytes that are not UTF-8 shown as \xFF.
 std::string EscapeInvalidUtf8(const std::string& s);
+// For lines of text that a script splits: as EscapeInvalidUtf8, and control
+// characters as \t, \n, \r or \x01.
+std::string EscapeControls(const std::string& s);
 // A file read from disk: UTF-8 when valid, otherwise taken as code page 932.
 std::string DecodeTextFile(const std::string& bytes);
 
