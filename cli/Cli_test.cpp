@@ -293,7 +293,11 @@ TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
     ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
     ASSERT_EQ(::symlink("..", (tmp / "src/inc/up").c_str()), 0);
     ASSERT_EQ(::mkfifo((tmp / "src/fifo").c_str(), 0644), 0);
+    const struct timespec future[2] = {{7258118400, 0}, {7258118400, 0}};  // 2200-01-01
+    ASSERT_EQ(::utimensat(AT_FDCWD, (tmp / "src/a.txt").c_str(), future, 0), 0);
     ASSERT_EQ(Run({"--size", "--check", "--kind", "bridge", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/a.txt (更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)\n"),
+              std::string::npos) << Out();
     EXPECT_NE(Out().find(tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"), std::string::npos) << Out();
     EXPECT_NE(Out().find(tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
                          "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
@@ -304,6 +308,7 @@ TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
     EXPECT_EQ(Run({"--names", tmp / "src"}), 0);
     EXPECT_NE(Out().find("doc/Index.html\tINDEX~1.HTM;1\tIndex.html\t\t0\tdiffers from \"index.html\" only in letter case: "
                          "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso\n"), std::string::npos) << Out();
+    ASSERT_EQ(Run({"--kind", "bridge", "--quiet", "--verify-after", tmp / "src", tmp / "b.iso"}), 0) << Err() << Out();
     ASSERT_EQ(Run({"--kind", "udf", tmp / "src", tmp / "x.iso"}), 0) << Err();
     EXPECT_EQ(Err(), "2 個の項目 (リンク先のないリンク 1、特殊ファイル 1) はイメージに含まれていません。一覧は --size --check で表示されます。\n"
                      "1 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。\n"

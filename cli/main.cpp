@@ -14,6 +14,7 @@
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
 #include "layout/ImageBuilder.h"
+#include "iso9660/Fields.h"
 #include "layout/NameMap.h"
 #include "platform/Platform.h"
 #include "reader/Verify.h"
@@ -76,6 +77,15 @@ void ListSkipped(const ScanReport& report) {
         if (s.why == SkippedEntry::LinkToAncestor) std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(kTextLinkToAncestor) << '\n';
 }
 
+// Entries whose modification time lies later than ISO 9660 and Joliet
+// records hold (they get the latest second those hold).
+void ListClampedDates(const ImageBuilder& builder, FileSystemType kind) {
+    if (kind == FileSystemType::Udf) return;
+    for (const auto* list : {&builder.m_directories, &builder.m_files})
+        for (const CFileEntry* e : *list)
+            if (DirectoryDateClamped(e->m_time)) std::cout << EscapeInvalidUtf8(e->Path()) << ' ' << LoadString(kTextDateClamped) << '\n';
+}
+
 // Which readers open one of a pair of case twins, and which open both.
 std::string CaseTwinReaders(FileSystemType kind) {
     const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
@@ -128,6 +138,7 @@ int RunSize(Platform& platform, const Options& o) {
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
     ListCaseTwins(builder, o.kind);
+    ListClampedDates(builder, o.kind);
     if (builder.CheckNames() > 0) {
         ShowQueued();
         return 1;

@@ -92,6 +92,7 @@ enum TextId : int {
     kTextListSeparator = 10129,
     kMsgLabelControlCharacters = 10130,
     kMsgEpochNotANumber = 10131,
+    kTextDateClamped = 10132,
     kTextProgramName = 10140,
     kTextFolderLabel = 10141,
     kTextImageLabel = 10142,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "iso9660/DirectoryRecords.h"
 #include "iso9660/Fields.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
@@ -87,7 +88,7 @@ std::string JolietId(const WideString& w, bool file) {
 std::string ExpectedId(Scheme s, const CFileEntry& e) {
     switch (s) {
     case Scheme::Iso: return e.m_bDirectory ? e.m_strShortName : e.m_strShortName + ";1";
-    case Scheme::Joliet: return JolietId(e.JolietIdentifier(), !e.m_bDirectory);
+    case Scheme::Joliet: return JolietId(e.JolietIdentifier(), !e.m_bDirectory && JolietHasVersion(e));
     case Scheme::Udf: {
         const Cs0String id = e.UdfIdentifier();
         return std::string(reinterpret_cast<const char*>(id.Data()), size_t(id.Length()));
