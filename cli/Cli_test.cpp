@@ -281,6 +281,18 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n");
 }
 
+// An image in a missing folder of a read-only file system (a tmpfs mounted
+// read-only in a mount namespace of its own): the cause is named as it is.
+TEST_F(Cli, ImageOnAReadOnlyFileSystem) {
+    if (::geteuid() != 0 || ::access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "needs root to mount";
+    ::mkdir((tmp / "ro").c_str(), 0755);
+    const std::vector<std::string> readOnly{"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+                                            "mount -t tmpfs -o ro none \"$1\" && shift && exec \"$@\"", "sh", tmp / "ro"};
+    EXPECT_EQ(Run({tmp / "src", tmp / "ro/new/x.iso"}, -1, -1, readOnly), 1);
+    EXPECT_EQ(Err(), tmp / "ro/new/x.iso\nイメージファイルを開けませんでした。\n読み取り専用のファイルシステムです。\n\n"
+                     "イメージファイルの作成に失敗しました。\n");
+}
+
 // Names that differ only in letter case go in, and are reported: listed by
 // --size --check and --names with the name each meets, counted after a build
 // with the readers that open only one of a pair; the links and special files

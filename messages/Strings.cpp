@@ -216,6 +216,8 @@ const Entry kEntries[] = {
     {10130, "--label には制御文字 (タブ、改行など) を使えません", "--label cannot hold control characters (tab, newline, ...)"},
     {10132, "(更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)",  // listed: a date later than ISO 9660 records hold
             "(modified after 2155: ISO 9660 and Joliet record 2155-12-31 23:59:59)"},
+    {10133, "読み取り専用のファイルシステムです。",  // cause of a file error: a read-only file system
+            "The file system is read-only."},
     {10131, "SOURCE_DATE_EPOCH (%s) が秒数ではないため使いません",  // the variable is set to something else than a number of seconds
             "SOURCE_DATE_EPOCH (%s) is not a number of seconds; it is ignored"},  // names the image written to standard output in reports
     // The desktop program's own captions. English accelerators differ from

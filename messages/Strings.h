@@ -93,6 +93,7 @@ enum TextId : int {
     kMsgLabelControlCharacters = 10130,
     kMsgEpochNotANumber = 10131,
     kTextDateClamped = 10132,
+    kCauseTextReadOnly = 10133,
     kTextProgramName = 10140,
     kTextFolderLabel = 10141,
     kTextImageLabel = 10142,
