@@ -237,8 +237,10 @@ int RunBuild(Platform& platform, const Options& o) {
 
     const std::string settings = o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile;
     int cause = 0;
-    SmallFileStatus status = LoadVolumeInfo(TheVolumeInfo(), settings, &cause);
+    std::vector<std::string> outOfRange;
+    SmallFileStatus status = LoadVolumeInfo(TheVolumeInfo(), settings, &cause, &outOfRange);
     if (!FileReadAsIntended(settings, status, cause, !o.settingsFile.empty())) return 2;
+    for (const std::string& text : outOfRange) std::cerr << "parumero-cli: " << text << '\n';
     if (o.hideDotFiles) TheVolumeInfo().HideDotFiles = true;
     ApplyBuildInputs(TheVolumeInfo(), label, date, time);
 

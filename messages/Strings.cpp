@@ -218,6 +218,8 @@ const Entry kEntries[] = {
             "(modified after 2155: ISO 9660 and Joliet record 2155-12-31 23:59:59)"},
     {10133, "読み取り専用のファイルシステムです。",  // cause of a file error: a read-only file system
             "The file system is read-only."},
+    {10134, "設定ファイルの %s は範囲外のため使わず、既定値を使います",  // a value of the settings file out of range: key=value
+            "%s in the settings file is out of range: the default is used instead"},
     {10131, "SOURCE_DATE_EPOCH (%s) が秒数ではないため使いません",  // the variable is set to something else than a number of seconds
             "SOURCE_DATE_EPOCH (%s) is not a number of seconds; it is ignored"},  // names the image written to standard output in reports
     // The desktop program's own captions. English accelerators differ from

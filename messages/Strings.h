@@ -94,6 +94,7 @@ enum TextId : int {
     kMsgEpochNotANumber = 10131,
     kTextDateClamped = 10132,
     kCauseTextReadOnly = 10133,
+    kMsgSettingOutOfRange = 10134,
     kTextProgramName = 10140,
     kTextFolderLabel = 10141,
     kTextImageLabel = 10142,
