@@ -68,6 +68,10 @@ TEST(CliOptions, EveryFormAndEveryRefusal) {
         {{"a"}, "refused: SOURCE と IMAGE を指定してください"},
         {{"--size", "a", "b"}, "refused: --size には SOURCE を一つ指定します"},
         {{"--check", "a", "b"}, "refused: --check は --size と一緒に使います"},
+        {{"--label", "0123456789ABCDEF", "a", "b"}, "refused: 15 文字以内で入力してください。"},
+        {{"--label", "a\tb", "a", "b"}, "refused: --label には制御文字 (タブ、改行など) を使えません"},
+        {{"--label=a\nb", "a", "b"}, "refused: --label には制御文字 (タブ、改行など) を使えません"},
+        {{"--label", "\x01", "a", "b"}, "refused: --label には制御文字 (タブ、改行など) を使えません"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> args{"parumero-cli"};
@@ -204,7 +208,8 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
         {{"--kind", "dvd", tmp / "src", keep}, 2, "parumero-cli: ファイルシステム dvd はありません (joliet、bridge、udf)\n"
                                                   "詳しくは parumero-cli --help を見てください。\n"},
-        {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 1, "15 文字以内で入力してください。\n"},
+        {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 2, "parumero-cli: 15 文字以内で入力してください。\n詳しくは"},
+        {{"--label", "tab\there", tmp / "src", keep}, 2, "parumero-cli: --label には制御文字 (タブ、改行など) を使えません\n詳しくは"},
         {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src/a.txt/x.iso"}, 1, tmp / "src/a.txt/x.iso" + "\nイメージファイルを開けませんでした。\nパスが不正です。\n"},
@@ -220,7 +225,7 @@ TEST_F(Cli, RefusalsAndUsage) {
         SCOPED_TRACE(c.says);
         EXPECT_EQ(Run(c.args), c.status) << Err();
         EXPECT_NE(Err().find(c.says), std::string::npos) << Err();
-        EXPECT_EQ(ReadAll(keep), "old image");
+        EXPECT_TRUE(ReadAll(keep) == "old image");
     }
     EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
     EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
@@ -228,6 +233,8 @@ TEST_F(Cli, RefusalsAndUsage) {
     ::setenv("LC_ALL", "C", 1);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
+    for (const char* option : {"--verify ", "--verify-after ", "--names ", "--hide-dot-files "})
+        EXPECT_NE(Out().find(option), std::string::npos) << option;
     EXPECT_EQ(Run({"--size", tmp / "src"}), 0);
     EXPECT_EQ(Out(), "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n");
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
@@ -239,6 +246,17 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_EQ(Err(), "standard output\nWriting to the image file failed.\nDisk full.\n\nThe image file could not be created.\n");
     EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
     EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
+    // A tab or newline in a name stays on its line, escaped (UDF takes them).
+    tmp.Write("ctl/a\tb\nc", "");
+    EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "ctl"}), 0);
+    EXPECT_EQ(Out(), ".\t\t\tctl\t0\t\na\\tb\\nc\t\t\ta\\tb\\nc\t0\t\n");
+    // SOURCE_DATE_EPOCH that is no number: said, and the build goes on; quiet
+    // --verify-after prints nothing on success.
+    ::setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    EXPECT_EQ(Run({"--quiet", "--verify-after", tmp / "src", tmp / "e.iso"}), 0);
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(Out(), "");
+    EXPECT_EQ(Err(), "parumero-cli: SOURCE_DATE_EPOCH (yesterday) is not a number of seconds; it is ignored\n");
     tmp.Write("src/" + std::string(65, 'n'), "");
     EXPECT_EQ(Run({"--names", "--no-short-names", tmp / "src"}), 1);
     EXPECT_NE(Out().find("\t0\t8.3 name longer than 12 bytes; Joliet name longer than 64 characters\n"), std::string::npos);
@@ -267,6 +285,56 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
     EXPECT_EQ(Out(), "");
     EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
                          "\nファイルを開けませんでした。\nアクセスが禁止されています。\n");
+}
+
+// An image in a missing folder of a read-only file system (a tmpfs mounted
+// read-only in a mount namespace of its own): the cause is named as it is.
+TEST_F(Cli, ImageOnAReadOnlyFileSystem) {
+    if (::geteuid() != 0 || ::access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "needs root to mount";
+    ::mkdir((tmp / "ro").c_str(), 0755);
+    const std::vector<std::string> readOnly{"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+                                            "mount -t tmpfs -o ro none \"$1\" && shift && exec \"$@\"", "sh", tmp / "ro"};
+    EXPECT_EQ(Run({tmp / "src", tmp / "ro/new/x.iso"}, -1, -1, readOnly), 1);
+    EXPECT_EQ(Err(), tmp / "ro/new/x.iso\nイメージファイルを開けませんでした。\n読み取り専用のファイルシステムです。\n\n"
+                     "イメージファイルの作成に失敗しました。\n");
+}
+
+// Names that differ only in letter case go in, and are reported: listed by
+// --size --check and --names with the name each meets, counted after a build
+// with the readers that open only one of a pair; the links and special files
+// each counted as what they are.
+TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
+    tmp.Write("src/doc/Index.html", "upper");
+    tmp.Write("src/doc/index.html", "lower");
+    tmp.Write("src/inc/xt_MARK.h", "MARK");
+    tmp.Write("src/inc/xt_mark.h", "mark");
+    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("..", (tmp / "src/inc/up").c_str()), 0);
+    ASSERT_EQ(::mkfifo((tmp / "src/fifo").c_str(), 0644), 0);
+    const struct timespec future[2] = {{7258118400, 0}, {7258118400, 0}};  // 2200-01-01
+    ASSERT_EQ(::utimensat(AT_FDCWD, (tmp / "src/a.txt").c_str(), future, 0), 0);
+    ASSERT_EQ(Run({"--size", "--check", "--kind", "bridge", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/a.txt (更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)\n"),
+              std::string::npos) << Out();
+    EXPECT_NE(Out().find(tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find(tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
+                         "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
+                         "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。 "
+                         "Windows (Joliet と UDF) と Linux カーネルの Joliet では組の一方しか開けません。"
+                         "両方とも開けるのは Linux カーネルの UDF、7-Zip、bsdtar、xorriso です。\n"),
+              std::string::npos) << Out();
+    EXPECT_EQ(Run({"--names", tmp / "src"}), 0);
+    EXPECT_NE(Out().find("doc/Index.html\tINDEX~1.HTM;1\tIndex.html\t\t0\tdiffers from \"index.html\" only in letter case: "
+                         "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso\n"), std::string::npos) << Out();
+    ASSERT_EQ(Run({"--kind", "bridge", "--quiet", "--verify-after", tmp / "src", tmp / "b.iso"}), 0) << Err() << Out();
+    ASSERT_EQ(Run({"--kind", "udf", tmp / "src", tmp / "x.iso"}), 0) << Err();
+    EXPECT_EQ(Err(), "2 個の項目 (リンク先のないリンク 1、特殊ファイル 1) はイメージに含まれていません。一覧は --size --check で表示されます。\n"
+                     "1 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。\n"
+                     "2 組の名前が大文字・小文字だけで違います。一覧は --size --check で表示されます。 "
+                     "Windows では組の一方しか開けません。両方とも開けるのは Linux カーネルの UDF と 7-Zip です。\n");
+    test::ExpectImageHolds(ReadAll(tmp / "x.iso"), FileSystemType::Udf,
+                           {{"a.txt", "alpha"}, {"doc/Index.html", "upper"}, {"doc/index.html", "lower"},
+                            {"inc/xt_MARK.h", "MARK"}, {"inc/xt_mark.h", "mark"}});
 }
 
 // Stops and limits: a stop that comes before the first byte is written

@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include <algorithm>
+
 #include "job/BuildInputs.h"
 #include "messages/Strings.h"
 
@@ -109,6 +111,16 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     }
     if (out.check && !out.size) {
         error = LoadString(kMsgCheckNeedsSize);
+        return false;
+    }
+    // A label that cannot be written is a usage error like the others:
+    // too long, or with control characters, which Joliet forbids.
+    if (out.label && !LabelFits(*out.label)) {
+        error = FormatNumbered(kMsgTooManyCharacters, std::to_string(kMaxLabelUnits));
+        return false;
+    }
+    if (out.label && std::any_of(out.label->begin(), out.label->end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; })) {
+        error = LoadString(kMsgLabelControlCharacters);
         return false;
     }
     return true;

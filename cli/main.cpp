@@ -14,6 +14,7 @@
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
 #include "layout/ImageBuilder.h"
+#include "iso9660/Fields.h"
 #include "layout/NameMap.h"
 #include "platform/Platform.h"
 #include "reader/Verify.h"
@@ -75,14 +76,61 @@ bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cau
     return false;
 }
 
-// Entries the image will not hold although the source has them.
+// Entries the image will not hold although the source has them, then the
+// links back to a parent folder (kept as empty folders).
 void ListSkipped(const ScanReport& report) {
-    if (report.skipped.empty()) return;
+    bool any = false;
     for (const SkippedEntry& s : report.skipped) {
-        const int why = s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : s.why == SkippedEntry::Special ? kTextSpecialFile : kTextLinkToAncestor;
-        std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(why) << '\n';
+        if (s.why == SkippedEntry::LinkToAncestor) continue;
+        std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : kTextSpecialFile) << '\n';
+        any = true;
     }
-    std::cout << LoadString(kMsgSkippedListed) << '\n';
+    if (any) std::cout << LoadString(kMsgSkippedListed) << '\n';
+    for (const SkippedEntry& s : report.skipped)
+        if (s.why == SkippedEntry::LinkToAncestor) std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(kTextLinkToAncestor) << '\n';
+}
+
+// Entries whose modification time lies later than ISO 9660 and Joliet
+// records hold (they get the latest second those hold).
+void ListClampedDates(const ImageBuilder& builder, FileSystemType kind) {
+    if (kind == FileSystemType::Udf) return;
+    for (const auto* list : {&builder.m_directories, &builder.m_files})
+        for (const CFileEntry* e : *list)
+            if (DirectoryDateClamped(e->m_time)) std::cout << EscapeInvalidUtf8(e->Path()) << ' ' << LoadString(kTextDateClamped) << '\n';
+}
+
+// Which readers open one of a pair of case twins, and which open both.
+std::string CaseTwinReaders(FileSystemType kind) {
+    const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
+    return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindJoliet : udf ? kTextTwinBlindUdf : kTextTwinBlindBridge),
+                        LoadString(joliet ? kTextTwinSeeingJoliet : udf ? kTextTwinSeeingUdf : kTextTwinSeeingBridge));
+}
+
+// Names that differ from another of their folder only in letter case, each
+// with the name it meets, then what readers make of them.
+void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
+    const std::vector<CaseTwin> twins = CaseTwins(builder);
+    if (twins.empty()) return;
+    for (const CaseTwin& t : twins)
+        std::cout << EscapeInvalidUtf8(t.other->Path()) << ' ' << FormatString(kTextCaseTwinOf, t.first->m_strName) << '\n';
+    std::cout << LoadString(kMsgCaseTwinsListed) << ' ' << CaseTwinReaders(kind) << '\n';
+}
+
+// After a build: how many entries of each outcome, one line each.
+void CountOutcomes(const BuildReport& report, FileSystemType kind) {
+    size_t dangling = 0, special = 0, links = 0;
+    for (const SkippedEntry& s : report.scan.skipped)
+        ++(s.why == SkippedEntry::DanglingLink ? dangling : s.why == SkippedEntry::Special ? special : links);
+    std::string kinds;
+    auto add = [&](size_t n, int id) {
+        if (n) kinds += (kinds.empty() ? "" : LoadString(kTextListSeparator)) + FormatString(id, std::to_string(n));
+    };
+    add(dangling, kTextDanglingLinks);
+    add(special, kTextSpecialFiles);
+    if (!kinds.empty()) std::cerr << FormatString(kMsgSkippedCount, std::to_string(dangling + special), kinds) << '\n';
+    if (links) std::cerr << FormatString(kMsgLinksKeptAsFolders, std::to_string(links)) << '\n';
+    if (report.caseTwins)
+        std::cerr << FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) << ' ' << CaseTwinReaders(kind) << '\n';
 }
 
 int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
@@ -101,6 +149,8 @@ int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
     std::cout << FitsOnText(builder.m_nTotalSectors) << '\n';
     if (!o.check) return 0;
     ListSkipped(builder.GetScanReport());
+    ListCaseTwins(builder, o.kind);
+    ListClampedDates(builder, o.kind);
     if (builder.CheckNames() > 0) {
         ShowQueued(messages);
         return 1;
@@ -111,7 +161,7 @@ int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
 // Prints every difference and a summary; 0 when the image holds the source.
 // The source is scanned as a build into IMAGE would take it: the same
 // exclusions, and the image itself left out when it lies inside the source.
-int Verify(Platform& platform, BuildRequest request) {
+int Verify(Platform& platform, BuildRequest request, bool quiet = false) {
     const std::string image = request.imagePath;
     FileSource file;
     std::string why;
@@ -139,6 +189,7 @@ int Verify(Platform& platform, BuildRequest request) {
     std::string bytes = std::to_string(r.bytes);
     GroupDigits(bytes);
     size_t n = r.problems.size() + r.differences.size();
+    if (quiet && n == 0 && r.Identical()) return 0;  // --quiet --verify-after: nothing on success
     auto count = [](uint64_t k, int one, int many) { return FormatNumbered(k == 1 ? one : many, std::to_string(k)); };
     const std::string compared = FormatNumbered(kVerifyCompared, count(r.folders, kVerifyOneFolder, kVerifyFolders),
                                                 count(r.files, kVerifyOneFile, kVerifyFiles), bytes);
@@ -157,9 +208,10 @@ int RunNames(Platform& platform, const VolumeInfo& volume, const Options& o) {
     }
     bool fits = true;
     for (const NameRow& r : NameMap(builder)) {
-        std::cout << r.path << '\t' << r.iso << '\t' << r.joliet << '\t' << r.udf << '\t' << (r.hidden ? '1' : '0') << '\t'
-                  << r.reason << '\n';
-        fits = fits && r.reason.empty();
+        // A tab or newline in a name would break the line: escaped, as --verify shows it.
+        std::cout << EscapeControls(r.path) << '\t' << EscapeControls(r.iso) << '\t' << EscapeControls(r.joliet) << '\t'
+                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason) << '\n';
+        fits = fits && r.fits;
     }
     return fits ? 0 : 1;
 }
@@ -193,13 +245,7 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     std::string label;
     VolumeDate date, time;
     FolderDefaults(platform, source, label, date, time);
-    if (o.label) {
-        label = *o.label;
-        if (!LabelFits(label)) {
-            std::cerr << FormatNumbered(kMsgTooManyCharacters, std::to_string(kMaxLabelUnits)) << '\n';
-            return 1;
-        }
-    }
+    if (o.label) label = *o.label;  // checked by the parser
     if (o.date) ParseDateTime(*o.date, date, time);  // checked by the parser
     const std::string folderOfImage = toStdout ? std::string() : ImageFolder(image);
     if (!folderOfImage.empty()) CreateFolderPath(platform, folderOfImage);
@@ -209,12 +255,16 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     request.standardOutput = toStdout;
     const std::string settings = o.settingsFile.empty() ? SettingsFilePath(platform) : o.settingsFile;
     int cause = 0;
-    SmallFileStatus status = LoadVolumeInfo(request.volume, settings, &cause);
+    std::vector<std::string> outOfRange;
+    SmallFileStatus status = LoadVolumeInfo(request.volume, settings, &cause, &outOfRange);
     if (!FileReadAsIntended(settings, status, cause, !o.settingsFile.empty())) return 2;
+    for (const std::string& text : outOfRange) std::cerr << "parumero-cli: " << text << '\n';
     if (o.hideDotFiles) request.volume.HideDotFiles = true;
     if (o.reflink) request.volume.Reflink = true;
     ApplyBuildInputs(request.volume, label, date, time);
 
+    if (EpochIgnored())
+        std::cerr << "parumero-cli: " << FormatString(kMsgEpochNotANumber, std::getenv("SOURCE_DATE_EPOCH")) << '\n';
     InstallStopHandlers();
     TerminalProgress progress(stderr, !o.quiet && isatty(STDERR_FILENO));
     BuildRunner runner(platform, &progress);
@@ -231,14 +281,13 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
         std::cerr << LoadString(kMsgStopping) << '\n';
         return 130;
     }
-    if (!report.scan.skipped.empty() && !o.quiet)
-        std::cerr << FormatString(kMsgSkippedCount, std::to_string(report.scan.skipped.size())) << '\n';
+    if (!o.quiet) CountOutcomes(report, o.kind);
     // Behind "-" stdout carries the image: nothing else may go there.
     if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     // Only a regular file can be read back; a device or pipe is left alone.
     struct stat st {};
     if (o.verifyAfter && !toStdout && ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return CheckedStdout(Verify(platform, std::move(request)));
+        return CheckedStdout(Verify(platform, std::move(request), o.quiet));
     return CheckedStdout(0);
 }
 

@@ -31,8 +31,15 @@ struct Side {
 const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2};
 const Side kJoliet = {JolietName, JolietNameSize, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize, kJolietVersion, 4};
 
+// Files carry ";1", except a Joliet name that needs the room: readers expect
+// at most 128 bytes (64 units) of a Joliet identifier, and accept a name
+// without its version.
+bool WithVersion(const Side& side, const CFileEntry& e) {
+    return !e.m_bDirectory && (&side != &kJoliet || JolietHasVersion(e));
+}
+
 size_t IdentifierLength(const Side& side, const CFileEntry& e) {
-    return side.nameSize(e) + (e.m_bDirectory ? 0 : side.versionSize);
+    return side.nameSize(e) + (WithVersion(side, e) ? side.versionSize : 0);
 }
 
 uint8_t RecordLength(const Side& side, const CFileEntry& e) {
@@ -82,7 +89,7 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
             uint8_t* r = buf + offset;
             FillHeader(side, *child, r, section);
             if (name.size()) std::memcpy(r + 33, name.data(), name.size());
-            if (!child->m_bDirectory) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
+            if (WithVersion(side, *child)) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
             offset += length;  // the padding byte, if any, stays zero
         }
     }
@@ -133,6 +140,8 @@ NameBytes JolietName(const CFileEntry& e) {
 }
 
 size_t IsoNameSize(const CFileEntry& e) { return std::min(e.m_strShortName.size(), kMaxIsoName); }
+bool JolietHasVersion(const CFileEntry& e) { return JolietNameSize(e) + 4 <= 128; }
+
 size_t JolietNameSize(const CFileEntry& e) { return std::min(size_t(2 * e.JolietUnits()), kMaxJolietName); }
 
 uint32_t SectionCount(uint64_t size, bool directory) {

@@ -26,6 +26,9 @@ NameBytes IsoName(const CFileEntry& e);
 NameBytes JolietName(const CFileEntry& e);
 // Their lengths, without making them.
 size_t IsoNameSize(const CFileEntry& e);
+// A Joliet file identifier ends in ";1" only while the name leaves room for
+// it within 128 bytes (62 units at most).
+bool JolietHasVersion(const CFileEntry& e);
 size_t JolietNameSize(const CFileEntry& e);
 
 // A file's data stays one contiguous extent; records describe it in sections

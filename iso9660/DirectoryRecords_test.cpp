@@ -34,6 +34,15 @@ TEST(DirectoryRecords, RecordsGolden) {
          Cat({{254, 0}, Bytes(16), kDate, {0, 0, 0, 1, 0, 0, 1, 221}, Bytes(219, 'N'), Str(";1")})},
         {true, "a.txt", false, false, 5, 30,
          Cat({{48, 0, 30, 0, 0, 0, 0, 0, 0, 30, 5, 0, 0, 0, 0, 0, 0, 5}, kDate, {0, 0, 0, 1, 0, 0, 1, 14}, Units("a.txt;1"), {0}})},
+        {true, std::string(62, 'y'), false, false, 1, 26,  // 62 units: ";1" still fits in 128 bytes
+         Cat({{162, 0, 26, 0, 0, 0, 0, 0, 0, 26, 1, 0, 0, 0, 0, 0, 0, 1}, kDate, {0, 0, 0, 1, 0, 0, 1, 128},
+              Units(std::string(62, 'y') + ";1"), {0}})},
+        {true, std::string(64, 'y'), false, false, 1, 26,  // 64 units: no ";1", never more than 128 bytes
+         Cat({{162, 0, 26, 0, 0, 0, 0, 0, 0, 26, 1, 0, 0, 0, 0, 0, 0, 1}, kDate, {0, 0, 0, 1, 0, 0, 1, 128},
+              Units(std::string(64, 'y')), {0}})},
+        {true, std::string(63, 'y'), false, false, 1, 26,
+         Cat({{160, 0, 26, 0, 0, 0, 0, 0, 0, 26, 1, 0, 0, 0, 0, 0, 0, 1}, kDate, {0, 0, 0, 1, 0, 0, 1, 126},
+              Units(std::string(63, 'y')), {0}})},
         {true, std::string(64, 'x'), true, false, 2048, 25,
          Cat({{162, 0, 25, 0, 0, 0, 0, 0, 0, 25, 0, 8, 0, 0, 0, 0, 8, 0}, kDate, {2, 0, 0, 1, 0, 0, 1, 128},
               Units(std::string(64, 'x')), {0}})},

@@ -14,11 +14,25 @@ uint8_t IsoOffsetByte(int offsetMinutes) {
     return uint8_t(int8_t(offsetMinutes / 15));
 }
 
+bool DirectoryDateClamped(int64_t time) {
+    CalendarTime t;
+    return LocalTime(time, t) && t.year > 1900 + 255;
+}
+
 void WriteDirectoryDate(uint8_t* d7, int64_t time) {
     CalendarTime t;
-    if (!LocalTime(time, t) || t.year < 1900 || t.year > 1900 + 255) {
+    if (!LocalTime(time, t) || t.year < 1900) {
         std::memset(d7, 0, 7);  // no representable date: the zero date, not a failed build
         return;
+    }
+    if (t.year > 1900 + 255) {
+        // Later than the field can hold: its last second, not a zero date that
+        // readers show as 1901, as the time of extraction or as garbage.
+        // Its offset is the one in effect on that day.
+        t.year = 1900 + 255, t.month = 12, t.day = 31, t.hour = 23, t.minute = 59, t.second = 59;
+        int64_t last = 0;
+        CalendarTime then;
+        if (MakeTimeStandard(t, last) && LocalTime(last, then)) t.utcOffsetMinutes = then.utcOffsetMinutes;
     }
     d7[0] = uint8_t(t.year - 1900);  // years since 1900
     d7[1] = uint8_t(t.month);

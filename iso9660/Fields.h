@@ -16,9 +16,13 @@ struct VolumeDate;
 uint8_t IsoOffsetByte(int offsetMinutes);
 
 // Directory-record date of a last-write time (seconds since 1970 UTC) in local
-// time, with the offset in effect at that moment. All seven bytes zero when the
-// time has no local calendar date or its year lies outside 1900..2155.
+// time, with the offset in effect then. All seven bytes zero when the time has
+// no local calendar date or lies before 1900; 2155-12-31 23:59:59 when it lies
+// after that (the latest the field holds).
 void WriteDirectoryDate(uint8_t* d7, int64_t time);
+// The time lies after 2155-12-31 23:59:59 local time: a record date holds
+// that second instead.
+bool DirectoryDateClamped(int64_t time);
 
 // Volume-descriptor date: 16 ASCII digits "YYYYMMDDhhmmss00" and the offset
 // byte of `zoneMinutes` east of UTC (0 for an unset date).

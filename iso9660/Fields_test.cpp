@@ -19,13 +19,15 @@ TEST(Fields, OffsetByteTruncatesTowardZero) {
 }
 
 // Seven bytes, the offset in effect at that moment (the records' goldens have
-// one in JST); out of range: all zero.
+// one in JST); before 1900 or without a calendar date: all zero; after 2155:
+// the last second the field holds.
 TEST(Fields, DirectoryDates) {
     const struct { const char* tz; int offset; int64_t when; Bytes want; } cases[] = {
         {"JST-9", 540, -1, {70, 1, 1, 8, 59, 59, 0x24}},  // before 1970 is fine from local year 1900
         {"JST-9", 540, Utc(2155, 12, 31, 14, 59, 59), {255, 12, 31, 23, 59, 59, 0x24}},  // the last local second
         {"JST-9", 540, Utc(1899, 12, 31, 0, 0, 0), Bytes(7, 0)},
-        {"JST-9", 540, Utc(2156, 1, 1, 0, 0, 0), Bytes(7, 0)},
+        {"JST-9", 540, Utc(2156, 1, 1, 0, 0, 0), {255, 12, 31, 23, 59, 59, 0x24}},
+        {"EST5EDT", -300, Utc(3000, 7, 1, 0, 0, 0), {255, 12, 31, 23, 59, 59, 0xEC}},
         {"JST-9", 540, INT64_MAX, Bytes(7, 0)},
         {"JST-9", 540, INT64_MIN, Bytes(7, 0)},
         {"EST5EDT", -300, Utc(2010, 7, 1, 12, 0, 0), {110, 7, 1, 8, 0, 0, 0xF0}},  // EDT, UTC-4

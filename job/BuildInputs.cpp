@@ -106,14 +106,32 @@ bool ParseDateTime(const std::string& text, VolumeDate& date, VolumeDate& time) 
     return true;
 }
 
+namespace {
+
+// SOURCE_DATE_EPOCH as seconds: digits only, within 32 bits.
+bool ParseEpoch(const char* text, uint32_t& seconds) {
+    if (!text || !*text) return false;
+    uint64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + uint64_t(*p - '0');
+        if (v > 0xFFFFFFFFull) return false;
+    }
+    seconds = uint32_t(v);
+    return true;
+}
+
+}  // namespace
+
+bool EpochIgnored() {
+    uint32_t seconds = 0;
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    return epoch && *epoch && !ParseEpoch(epoch, seconds);  // empty counts as unset
+}
+
 void ApplySystemInputs(BuildRequest& request, Platform& platform) {
     request.timeZoneOffset = platform.StandardTimeZoneOffset();
-    request.seedSeconds = uint32_t(std::time(nullptr));
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-        char* end = nullptr;
-        unsigned long long v = std::strtoull(epoch, &end, 10);
-        if (end != epoch && *end == '\0') request.seedSeconds = uint32_t(v);
-    }
+    if (!ParseEpoch(std::getenv("SOURCE_DATE_EPOCH"), request.seedSeconds)) request.seedSeconds = uint32_t(std::time(nullptr));
     request.readers = kDefaultReaders;
     if (const char* text = std::getenv("PARUMERO_READERS")) {
         char* end = nullptr;

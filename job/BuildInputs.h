@@ -39,6 +39,9 @@ bool ImagePathNamesFolder(Platform& platform, const std::string& typed);
 // reproduced, otherwise the clock) and the number of readers ahead
 // (PARUMERO_READERS, 1 to 64, when set to a number).
 void ApplySystemInputs(BuildRequest& request, Platform& platform);
+// SOURCE_DATE_EPOCH is set but no number of seconds (decimal, at most
+// 2^32 - 1 here): builds go on as without it, and the front end says so.
+bool EpochIgnored();
 
 // "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD") into date and time; false when it
 // does not parse or a member is out of range.

@@ -1,6 +1,7 @@
 #include "job/BuildRunner.h"
 
 #include "layout/ImageBuilder.h"
+#include "layout/NameMap.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
 
@@ -85,6 +86,7 @@ BuildReport BuildRunner::Run(const BuildRequest& request) {
     builder.SetCancelFlag(m_pCancel);
     const bool laidOut = builder.Layout();
     report.scan = builder.GetScanReport();
+    if (laidOut) report.caseTwins = CaseTwins(builder).size();
     // Nothing is written when the layout or a name fails, or when a stop came
     // during the scan: an existing image is untouched. A cancelled scan is a
     // stop, not a failure.

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "job/Progress.h"
 #include "layout/BuildRequest.h"
@@ -25,6 +26,7 @@ struct BuildReport {
     Outcome outcome = Outcome::Failed;
     uint64_t imageBytes = 0;  // the length announced once the layout stood; 0 before
     ScanReport scan;          // what the scan could not read and what it left out
+    size_t caseTwins = 0;     // pairs of names that differ only in letter case
     JobMessages failures;
 };
 

@@ -1,5 +1,7 @@
 #include "layout/NameMap.h"
 
+#include <unordered_map>
+
 #include "tree/Text.h"
 
 namespace pm {
@@ -22,7 +24,14 @@ bool JolietCharactersFit(const CFileEntry& e) {
 
 namespace {
 
-NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
+// Where one of a pair of case twins cannot be opened, and where both can.
+std::string CaseTwinReaders(const ImageBuilder& b) {
+    if (!HasUdf(b.Kind())) return "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso";
+    if (!HasIsoTrees(b.Kind())) return "one of the two on Windows; both in Linux's UDF, 7-Zip";
+    return "one of the two on Windows and Linux's Joliet; both in Linux's UDF, 7-Zip, bsdtar, xorriso";
+}
+
+NameRow Row(const ImageBuilder& b, const CFileEntry& e, const CFileEntry* twin) {
     NameRow r;
     r.path = e.m_pParent ? e.m_strName : ".";
     for (const CFileEntry* p = e.m_pParent; p && p->m_pParent; p = p->m_pParent) r.path = p->m_strName + "/" + r.path;
@@ -42,16 +51,42 @@ NameRow Row(const ImageBuilder& b, const CFileEntry& e) {
         r.udf = e.m_strName;  // and so is the UDF one
         if (!UdfNameFits(e)) because("UDF name longer than 127 characters");
     }
+    r.fits = r.reason.empty();
+    if (twin) because(("differs from \"" + twin->m_strName + "\" only in letter case: " + CaseTwinReaders(b)).c_str());
     return r;
 }
 
 }  // namespace
 
+std::vector<CaseTwin> CaseTwins(const ImageBuilder& b) {
+    std::vector<CaseTwin> twins;
+    std::unordered_map<std::string, const CFileEntry*> seen;
+    for (const CFileEntry* d : b.m_directories) {
+        if (d->m_children.size() < 2) continue;
+        seen.clear();
+        for (const auto& c : d->m_children) {
+            auto [it, fresh] = seen.emplace(FoldCase(c->m_strName), c.get());
+            if (!fresh) twins.push_back({it->second, c.get()});
+        }
+    }
+    return twins;
+}
+
 std::vector<NameRow> NameMap(const ImageBuilder& b) {
     std::vector<NameRow> rows;
     rows.reserve(b.m_directories.size() + b.m_files.size());
-    for (const CFileEntry* d : b.m_directories) rows.push_back(Row(b, *d));
-    for (const CFileEntry* f : b.m_files) rows.push_back(Row(b, *f));
+    // Both of a pair name the other.
+    std::unordered_map<const CFileEntry*, const CFileEntry*> twinOf;
+    for (const CaseTwin& t : CaseTwins(b)) {
+        twinOf.emplace(t.first, t.other);
+        twinOf.emplace(t.other, t.first);
+    }
+    auto twin = [&](const CFileEntry* e) {
+        auto it = twinOf.find(e);
+        return it == twinOf.end() ? nullptr : it->second;
+    };
+    for (const CFileEntry* d : b.m_directories) rows.push_back(Row(b, *d, twin(d)));
+    for (const CFileEntry* f : b.m_files) rows.push_back(Row(b, *f, twin(f)));
     return rows;
 }
 

@@ -58,6 +58,7 @@ int JobMessages::ShowAll(const std::function<void(const std::string&)>& shower) 
 
 int CauseTextId(int cause) {
     if (cause == kCauseEndOfFile) return 0;
+    if (cause == kCauseReadOnly) return kCauseTextReadOnly;
     if (cause >= kCauseFileNotFound && cause <= kCauseDiskFull) return kCauseTextFileNotFound + (cause - kCauseFileNotFound);
     return kCauseTextUnknown;
 }

@@ -126,16 +126,22 @@ const Entry kEntries[] = {
             "It is not a regular file."},
     {10091, "ファイルが大きすぎます。(1 MiBまで)",  // cause: larger than a settings file can be
             "The file is too large (1 MiB at most)."},
-    {10092, "%s 個の項目(リンク先のないリンク、親フォルダへのリンク、特殊ファイル)はイメージに含まれていません。一覧は --size --check で表示されます。",  // after a build that skipped entries
-            "%s entries (dangling links, links to a parent folder, special files) are not in the image. --size --check lists them."},
+    {10092, "%s 個の項目 (%s) はイメージに含まれていません。一覧は --size --check で表示されます。",  // after a build that skipped entries: count, then 10126 and 10127 joined
+            "%s entries (%s) are not in the image. --size --check lists them."},
     {10093, "以上の項目はイメージに含まれません。",  // below the list of skipped entries
             "The entries above are not in the image."},
     {10094, "(リンク先がありません)",  // skipped: dangling link
             "(dangling link)"},
     {10095, "(特殊ファイル)",  // skipped: FIFO, socket, device
             "(special file)"},
-    {10096, "(親フォルダへのリンク)",  // skipped: link back to an ancestor
-            "(link to a parent folder)"},
+    {10096, "(親フォルダへのリンク。空のフォルダとして入ります)",  // listed: link back to an ancestor, kept as an empty folder
+            "(link to a parent folder; in the image as an empty folder)"},
+    {10097, "(%s と大文字・小文字だけが違います)",  // listed: a name with a case twin in its folder
+            "(differs from %s only in letter case)"},
+    {10098, "%s では組の一方しか開けません。両方とも開けるのは %s です。",  // case twins: readers that open one of a pair (10120-10122), readers that open both (10123-10125)
+            "%s open only one of each pair; %s open both."},
+    {10099, "%s 組の名前が大文字・小文字だけで違います。一覧は --size --check で表示されます。",  // after a build with case twins
+            "%s pairs of names differ only in letter case. --size --check lists them."},
     // parumero-cli
     {10100, "  --kind KIND        ファイルシステム: joliet (ISO9660とJoliet、既定)、bridge (UDF Bridge)、udf\n"
             "  --label TEXT       ボリュームラベル (既定: フォルダ名、15 文字以内)\n"
@@ -148,13 +154,16 @@ const Entry kEntries[] = {
             "                     ブロックを共有する (複製しない)\n"
             "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
             "  --check            --size と一緒に: 全ての名前を検査する\n"
+            "  --verify           イメージを作らず、IMAGE を SOURCE と比べる (違いを 1 行ずつ表示)\n"
+            "  --verify-after     作成したイメージを SOURCE と比べる\n"
+            "  --names            イメージを作らず、各項目の ISO9660、Joliet、UDF の名前を表示する\n"
             "  --quiet            成功したときは何も表示しない\n"
             "  -h, --help         この説明を表示して終了する\n"
             "  -V, --version      バージョンを表示して終了する\n"
             "値は --kind udf とも --kind=udf とも書けます。-- の後は全て SOURCE と IMAGE です。\n"
             "IMAGE が - のときはイメージを標準出力に書き出します (端末には書き出しません)。\n"
             "\n"
-            "終了ステータス: 0 成功、1 失敗 (--check では収まらない名前)、2 使い方の誤り、130 中止 (Ctrl-C)\n",
+            "終了ステータス: 0 成功、1 失敗 (--check と --names では収まらない名前、--verify では違い)、2 使い方の誤り、130 中止 (Ctrl-C)\n",
             "  --kind KIND        file system: joliet (ISO 9660 and Joliet, default), bridge (UDF bridge), udf\n"
             "  --label TEXT       volume label (default: the folder's name, at most 15 characters)\n"
             "  --date DATETIME    creation date and time \"YYYY-MM-DD HH:MM:SS\" (default: the folder's)\n"
@@ -166,13 +175,16 @@ const Entry kEntries[] = {
             "                     shares the source files' blocks instead of copying them\n"
             "  --size             print the image's size and the medium it fits instead of building\n"
             "  --check            with --size: also check every name\n"
+            "  --verify           compare IMAGE with SOURCE instead of building (one line per difference)\n"
+            "  --verify-after     compare the image with SOURCE once it is built\n"
+            "  --names            print each entry's ISO 9660, Joliet and UDF names instead of building\n"
             "  --quiet            print nothing on success\n"
             "  -h, --help         print this help and exit\n"
             "  -V, --version      print the version and exit\n"
             "Values go as --kind udf or --kind=udf. Everything after -- is SOURCE and IMAGE.\n"
             "IMAGE - writes the image to standard output (never to a terminal).\n"
             "\n"
-            "Exit status: 0 done, 1 failed (with --check: names that do not fit), 2 usage error, 130 stopped (Ctrl-C)\n"},
+            "Exit status: 0 done, 1 failed (with --check and --names: names that do not fit; with --verify: differences), 2 usage error, 130 stopped (Ctrl-C)\n"},
     {10101, "不明なオプションです: %s", "unknown option: %s"},
     {10102, "%s には値が必要です", "%s needs a value"},
     {10103, "ファイルシステム %s はありません (joliet、bridge、udf)", "unknown kind: %s (joliet, bridge or udf)"},
@@ -191,7 +203,29 @@ const Entry kEntries[] = {
     {10116, "標準出力", "standard output"},
     {10117, "--size、--verify、--names、--verify-after は一つずつ指定します",
             "--size, --verify, --names and --verify-after go one at a time"},
-    {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},  // names the image written to standard output in reports
+    {10118, "--names には SOURCE を一つ指定します", "--names takes one SOURCE"},
+    {10119, "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。",  // below the list of case twins
+            "The names above differ only in letter case from another in their folder. The image holds both."},
+    {10120, "Windows と Linux カーネルの Joliet", "Windows and the Linux kernel's Joliet"},
+    {10121, "Windows (Joliet と UDF) と Linux カーネルの Joliet", "Windows (Joliet and UDF) and the Linux kernel's Joliet"},
+    {10122, "Windows", "Windows"},
+    {10123, "7-Zip、bsdtar、xorriso", "7-Zip, bsdtar and xorriso"},
+    {10124, "Linux カーネルの UDF、7-Zip、bsdtar、xorriso", "the Linux kernel's UDF, 7-Zip, bsdtar and xorriso"},
+    {10125, "Linux カーネルの UDF と 7-Zip", "the Linux kernel's UDF and 7-Zip"},
+    {10126, "リンク先のないリンク %s", "%s dangling links"},
+    {10127, "特殊ファイル %s", "%s special files"},
+    {10128, "%s 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。",  // after a build that met links back to an ancestor
+            "%s links to a parent folder are in the image as empty folders. --size --check lists them."},
+    {10129, "、", ", "},
+    {10130, "--label には制御文字 (タブ、改行など) を使えません", "--label cannot hold control characters (tab, newline, ...)"},
+    {10132, "(更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)",  // listed: a date later than ISO 9660 records hold
+            "(modified after 2155: ISO 9660 and Joliet record 2155-12-31 23:59:59)"},
+    {10133, "読み取り専用のファイルシステムです。",  // cause of a file error: a read-only file system
+            "The file system is read-only."},
+    {10134, "設定ファイルの %s は範囲外のため使わず、既定値を使います",  // a value of the settings file out of range: key=value
+            "%s in the settings file is out of range: the default is used instead"},
+    {10131, "SOURCE_DATE_EPOCH (%s) が秒数ではないため使いません",  // the variable is set to something else than a number of seconds
+            "SOURCE_DATE_EPOCH (%s) is not a number of seconds; it is ignored"},  // names the image written to standard output in reports
     // The desktop program's own captions. English accelerators differ from
     // the Japanese ones where two would share a key in one window or menu.
     {10140, "ぱるめろ", "Parumero"},  // program name: window and box titles
@@ -284,9 +318,13 @@ const Entry kEntries[] = {
     {10269, "%1 を読み取れません: %2", "%1 cannot be read: %2"},
     {10270, "%s\n設定ファイルに保存できませんでした。", "%s\nThe settings could not be saved to this file."},  // "標準に設定(&F)" failed; the cause follows
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
-            "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
+            "        parumero-cli --size [--check] [OPTION]... SOURCE\n"
+            "        parumero-cli --verify [OPTION]... SOURCE IMAGE\n"
+            "        parumero-cli --names [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"
-            "       parumero-cli --size [--check] [OPTION]... SOURCE\n"},
+            "       parumero-cli --size [--check] [OPTION]... SOURCE\n"
+            "       parumero-cli --verify [OPTION]... SOURCE IMAGE\n"
+            "       parumero-cli --names [OPTION]... SOURCE\n"},
 };
 
 std::atomic<Language> g_language{Language::Japanese};

@@ -10,7 +10,8 @@ int CauseFromErrno(int err) {
     case ENOENT: return kCauseFileNotFound;
     case ENOTDIR: case ENAMETOOLONG: case EINVAL: case ELOOP: return kCauseBadPath;
     case EMFILE: case ENFILE: return kCauseTooManyOpenFiles;
-    case EACCES: case EPERM: case EROFS: return kCauseAccessDenied;
+    case EACCES: case EPERM: return kCauseAccessDenied;
+    case EROFS: return kCauseReadOnly;
     case EBADF: return kCauseInvalidHandle;
     case EBUSY: case ETXTBSY: case EWOULDBLOCK: return kCauseSharingViolation;
     case ENOLCK: return kCauseLockViolation;

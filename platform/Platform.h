@@ -29,6 +29,7 @@ enum FileErrorCause : int {
     kCauseLockViolation = 12,
     kCauseDiskFull = 13,
     kCauseEndOfFile = 14,
+    kCauseReadOnly = 15,  // a read-only file system
 };
 
 // What the file layer reports when opening, reading, writing or closing fails.

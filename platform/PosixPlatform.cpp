@@ -408,7 +408,7 @@ public:
         // O_NONBLOCK only keeps a FIFO from blocking the open.
         int fd = OpenAnyLength(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0) {
-            err.cause = CauseFromErrno(errno);
+            err.cause = errno == ENOENT ? MissingFolderCause(path) : CauseFromErrno(errno);
             return nullptr;
         }
         auto fail = [&](int cause) -> std::unique_ptr<OutputFile> {
@@ -488,6 +488,24 @@ public:
     }
 
 private:
+    // Why a folder of the path is missing: the folders could not be made in
+    // the nearest one that exists (a read-only file system, no permission).
+    // "File not found" when that cannot be told.
+    static int MissingFolderCause(const std::string& path) {
+        std::string folder = path;
+        for (;;) {
+            const size_t slash = folder.find_last_of('/');
+            if (slash == std::string::npos) folder = ".";
+            else folder.resize(slash == 0 ? 1 : slash);
+            struct stat st;
+            if (StatAnyLength(folder, st) == 0) {
+                if (!S_ISDIR(st.st_mode) || ::access(folder.c_str(), W_OK) == 0) return kCauseFileNotFound;
+                return CauseFromErrno(errno);
+            }
+            if (folder == "." || folder == "/") return kCauseFileNotFound;
+        }
+    }
+
     static bool Fail(FileError& err) {
         err.cause = CauseFromErrno(errno);
         if (err.cause == kCauseNone) err.cause = kCauseGeneric;

@@ -148,6 +148,9 @@ bool IsoReader::ReadDescriptors(Hierarchy& iso, Hierarchy& joliet) {
     if (!terminated) Problem("no volume descriptor set terminator");
     if (!iso.present) return Problem("no primary volume descriptor"), false;
     if (!joliet.present) Problem("no Joliet supplementary volume descriptor (escape %/E)");
+    // Escapes beyond %/E would name another character set to some readers.
+    if (joliet.present && AnyNonZero(joliet.descriptor.data() + 91, joliet.descriptor.data() + 120))
+        Problem("Joliet: escape sequences other than %/E alone");
     m_hasJoliet = joliet.present;
 
     m_volumeSectors = Both32(iso.descriptor.data() + 80, "volume space size");
@@ -163,6 +166,8 @@ bool IsoReader::ReadDescriptors(Hierarchy& iso, Hierarchy& joliet) {
         h->pathTableSize = Both32(d + 132, h->label + " path table size");
         h->pathTableL = GetLE32(d + 140);
         h->pathTableM = GetBE32(d + 148);
+        // Readers that take the optional tables would find other folders there.
+        if (GetLE32(d + 144) != 0 || GetBE32(d + 152) != 0) Problem(h->label + ": optional path tables named, none written");
         if (d[881] != 1) Problem(h->label + ": file structure version is not 1");
     }
     return true;
@@ -172,6 +177,7 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
     const uint8_t* root = h.descriptor.data() + 156;
     if (root[0] != 34 || root[32] != 1 || root[33] != 0 || !(root[25] & 2))
         Problem(h.label + ": root record in the descriptor is not a 34-byte directory record with identifier 0");
+    CheckRecordFields(root, h.label + " root record in the descriptor");
 
     std::vector<Dir> dirs = {{"", std::string(1, '\0'), Both32(root + 2, h.label + " root extent"), Both32(root + 10, h.label + " root size"), 0, -1, {}}};
     std::set<uint32_t> seen;
@@ -195,6 +201,18 @@ void IsoReader::ReadHierarchy(Hierarchy& h, std::vector<IsoTreeEntry>& out) {
         ReadDirectory(h, dirs, i, out);
     }
     CheckPathTables(h, dirs);
+}
+
+// Fields of a record that every record of ours holds alike and that readers
+// act on: extended attributes move the data (the Linux kernel skips that many
+// blocks), interleaving spreads it, an associated file is hidden or taken as
+// another file's fork, the record-format and permission flags point at
+// extended attributes there are none of.
+void IsoReader::CheckRecordFields(const uint8_t* rec, const std::string& at) {
+    if (rec[1] != 0) Problem(at + ": extended attribute record length " + Num(rec[1]) + ", not 0");
+    if (rec[25] & 0x7C) Problem(at + ": file flags " + Num(rec[25]) + " (associated, record, protection or reserved bits)");
+    if (rec[26] != 0 || rec[27] != 0) Problem(at + ": interleaved (file unit size " + Num(rec[26]) + ", gap " + Num(rec[27]) + ")");
+    if (Both16(rec + 28, at + " volume sequence number") != 1) Problem(at + ": volume sequence number " + Num(GetLE16(rec + 28)) + ", not 1");
 }
 
 void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t i, std::vector<IsoTreeEntry>& out) {
@@ -224,7 +242,7 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
             }
             uint32_t extent = Both32(rec + 2, at + " extent");
             uint32_t size = Both32(rec + 10, at + " size");
-            Both16(rec + 28, at + " volume sequence number");
+            CheckRecordFields(rec, at);
             if (!ValidRecordDate(rec + 18)) Problem(at + ": invalid recording date");
             bool isDir = rec[25] & 2;
             std::string id(rec + 33, rec + 33 + n);
@@ -297,6 +315,7 @@ std::vector<IsoReader::PathEntry> IsoReader::ReadPathTable(const Hierarchy& h, u
     while (off < h.pathTableSize) {
         uint32_t n = p[off];
         if (n == 0 || uint64_t(off) + 8 + n > h.pathTableSize) return Problem(where + ": bad entry at byte " + Num(off)), entries;
+        if (p[off + 1] != 0) Problem(where + ": entry at byte " + Num(off) + " has extended attributes (" + Num(p[off + 1]) + ")");
         entries.push_back({std::string(p + off + 8, p + off + 8 + n), bigEndian ? GetBE32(p + off + 2) : GetLE32(p + off + 2),
                            bigEndian ? GetBE16(p + off + 6) : GetLE16(p + off + 6)});
         off += 8 + n + (n & 1);

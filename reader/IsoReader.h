@@ -11,6 +11,9 @@
 // extent lies inside the volume space, and that the records of a file in
 // several sections (multi-extent) follow one another on disc with no gap and
 // no overlap; such a file is handed out as one entry of its whole size.
+// Fields every record of ours holds alike and other readers act on (extended
+// attribute length, interleaving, the flags beyond hidden, folder and
+// multi-extent, the volume sequence number) must hold exactly that.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +66,7 @@ private:
     void ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t i, std::vector<IsoTreeEntry>& out);
     std::vector<PathEntry> ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian);
     void CheckPathTables(const Hierarchy& h, const std::vector<Dir>& dirs);
+    void CheckRecordFields(const uint8_t* rec, const std::string& at);
     uint32_t Both32(const uint8_t* p, const std::string& what);
     uint16_t Both16(const uint8_t* p, const std::string& what);
     bool InVolume(uint32_t extent, uint64_t size) const;

@@ -13,6 +13,13 @@ namespace pm {
 namespace {
 
 constexpr uint32_t kBlock = 2048;
+// The ICB flags of every file entry of ours: short_ad, non-relocatable,
+// archive, contiguous.
+constexpr uint16_t kEntryFlags = 0x0230;
+
+bool AnyNonZero(const uint8_t* from, const uint8_t* to) {
+    return std::any_of(from, to, [](uint8_t v) { return v != 0; });
+}
 // Recognition descriptors to look at past sector 16: a bridge has three
 // CD001 descriptors, then BEA01, NSR02 and TEA01.
 constexpr uint32_t kMaxRecognition = 64;
@@ -160,9 +167,16 @@ void UdfReader::ReadVolumeDescriptors(const std::vector<Sector>& vds) {
         m_facts.implementationId.assign(reinterpret_cast<const char*>(pvd + 389), 23);
         m_facts.implementationId.erase(m_facts.implementationId.find_last_not_of('\0') + 1);
     }
+    uint16_t partitionNumber = 0;
     if (const uint8_t* pd = byId[5]) {
         m_facts.partitionStart = Le32(pd + 188);
         m_facts.partitionLength = Le32(pd + 192);
+        // Fields a reader takes as they are: another number, access type or
+        // contents would be another partition, or none it reads.
+        partitionNumber = Le16(pd + 22);
+        if (partitionNumber != 0) Problem("partition number " + N(partitionNumber) + ", not 0");
+        if (Le32(pd + 184) != 1) Problem("partition access type " + N(Le32(pd + 184)) + ", not read-only (1)");
+        if (std::string(pd + 25, pd + 31) != "+NSR02") Problem("partition contents are not +NSR02");
         if (uint64_t(m_facts.partitionStart) + m_facts.partitionLength > m_image.Size() / kBlock)
             Problem("partition " + N(m_facts.partitionStart) + "+" + N(m_facts.partitionLength) + " runs past the image");
     }
@@ -175,6 +189,11 @@ void UdfReader::ReadVolumeDescriptors(const std::vector<Sector>& vds) {
         m_integrityLength = Le32(lvd + 432);
         m_integrityStart = Le32(lvd + 436);
         if (Le32(lvd + 268) < 1 || lvd[440] != 1 || lvd[441] != 6) Problem("first partition map is not of type 1");
+        else if (Le32(lvd + 268) != 1 || Le32(lvd + 264) != 6) Problem(N(Le32(lvd + 268)) + " partition maps, not one");
+        else if (Le16(lvd + 442) != 1 || Le16(lvd + 444) != partitionNumber)
+            Problem("partition map names volume " + N(Le16(lvd + 442)) + " partition " + N(Le16(lvd + 444)) +
+                    ", not the partition descriptor's (1, " + N(partitionNumber) + ")");
+        if (Le32(lvd + 248) != 2 * kBlock) Problem("file set descriptor sequence of " + N(Le32(lvd + 248)) + " bytes, not 4096");
     }
 }
 
@@ -209,6 +228,9 @@ void UdfReader::ReadFileSet() {
     m_facts.logicalVolumeId = Dstring(s.data() + 112, 128);
     m_facts.fileSetId = Dstring(s.data() + 304, 32);
     if (Le32(s.data() + 400) == 0) Problem("file set descriptor: empty root ICB");
+    else if (Le32(s.data() + 400) != kBlock || Le16(s.data() + 408) != 0)
+        Problem("file set descriptor: root ICB of " + N(Le32(s.data() + 400)) + " bytes in partition reference " +
+                N(Le16(s.data() + 408)) + ", not 2048 in 0");
     m_facts.rootEntryBlock = Le32(s.data() + 404);
 }
 
@@ -234,6 +256,14 @@ bool UdfReader::ReadEntry(uint32_t block, const std::string& path, UdfNode& n, u
     if (eaLength >= 24 && Le16(b + 176) != 262) Problem(what + ": extended attributes without a header descriptor");
     else if (eaLength >= 24) CheckTag(b + 176, eaLength, block, what + " (extended attribute header)");
     if ((Le16(b + 34) & 7) != 0) return Problem(what + ": not short allocation descriptors"), false;
+    // What every entry of ours holds; readers act on each of them (another
+    // strategy or record format reads the data otherwise, a flag such as
+    // "transformed" or "stream" changes what the bytes mean).
+    if (Le16(b + 20) != 4 || Le16(b + 22) != 0 || Le16(b + 24) != 1 || AnyNonZero(b + 28, b + 34))
+        Problem(what + ": ICB strategy " + N(Le16(b + 20)) + " / " + N(Le16(b + 22)) + " / " + N(Le16(b + 24)) + ", not 4 / 0 / 1 without a parent");
+    if (Le16(b + 34) != kEntryFlags) Problem(what + ": ICB flags " + N(Le16(b + 34)) + ", not " + N(kEntryFlags));
+    if (AnyNonZero(b + 50, b + 56)) Problem(what + ": record format, display attributes or record length not zero");
+    if (AnyNonZero(b + 112, b + 128)) Problem(what + ": an extended attribute ICB");
     uint64_t total = 0, blocks = 0;
     for (uint64_t at = adStart; at + 8 <= adStart + adLength; at += 8) {
         uint32_t len = Le32(b + at) & 0x3FFFFFFF;
@@ -242,6 +272,7 @@ bool UdfReader::ReadEntry(uint32_t block, const std::string& path, UdfNode& n, u
         if (uint64_t(x.block) + Blocks(len) > m_facts.partitionLength)
             Problem(what + ": extent " + N(x.block) + "+" + N(len) + " leaves the partition");
         if (Le32(b + at) >> 30 == 0) n.extents.push_back(x), blocks += Blocks(len);
+        else Problem(what + ": extent of type " + N(Le32(b + at) >> 30) + " (not recorded: readers give zeros)");
         total += len;
     }
     if (total != n.size) Problem(what + ": extents hold " + N(total) + " bytes, length " + N(n.size));
@@ -281,6 +312,14 @@ void UdfReader::WalkFolder(size_t self, uint32_t parentBlock, std::vector<Folder
         if (pos + 38 + useLength + nameLength > area.size()) return Problem(what + ": runs past the folder's data");
         if (16 + size_t(Le16(f + 10)) < size_t(38) + useLength + nameLength) Problem(what + ": CRC does not cover the name");
         uint32_t target = Le32(f + 24), fidUniqueId = Le32(f + 32);
+        // Fixed in every identifier of ours; readers take each as it is: a
+        // deleted or metadata entry is skipped, an ICB in another partition
+        // reference is another file (or none), implementation use moves the name.
+        if (Le16(f + 16) != 1) Problem(what + ": file version " + N(Le16(f + 16)) + ", not 1");
+        if (chars & ~0x0B) Problem(what + ": characteristics " + N(chars) + " (deleted, metadata or reserved bits)");
+        if (Le32(f + 20) != kBlock || Le16(f + 28) != 0)
+            Problem(what + ": ICB of " + N(Le32(f + 20)) + " bytes in partition reference " + N(Le16(f + 28)) + ", not 2048 in 0");
+        if (useLength != 0) Problem(what + ": implementation use of " + N(useLength) + " bytes");
         bool parent = chars & 0x08, isDir = chars & 0x02;
         if (first != parent) Problem(what + (first ? ": the first identifier is not the parent" : ": a second parent entry"));
         std::string id(f + 38 + useLength, f + 38 + useLength + nameLength);

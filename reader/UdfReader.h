@@ -1,6 +1,8 @@
 // A strict UDF reader: it checks an image the way a strict reader would
 // (tags, CRCs, locations, the two descriptor sequences, the integrity counts,
-// file entries and identifiers) and hands back the tree it found and where
+// file entries and identifiers, and every fixed field other readers act on:
+// partition numbers and references, ICB strategy and flags, record format,
+// extent types, identifier characteristics) and hands back the tree it found and where
 // the bytes of its files lie. It reads through an ImageSource and trusts no
 // field: places and lengths are checked before use, the walk is iterative and
 // visits each entry once, and what it holds in memory is bounded.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "iso9660/DirectoryRecords.h"
 #include "iso9660/Fields.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
@@ -88,7 +89,7 @@ std::string JolietId(const WideString& w, bool file) {
 std::string ExpectedId(Scheme s, const CFileEntry& e) {
     switch (s) {
     case Scheme::Iso: return e.m_bDirectory ? e.m_strShortName : e.m_strShortName + ";1";
-    case Scheme::Joliet: return JolietId(e.JolietIdentifier(), !e.m_bDirectory);
+    case Scheme::Joliet: return JolietId(e.JolietIdentifier(), !e.m_bDirectory && JolietHasVersion(e));
     case Scheme::Udf: {
         const Cs0String id = e.UdfIdentifier();
         return std::string(reinterpret_cast<const char*>(id.Data()), size_t(id.Length()));
@@ -99,20 +100,21 @@ std::string ExpectedId(Scheme s, const CFileEntry& e) {
 
 // The name the build gives the entry in the hierarchy, for messages.
 std::string ShownName(Scheme s, const std::string& id) {
-    if (s == Scheme::Iso) return Cp932ToUtf8(id);
+    if (s == Scheme::Iso) return EscapeControls(Cp932ToUtf8(id));
     std::u16string u;
     if (s == Scheme::Udf && !id.empty() && id[0] == 8)  // CS0 of one byte a unit
         for (size_t i = 1; i < id.size(); ++i) u.push_back(uint8_t(id[i]));
     else
         for (size_t i = s == Scheme::Udf; i + 1 < id.size(); i += 2) u.push_back(char16_t((uint8_t(id[i]) << 8) | uint8_t(id[i + 1])));
-    return Utf16ToUtf8(u);
+    return EscapeControls(Utf16ToUtf8(u));
 }
 
+// Escaped: a tab or newline in a name must not break the line it is on.
 std::string RelativePath(const CFileEntry* e) {
     if (!e->m_pParent) return ".";
     std::string path = e->m_strName;
     for (const CFileEntry* p = e->m_pParent; p && p->m_pParent; p = p->m_pParent) path = p->m_strName + "/" + path;
-    return path;
+    return EscapeControls(path);
 }
 
 Hierarchy FromIso(const std::vector<IsoTreeEntry>& tree, bool joliet) {

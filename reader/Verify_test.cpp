@@ -11,6 +11,7 @@
 #include "FakePlatform.h"
 #include "ImageCheck.h"
 #include "iso9660/IsoTestSupport.h"
+#include "udf/Primitives.h"
 
 namespace pm::test {
 namespace {
@@ -97,6 +98,85 @@ TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
             EXPECT_FALSE(r.Identical());
             EXPECT_NE(("\n" + Joined(r)).find("\n" + line + "\n"), std::string::npos) << line << " not among:\n" << Joined(r);
         }
+    }
+}
+
+// Faults planted in the fields other readers act on, each with its tag made
+// good again where it has one (as a faulty writer would leave it): --verify
+// names every one. Sector numbers come from the layout of the same build.
+TEST(Verify, RejectsEveryPlantedFieldFault) {
+    TzScope tz{"JST-9"};
+    FakePlatform fake;
+    fake.AddFile("/src/a.txt", "alpha");
+    fake.AddFile("/src/sub/b.txt", std::string(3000, 'b'));
+    JobMessages messages;
+    ImageBuilder b{fake, GoldenRequest("/src", FileSystemType::UdfBridge), messages};
+    const Bytes image = WriteToMemory(b);
+    auto find = [&](const std::string& needle) {
+        auto it = std::search(image.begin(), image.end(), needle.begin(), needle.end());
+        EXPECT_NE(it, image.end()) << needle;
+        return size_t(it - image.begin());
+    };
+    const size_t S = SectorSize, P = b.m_dwUdfPartitionStart;
+    const size_t isoA = find("a.txt;1") - 33, jolietA = find(std::string("\0a\0.\0t\0x\0t\0;\0" "1", 14)) - 33;
+    const CFileEntry& sub = *b.m_directories[1];
+    const CFileEntry& fileB = *b.m_files[1];
+    const size_t fid = (P + sub.m_dwUdfDataBlock) * S + 40;  // after the parent's identifier
+    const size_t fe = (P + fileB.m_dwUdfEntryBlock) * S;
+    const size_t mainVds = size_t(b.m_dwUdfMainVds) * S, reserveVds = size_t(b.m_dwUdfReserveVds) * S;
+    auto le16 = [](Bytes& i, size_t at, uint16_t v) { i[at] = uint8_t(v), i[at + 1] = uint8_t(v >> 8); };
+    auto le32 = [&](Bytes& i, size_t at, uint32_t v) { le16(i, at, uint16_t(v)), le16(i, at + 2, uint16_t(v >> 16)); };
+    auto retag = [](Bytes& i, size_t at) {
+        uint8_t* d = i.data() + at;
+        FillTag(d, uint16_t(d[0] | d[1] << 8), uint32_t(d[12] | d[13] << 8 | d[14] << 16 | uint32_t(d[15]) << 24),
+                uint16_t(16 + (d[10] | d[11] << 8)));
+    };
+    // A field of a descriptor of both volume descriptor sequences (n-th descriptor).
+    auto bothSequences = [&](Bytes& i, size_t n, const std::function<void(Bytes&, size_t)>& set) {
+        for (size_t at : {mainVds + n * S, reserveVds + n * S}) set(i, at), retag(i, at);
+    };
+    const std::pair<std::string, std::function<void(Bytes&)>> faults[] = {
+        {"ISO 9660 directory \"/\" record at byte 68: extended attribute record length 1", [&](Bytes& i) { i[isoA + 1] = 1; }},
+        {"Joliet directory \"/\" record at byte 68: extended attribute record length 1", [&](Bytes& i) { i[jolietA + 1] = 1; }},
+        {"file flags 4 (associated", [&](Bytes& i) { i[isoA + 25] |= 4; }},
+        {"interleaved (file unit size 1, gap 1)", [&](Bytes& i) { i[isoA + 26] = 1, i[isoA + 27] = 1; }},
+        {"volume sequence number 2, not 1", [&](Bytes& i) { i[isoA + 28] = 2, i[isoA + 31] = 2; }},
+        {"ISO 9660 type L path table: entry at byte 0 has extended attributes", [&](Bytes& i) { i[size_t(b.m_dwIsoPathTableL) * S + 1] = 1; }},
+        {"ISO 9660: optional path tables named", [&](Bytes& i) { i[16 * S + 144] = 5; }},
+        {"Joliet: escape sequences other than %/E alone", [&](Bytes& i) { i[17 * S + 91] = '%'; }},
+        {"identifier at byte 40: ICB of 2048 bytes in partition reference 1, not 2048 in 0",
+         [&](Bytes& i) { le16(i, fid + 28, 1), retag(i, fid); }},
+        {"ICB of 4096 bytes in partition reference 0", [&](Bytes& i) { le32(i, fid + 20, 4096), retag(i, fid); }},
+        {"identifier at byte 40: characteristics 4", [&](Bytes& i) { i[fid + 18] = 4, retag(i, fid); }},
+        {"identifier at byte 40: file version 2, not 1", [&](Bytes& i) { le16(i, fid + 16, 2), retag(i, fid); }},
+        {"entry of /sub/b.txt at block", [&](Bytes& i) { le16(i, fe + 20, 4096), retag(i, fe); }},
+        {"ICB flags 4656, not 560", [&](Bytes& i) { le16(i, fe + 34, 0x1230), retag(i, fe); }},
+        {"record format, display attributes or record length not zero", [&](Bytes& i) { i[fe + 50] = 1, retag(i, fe); }},
+        {"an extended attribute ICB", [&](Bytes& i) { le32(i, fe + 112, 2048), retag(i, fe); }},
+        {"extent of type 1 (not recorded", [&](Bytes& i) {
+             const size_t ad = fe + 176 + (i[fe + 168] | i[fe + 169] << 8);
+             i[ad + 3] |= 0x40, retag(i, fe);
+         }},
+        {"partition map names volume 1 partition 1, not the partition descriptor's (1, 0)",
+         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { le16(j, at + 444, 1); }); }},
+        {"partition number 1, not 0", [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { le16(j, at + 22, 1); }); }},
+        {"partition access type 4, not read-only (1)",
+         [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { le32(j, at + 184, 4); }); }},
+        {"file set descriptor sequence of 2048 bytes, not 4096",
+         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { le32(j, at + 248, 2048); }); }},
+        {"file set descriptor: root ICB of 2048 bytes in partition reference 1",
+         [&](Bytes& i) { le16(i, P * S + 408, 1), retag(i, P * S); }},
+    };
+    for (const auto& [needle, plant] : faults) {
+        SCOPED_TRACE(needle);
+        Bytes copy = image;
+        plant(copy);
+        MemorySource source(copy);
+        VerifyResult r = VerifyImage(b, source);
+        EXPECT_FALSE(r.Identical());
+        std::string problems;
+        for (const auto& p : r.problems) problems += p + "\n";
+        EXPECT_NE(problems.find(needle), std::string::npos) << "not among the image's faults:\n" << Joined(r);
     }
 }
 

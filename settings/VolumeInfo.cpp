@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "messages/Strings.h"
 #include "settings/IniFile.h"
 
 namespace pm {
@@ -70,19 +71,68 @@ VolumeInfo& TheVolumeInfo() {
     return info;
 }
 
-SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause) {
+bool IsValidVolumeDate(const VolumeDate& d) {
+    if (IsDateUnset(d)) return true;
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    // A year alone (month and day 0) names no day but is what the field can
+    // hold ("2012000000000000").
+    if (d.year < 1 || d.year > 9999 || d.month > 12) return false;
+    if (d.month == 0) return d.day == 0 && d.hour <= 23 && d.minute <= 59 && d.second <= 59;
+    if (d.day < 1 || d.day > kDays[d.month - 1]) return false;
+    const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+    if (d.month == 2 && d.day == 29 && !leap) return false;
+    return d.hour <= 23 && d.minute <= 59 && d.second <= 59;
+}
+
+namespace {
+
+// A number of the settings file: blanks around decimal digits, nothing else,
+// below 65536. An empty value is the fallback.
+bool ReadNumber(const std::string& text, uint16_t fallback, uint16_t& out) {
+    const size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
+    if (first == std::string::npos) return out = fallback, true;
+    uint32_t v = 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        v = v * 10 + uint32_t(text[i] - '0');
+        if (v > 0xFFFF) return false;
+    }
+    out = uint16_t(v);
+    return true;
+}
+
+}  // namespace
+
+SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause,
+                               std::vector<std::string>* outOfRange) {
     IniFile ini;
     SmallFileStatus status = SmallFileStatus::Missing;
     ini.Load(settingsPath, &status, cause);  // a file not read gives all defaults
+    auto refuse = [&](const std::string& key, const std::string& value) {
+        if (outOfRange) outOfRange->push_back(FormatString(kMsgSettingOutOfRange, key + "=" + value));
+    };
     for (const auto& t : kLeadingTexts) info.*t.field = ini.GetString(kSection, t.key, "");
-    info.VolSetSize = ini.GetInt(kSection, kVolSetSizeKey, 1);
-    info.VolNumber = ini.GetInt(kSection, kVolNumberKey, 1);
+    const std::string setSize = ini.GetString(kSection, kVolSetSizeKey, ""), number = ini.GetString(kSection, kVolNumberKey, "");
+    uint16_t v = 1;
+    info.VolSetSize = 1;
+    if (ReadNumber(setSize, 1, v) && v >= 1) info.VolSetSize = v;
+    else refuse(kVolSetSizeKey, setSize);
+    info.VolNumber = 1;
+    if (ReadNumber(number, 1, v) && v >= 1 && v <= info.VolSetSize) info.VolNumber = v;
+    else refuse(kVolNumberKey, number);
     for (const auto& t : kTrailingTexts) info.*t.field = ini.GetString(kSection, t.key, "");
     for (const auto& d : kDates) {
         VolumeDate date;
-        for (const auto& p : kDateParts)
-            date.*p.member = ini.GetInt(kSection, std::string(d.prefix) + p.suffix, 0);
-        info.*d.field = date;
+        bool numbers = true;
+        std::string shown;
+        for (const auto& p : kDateParts) {
+            const std::string text = ini.GetString(kSection, std::string(d.prefix) + p.suffix, "");
+            shown += (shown.empty() ? "" : p.member == &VolumeDate::hour ? " " : p.member == &VolumeDate::month || p.member == &VolumeDate::day ? "-" : ":") +
+                     (text.empty() ? std::string("0") : text);
+            numbers = ReadNumber(text, 0, date.*p.member) && numbers;
+        }
+        if (numbers && IsValidVolumeDate(date)) info.*d.field = date;
+        else info.*d.field = VolumeDate{}, refuse(std::string(d.prefix) + "*", shown);
     }
     info.ImplID = ini.GetString(kSection, kImplIdKey, "");
     info.HideDotFiles = ini.GetInt("Options", "HideDotFiles", 0) != 0;

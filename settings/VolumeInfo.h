@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tree/ExceptList.h"
 #include "tree/WideString.h"
@@ -63,7 +64,15 @@ VolumeInfo& TheVolumeInfo();
 // Settings file (section "VolumeInfo"). Texts are UTF-8 inside; a file that is
 // not valid UTF-8 is read as code page 932.
 // A file that is not read leaves the defaults; the status says why.
-SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);
+// Values out of range (a set size or volume number outside 1 to 65535 or not
+// a number, a volume number above the set size, a date that is no calendar
+// date) are not taken: the default stands, and `outOfRange`, when given, gets
+// one message for each, naming the key and the value.
+SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr,
+                               std::vector<std::string>* outOfRange = nullptr);
+// A date the descriptors can hold: unset, a year of 1 to 9999 alone, or a
+// calendar date of those years, with a time of day (seconds 0 to 59).
+bool IsValidVolumeDate(const VolumeDate& d);
 // False when the file could not be written, with the cause (a FileErrorCause) in
 // `cause`; a file that is there but cannot be read is not replaced.
 bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);

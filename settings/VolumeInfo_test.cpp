@@ -37,7 +37,9 @@ TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
     TempDir t;
     VolumeInfo info;
     info.OS = "stale", info.VolSetSize = 7, info.Creation.year = 1999, info.Label = "KEEP";
-    LoadVolumeInfo(info, t / "absent.INI");
+    std::vector<std::string> refused;
+    LoadVolumeInfo(info, t / "absent.INI", nullptr, &refused);
+    EXPECT_TRUE(refused.empty());
     EXPECT_EQ(info.OS + info.ImplID, "");
     EXPECT_EQ(info.VolSetSize + info.VolNumber, 2);
     EXPECT_TRUE(IsDateUnset(info.Creation));
@@ -48,17 +50,51 @@ TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
                                               "ISO_PVD_Modification_Month=-1\r\nISO_PVD_Modification_Day=65537\r\n"
                                               "ISO_PVD_Effective_Year=+7\r\nISO_PVD_Effective_Day=- 5\r\n"
                                               "ISO_PVD_Effective_Month=123456789012345678901234567890\r\n"
-                                              "ISO_PVD_Expiration_Year=\r\nISO_PVD_Creation_Year=2012\r\n"));
+                                              "ISO_PVD_Expiration_Year=\r\nISO_PVD_Creation_Year=2012\r\n"), nullptr, &refused);
     EXPECT_EQ(info.Publisher, "出版社");
     EXPECT_EQ(info.OS, " padded ");
-    EXPECT_EQ(info.VolSetSize, 12);
-    EXPECT_EQ(info.VolNumber, 0);
-    EXPECT_EQ(info.Modification.month, 65535);
-    EXPECT_EQ(info.Modification.day, 1);
-    EXPECT_EQ(info.Expiration.year, 0);
-    EXPECT_EQ(info.Effective, Date(7, 0x0AD2, 0, 0, 0, 0));
+    // Numbers out of range or no numbers are not taken: the defaults stand,
+    // and each is named.
+    EXPECT_EQ(info.VolSetSize, 1);
+    EXPECT_EQ(info.VolNumber, 1);
+    EXPECT_TRUE(IsDateUnset(info.Modification));
+    EXPECT_TRUE(IsDateUnset(info.Expiration));
+    EXPECT_TRUE(IsDateUnset(info.Effective));
     EXPECT_EQ(info.Creation, Date(2012, 0, 0, 0, 0, 0));  // only a year: not unset
     EXPECT_FALSE(IsDateUnset(info.Creation));
+    std::string all;
+    for (const std::string& r : refused) all += r + "\n";
+    EXPECT_EQ(all, "設定ファイルの ISO_PVD_VolSetSize=12abc は範囲外のため使わず、既定値を使います\n"
+                   "設定ファイルの ISO_PVD_VolNumber=x3 は範囲外のため使わず、既定値を使います\n"
+                   "設定ファイルの ISO_PVD_Modification_*=0--1-65537 0:0:0 は範囲外のため使わず、既定値を使います\n"
+                   "設定ファイルの ISO_PVD_Effective_*=+7-123456789012345678901234567890-- 5 0:0:0 は範囲外のため使わず、既定値を使います\n");
+    // The cases of issue 17: each refused, nothing of them reaches an image.
+    const struct { const char* line; const char* key; } cases[] = {
+        {"ISO_PVD_VolNumber=70000", "ISO_PVD_VolNumber=70000"},
+        {"ISO_PVD_VolNumber=abc", "ISO_PVD_VolNumber=abc"},
+        {"ISO_PVD_VolSetSize=0", "ISO_PVD_VolSetSize=0"},
+        {"ISO_PVD_VolSetSize=2\nISO_PVD_VolNumber=3", "ISO_PVD_VolNumber=3"},
+        {"ISO_PVD_Effective_Year=2023\nISO_PVD_Effective_Month=2\nISO_PVD_Effective_Day=29", "ISO_PVD_Effective_*=2023-2-29 0:0:0"},
+        {"ISO_PVD_Effective_Year=2024\nISO_PVD_Effective_Month=2\nISO_PVD_Effective_Day=30", "ISO_PVD_Effective_*=2024-2-30 0:0:0"},
+        {"ISO_PVD_Expiration_Year=-5", "ISO_PVD_Expiration_*=-5-0-0 0:0:0"},
+        {"ISO_PVD_Creation_Year=2024\nISO_PVD_Creation_Month=1\nISO_PVD_Creation_Day=1\nISO_PVD_Creation_Second=60",
+         "ISO_PVD_Creation_*=2024-1-1 0:0:60"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        VolumeInfo v;
+        refused.clear();
+        LoadVolumeInfo(v, t.Write("c.INI", std::string("[VolumeInfo]\n") + c.line + "\n"), nullptr, &refused);
+        ASSERT_EQ(refused.size(), 1u);
+        EXPECT_NE(refused[0].find(std::string(" ") + c.key + " "), std::string::npos) << refused[0];
+        EXPECT_TRUE(v.VolNumber >= 1 && v.VolNumber <= v.VolSetSize);
+        for (const VolumeDate* d : {&v.Creation, &v.Modification, &v.Expiration, &v.Effective}) EXPECT_TRUE(IsValidVolumeDate(*d));
+    }
+    VolumeInfo leap;
+    LoadVolumeInfo(leap, t.Write("d.INI", "[VolumeInfo]\nISO_PVD_Effective_Year=2024\nISO_PVD_Effective_Month=2\n"
+                                         "ISO_PVD_Effective_Day=29\nISO_PVD_VolSetSize=65535\nISO_PVD_VolNumber=65535\n"));
+    EXPECT_EQ(leap.Effective, Date(2024, 2, 29, 0, 0, 0));
+    EXPECT_EQ(leap.VolNumber, 65535);
 }
 
 // Every persisted field comes back as saved (blanks and quotes at either end,
@@ -72,11 +108,11 @@ TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(real, t / "link.INI");
     VolumeInfo info;
-    info.OS = "Linux", info.VolSetID = "セット", info.VolSetSize = 65535, info.VolNumber = 0;
+    info.OS = "Linux", info.VolSetID = "セット", info.VolSetSize = 65535, info.VolNumber = 2;
     info.Publisher = " leading and trailing ", info.Prepare = "\"quoted\"", info.Application = "\"a=b;c";
     info.Copyright = "COPY.TXT ", info.Biblographic = "\"", info.ImplID = "実装";
-    info.Creation = Date(2024, 2, 29, 23, 59, 60), info.Modification = Date(1, 2, 3, 4, 5, 6);
-    info.Effective = Date(65535, 12, 31, 0, 0, 0);
+    info.Creation = Date(2024, 2, 29, 23, 59, 59), info.Modification = Date(1, 2, 3, 4, 5, 6);
+    info.Effective = Date(9999, 12, 31, 0, 0, 0);
     info.Abstract = std::string(4094, 'x') + "あ";  // 3 bytes that cross the 4095 boundary
     ASSERT_TRUE(SaveVolumeInfo(info, t / "link.INI"));
     EXPECT_TRUE(fs::is_symlink(t / "link.INI"));

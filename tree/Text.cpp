@@ -5,6 +5,7 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -230,6 +231,43 @@ int CollatePaths(const std::string& a, const std::string& b) {
     }
     int c = a.compare(b);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string FoldCase(const std::string& s) {
+    // Most names are ASCII, and a tree of them is folded after every build.
+    if (std::all_of(s.begin(), s.end(), [](char c) { return (unsigned char)c < 0x80; })) {
+        std::string out = s;
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return out;
+    }
+    const std::u16string in = Utf8ToUtf16(s);
+    std::u16string out(in.size() * 3 + 1, u'\0');  // full folding at most triples a unit
+    UErrorCode err = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()),
+                                    reinterpret_cast<const UChar*>(in.data()), int32_t(in.size()), U_FOLD_CASE_DEFAULT, &err);
+    if (U_FAILURE(err)) return s;
+    out.resize(size_t(n));
+    return Utf16ToUtf8(out);
+}
+
+std::string EscapeControls(const std::string& s) {
+    const std::string shown = EscapeInvalidUtf8(s);
+    if (std::none_of(shown.begin(), shown.end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; })) return shown;
+    std::string out;
+    for (char c : shown) {
+        const unsigned char u = (unsigned char)c;
+        if (u >= 0x20 && u != 0x7F) out += c;
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        }
+    }
+    return out;
 }
 
 }  // namespace pm

@@ -22,8 +22,15 @@ std::string Cp932ToUtf8(const std::string& s);
 bool DecodeName(const std::string& raw, std::string& utf8);
 // For messages: bytes that are not UTF-8 shown as \xFF.
 std::string EscapeInvalidUtf8(const std::string& s);
+// For lines of text that a script splits: as EscapeInvalidUtf8, and control
+// characters as \t, \n, \r or \x01.
+std::string EscapeControls(const std::string& s);
 // A file read from disk: UTF-8 when valid, otherwise taken as code page 932.
 std::string DecodeTextFile(const std::string& bytes);
+
+// Unicode full case folding of UTF-8 text: names that differ only in letter
+// case ("README", "readme", "Straße", "STRASSE") fold alike.
+std::string FoldCase(const std::string& s);
 
 // Entry order collation (Japanese, tertiary strength) of two UTF-8 strings:
 // negative, zero or positive. Equal collation falls back to a byte compare, so
