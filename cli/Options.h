@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "layout/ImageBuilder.h"
 
@@ -22,6 +23,9 @@ struct Options {
     bool hideDotFiles = false;  // --hide-dot-files
     std::optional<std::string> label;  // --label
     std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS", checked
+    // --boot-bios, --boot-uefi: one entry each, in catalog order;
+    // --boot-load-size and --boot-info-table change the entry just before.
+    std::vector<BootRequest> boot;
     bool quiet = false;
     bool help = false;        // -h, --help
     bool version = false;     // -V, --version

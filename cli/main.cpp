@@ -54,6 +54,7 @@ BuildRequest ScanRequest(Platform& platform, const VolumeInfo& volume, const Opt
     request.kind = o.kind;
     request.volume = volume;
     request.imagePath = image;
+    request.boot = o.boot;
     ApplySystemInputs(request, platform);
     return request;
 }

@@ -56,9 +56,9 @@ BuildReport BuildRunner::Run(const BuildRequest& request) {
 
     const bool laidOut = builder.Layout();
     report.scan = builder.GetScanReport();
-    // Nothing is written when the layout or a name fails: an existing image
-    // is untouched.
-    if (laidOut && builder.CheckNames() == 0) {
+    // Nothing is written when the layout, a name or a boot image fails: an
+    // existing image is untouched, and every fault is in the one report.
+    if (laidOut && builder.CheckNames() + builder.CheckBoot() == 0) {
         report.imageBytes = builder.GetImageBytes();
         if (m_pSink) m_pSink->OnImageSize(report.imageBytes);
         if (WriteTo(builder, request))

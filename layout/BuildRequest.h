@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "disc/ImageLayout.h"
 #include "settings/VolumeInfo.h"
@@ -14,6 +15,16 @@ namespace pm {
 // Source files read at once ahead of the writer, unless PARUMERO_READERS says
 // otherwise: a cold tree of small files built fastest with this many here.
 constexpr unsigned kDefaultReaders = 8;
+
+// One boot entry the user asked for. Its image is a file named as on the
+// command line; when that file is part of the source, the entry points at the
+// file's own extent.
+struct BootRequest {
+    uint8_t platform = 0;      // 0 BIOS, 0xEF UEFI
+    std::string image;
+    uint32_t loadSectors = 0;  // 512-byte sectors the firmware loads; 0: the whole image
+    bool infoTable = false;    // patch the boot information table into the image's copy
+};
 
 struct BuildRequest {
     std::string sourceFolder;
@@ -34,6 +45,8 @@ struct BuildRequest {
     uint32_t seedSeconds = 0;
     // Threads reading source files ahead of the writer.
     unsigned readers = kDefaultReaders;
+    // Boot entries in catalog order; none: no boot record, no catalog.
+    std::vector<BootRequest> boot;
 };
 
 }  // namespace pm

@@ -86,7 +86,8 @@ const char* ExtentName(ExtentKind kind) {
     static const char* const names[] = {"Zeros",           "IsoDescriptors",   "UdfRecognition", "UdfVolumeSequence",
                                         "UdfIntegrity",    "UdfAnchor",        "UdfFileSet",     "UdfDirectories",
                                         "FileData",        "IsoPathTableL",    "IsoPathTableM",  "IsoDirectories",
-                                        "JolietPathTableL", "JolietPathTableM", "JolietDirectories"};
+                                        "JolietPathTableL", "JolietPathTableM", "JolietDirectories", "BootCatalog",
+                                        "BootImage",       "IsoEmptyTree"};
     return names[size_t(kind)];
 }
 
@@ -108,12 +109,16 @@ void ImageBuilder::PlaceTree() {
     MeasureIsoPathTable();
     MeasureJolietPathTable();
     m_plan.clear();
+    ResolveBoot();
+    const bool boot = !m_boot.empty();
 
     // Counted in 64 bits: a layout past 2^32 sectors must be seen (and
     // refused), not wrapped into a plausible small image.
     Plan(ExtentKind::Zeros, 16);  // system area
     const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
-    if (iso) Plan(ExtentKind::IsoDescriptors, 3);
+    // With boot entries the boot record follows the primary descriptor; the
+    // "UDF" kind then gets a primary descriptor and a terminator around it.
+    if (iso || boot) Plan(ExtentKind::IsoDescriptors, (iso ? 3 : 2) + (boot ? 1 : 0));
     if (udf) {
         const uint64_t first = Plan(ExtentKind::UdfRecognition, 3);
         m_dwUdfMainVds = uint32_t((first + 18) / 16 * 16);
@@ -138,8 +143,9 @@ void ImageBuilder::PlaceTree() {
         PlaceJolietBlock();
     }
     Plan(ExtentKind::FileData, PlaceFiles(PlanEnd()) - PlanEnd());
+    if (udf) m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
+    if (boot) PlaceBootExtents();
     if (udf) {
-        m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
         if (iso) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
             PlaceJolietBlock();

@@ -20,6 +20,10 @@ class Platform;
 // length. Non-zero means go on, 0 stops the build.
 using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uint32_t length);
 
+struct CatalogEntry;
+// The catalog's entries for the boot entries of a layout.
+std::vector<CatalogEntry> BootCatalogEntries(const ImageLayout& layout);
+
 class ImageBuilder : public ImageLayout {
 public:
     // Keeps its own copy of the request. What goes wrong is queued in
@@ -35,6 +39,10 @@ public:
     void PlaceTree();
     // Names the chosen file systems cannot hold, reported in JobMessages.
     int CheckNames();
+    // Reads every boot image and reports, before anything is written, what
+    // no firmware could boot; takes each boot information table's checksum.
+    // The number of faults reported (0: all sound).
+    int CheckBoot();
     uint64_t GetImageBytes() const { return m_nTotalSectors * m_dwSectorSize; }
     // What the last scan could not read and what it left out.
     const ScanReport& GetScanReport() const { return m_scanReport; }
@@ -56,6 +64,9 @@ public:
     JobMessages& Messages() { return m_messages; }
 
     CFileEntry m_root;
+    // The "UDF" kind's ISO 9660 tree when it boots: a root with nothing in
+    // it, which the primary descriptor the boot record needs points at.
+    CFileEntry m_emptyIsoRoot;
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
     SectorCallback m_pfnSector = nullptr;
@@ -80,6 +91,11 @@ private:
     uint64_t PlaceFiles(uint64_t s);
     uint64_t PlaceUdfTree(uint64_t s);
     void ComputeBufferSize();
+    // Finds each boot image (a file of the tree, or one of its own) and its
+    // load size; PlaceBootExtents places the catalog and the images of
+    // their own.
+    void ResolveBoot();
+    void PlaceBootExtents();
 
     Platform& m_platform;
     JobMessages& m_messages;

@@ -144,6 +144,10 @@ const Entry kEntries[] = {
             "  --except FILE      除外リスト (既定: 設定ファイルと同じフォルダの except.txt)\n"
             "  --no-short-names   ISO9660 の名前に 8.3 形式の別名を使わない\n"
             "  --hide-dot-files   \".\" で始まる名前に隠し属性を付ける\n"
+            "  --boot-bios FILE   BIOS (x86) から起動するブートイメージを加える (エミュレーションなし)\n"
+            "  --boot-uefi FILE   UEFI から起動するブートイメージ (FAT ファイルシステムのイメージ) を加える\n"
+            "  --boot-load-size N 直前のブートイメージから読み込む 512 バイトのセクタ数 (既定: 全体)\n"
+            "  --boot-info-table  直前のブートイメージにブート情報テーブルを書き込む (isolinux など)\n"
             "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
             "  --check            --size と一緒に: 全ての名前を検査する\n"
             "  --quiet            成功したときは何も表示しない\n"
@@ -160,6 +164,10 @@ const Entry kEntries[] = {
             "  --except FILE      exclusion list (default: except.txt beside the settings file)\n"
             "  --no-short-names   no 8.3 aliases in ISO 9660 names\n"
             "  --hide-dot-files   give names beginning with \".\" the hidden attribute\n"
+            "  --boot-bios FILE   add a boot image for BIOS (x86) machines, no emulation\n"
+            "  --boot-uefi FILE   add a boot image for UEFI machines (an image of a FAT file system)\n"
+            "  --boot-load-size N 512-byte sectors the firmware loads of the boot image just before (default: all)\n"
+            "  --boot-info-table  write the boot information table into the boot image just before (isolinux)\n"
             "  --size             print the image's size and the medium it fits instead of building\n"
             "  --check            with --size: also check every name\n"
             "  --quiet            print nothing on success\n"
@@ -244,6 +252,25 @@ const Entry kEntries[] = {
             "The image differs from the folder in %s places (above)."},
     {10190, "(ほか %s 個)", "(and %s more)"},
     {10191, "%s\nイメージファイルを読み取れませんでした。(%s)", "%s\nThe image file could not be read. (%s)"},
+    {10192, "%s\nブートイメージが見つかりません。", "%s\nBoot image not found."},
+    {10193, "%s\nブートイメージが空です。", "%s\nThe boot image is empty."},
+    {10194, "%s\nUEFI のブートイメージが FAT ファイルシステムではありません。",
+            "%s\nThe UEFI boot image is not a FAT file system."},
+    {10195, "%s\nUEFI のブートイメージが EFI プログラム (PE ファイル) です。"
+            "それを \\EFI\\BOOT\\BOOTX64.EFI として収めた FAT ファイルシステムのイメージを指定してください。",
+            "%s\nThe UEFI boot image is an EFI program (a PE file): give an image of a FAT file system that holds it "
+            "as \\EFI\\BOOT\\BOOTX64.EFI."},
+    {10196, "%s\nブート情報テーブルを書き込むには、ブートイメージが 64 バイト以上必要です。",
+            "%s\nA boot information table needs a boot image of at least 64 bytes."},
+    {10197, "%s\n読み込むセクタ数 %s がブートイメージの大きさを超えています。",
+            "%s\nThe load size of %s sectors goes beyond the end of the boot image."},
+    {10198, "%s\nブートイメージが大きすぎます。BIOS が読み込めるのは 65535 セクタ (512 バイト単位) までです。"
+            "読み込むセクタ数を指定してください。",
+            "%s\nThe boot image is too large: a BIOS loads at most 65,535 sectors of 512 bytes. Give a load size."},
+    {10199, "ブートエントリが多すぎてブートカタログに収まりません (%s 個)。",
+            "Too many boot entries for the boot catalog (%s)."},
+    {10200, "%s は --boot-bios か --boot-uefi の後に指定します", "%s goes after --boot-bios or --boot-uefi"},
+    {10201, "--boot-load-size は 1 から 65535 までの数です", "--boot-load-size takes a number from 1 to 65535"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",
             "usage: parumero-cli [OPTION]... SOURCE IMAGE\n"

@@ -8,6 +8,23 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh" "$build"
+
+# What only the tests need (setup.sh keeps what building and running need):
+# the firmwares and boot loaders that boot the bootable images, and the tools
+# that make a FAT image and read a boot catalog.
+test_packages=(
+  qemu-system-x86 ovmf isolinux syslinux-common grub-efi-amd64-bin grub-common mtools dosfstools dumpet
+)
+test_missing=()
+for p in "${test_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || test_missing+=("$p")
+done
+if [ ${#test_missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${test_missing[@]}"
+fi
 (cd "$build" && ctest --output-on-failure -j2 "$@")
 
 deb=$("$here/scripts/package.sh" "$build")
