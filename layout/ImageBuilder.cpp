@@ -127,7 +127,7 @@ void ImageBuilder::PlaceTree() {
         m_dwUdfPartitionStart = 257;
         PlanZerosTo(m_dwUdfMainVds);
         Plan(ExtentKind::UdfVolumeSequence, 6);
-        if (!iso) {
+        if (!iso && !boot) {
             PlanZerosTo(m_dwUdfReserveVds);
             Plan(ExtentKind::UdfVolumeSequence, 6);
         }
@@ -146,14 +146,15 @@ void ImageBuilder::PlaceTree() {
     if (udf) m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
     if (boot) PlaceBootExtents();
     if (udf) {
-        if (iso) {
+        if (iso || boot) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
-            PlaceJolietBlock();
-            PlaceIsoBlock();
-            // The bridge's reserve sequence comes after the ISO 9660 and
-            // Joliet structures: readers that take the UDF volume to end with
-            // its last sequence (7-Zip) would otherwise call those sectors
-            // data after the end of the archive. Its extent keeps 16 sectors.
+            if (iso) PlaceJolietBlock();
+            if (iso) PlaceIsoBlock();
+            // The reserve sequence comes after the ISO 9660 and Joliet
+            // structures and the boot extents: readers that take the UDF
+            // volume to end with its last sequence (7-Zip) would otherwise
+            // call those sectors data after the end of the archive. Its
+            // extent keeps 16 sectors.
             m_dwUdfReserveVds = uint32_t(Plan(ExtentKind::UdfVolumeSequence, 6));
             Plan(ExtentKind::Zeros, 10);
         }
