@@ -52,6 +52,15 @@ std::vector<NameRow> NameMap(const ImageBuilder& b) {
     rows.reserve(b.m_directories.size() + b.m_files.size());
     for (const CFileEntry* d : b.m_directories) rows.push_back(Row(b, *d));
     for (const CFileEntry* f : b.m_files) rows.push_back(Row(b, *f));
+    // A bootable image: its catalog, which no tree lists, and each entry,
+    // with the names of the file it shares (none for an image of its own).
+    if (!b.m_boot.empty()) rows.push_back(NameRow{"[BOOT]/catalog", "", "", "", false, ""});
+    for (size_t i = 0; i < b.m_boot.size(); ++i) {
+        const PlacedBootEntry& e = b.m_boot[i];
+        NameRow r = e.treeFile ? Row(b, *e.treeFile) : NameRow{};
+        r.path = "[BOOT]/" + std::to_string(i + 1) + (e.platform == 0xEF ? "-UEFI" : "-BIOS");
+        rows.push_back(std::move(r));
+    }
     return rows;
 }
 
