@@ -38,7 +38,7 @@ void Arrange(FakePlatform& f) {
     f.AddFile("/boot/bootx64.efi", "MZ" + std::string(600, 'x'));
     f.AddFile("/boot/tiny.bin", Loader(40));
     f.AddFile("/boot/empty.bin", "");
-    f.AddFile("/boot/efi.img", FatImage(4096));
+    f.AddFile("/boot/efi.img", FatImage(5000));
     f.AddFile("/boot/text.img", std::string(1024, 't'));
     f.AddFile("/boot/big.bin", "").size = 40u << 20;
 }
@@ -91,15 +91,27 @@ TEST(Boot, ChecksBeforeWriting) {
     }
     SetLanguage(Language::Japanese);
     // At the limits: 62 entries fill the sector; a load size of the whole
-    // image in 2048-byte sectors; a UEFI image past 32 MiB; a big BIOS image
-    // with a load size of its own.
-    for (const auto& boot : {std::vector<BootRequest>(62, tooMany), std::vector<BootRequest>{{0, "/boot/tiny.bin", 4, false}},
-                             std::vector<BootRequest>{{0, "/boot/big.bin", 4, false}}}) {
+    // image in 2048-byte sectors; a big BIOS image with a load size of its
+    // own; a UEFI image past 32 MiB, recorded as 0 ("to the end").
+    const struct {
+        std::vector<BootRequest> boot;
+        uint16_t loadSectors;
+    } limits[] = {{std::vector<BootRequest>(62, tooMany), 4},
+                  {{{0, "/boot/tiny.bin", 4, false}}, 4},
+                  {{{0, "/boot/big.bin", 4, false}}, 4},
+                  {{{0xEF, "/boot/bigefi.img", 0, false}}, 0}};
+    for (const auto& c : limits) {
         FakePlatform f;
         Arrange(f);
+        f.AddFile("/boot/bigefi.img", FatImage(512)).size = 40u << 20;
         BuildRunner runner(f, nullptr);
-        BuildReport report = runner.Run(Request(FileSystemType::Joliet, boot));
+        BuildReport report = runner.Run(Request(FileSystemType::Joliet, c.boot));
         EXPECT_EQ(report.outcome, BuildReport::Outcome::Finished) << Shown(report.failures);
+        const std::string& out = f.outputs["/out/x.iso"];
+        MemorySource source(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+        BootCatalogRead read = ReadBootCatalog(source);
+        ASSERT_EQ(read.entries.size(), c.boot.size());
+        EXPECT_EQ(read.entries.back().entry.loadSectors, c.loadSectors);
     }
 }
 
@@ -128,10 +140,10 @@ TEST(Boot, EveryKindReadsBackAndVerifies) {
         EXPECT_EQ(read.entries[0].entry.platform, BootPlatform::Bios);
         EXPECT_EQ(read.entries[0].entry.loadSectors, 4);
         EXPECT_EQ(read.entries[1].entry.platform, BootPlatform::Uefi);
-        EXPECT_EQ(read.entries[1].entry.loadSectors, 8);   // 4096 bytes: two 2048-byte sectors
+        EXPECT_EQ(read.entries[1].entry.loadSectors, 12);  // 5000 bytes: three 2048-byte sectors
         EXPECT_EQ(read.entries[2].entry.loadSectors, 16);
         // The image of its own lies whole where the catalog says.
-        EXPECT_EQ(image.substr(size_t(read.entries[1].entry.imageSector) * SectorSize, 4096), FatImage(4096));
+        EXPECT_EQ(image.substr(size_t(read.entries[1].entry.imageSector) * SectorSize, 5000), FatImage(5000));
 
         auto verify = [&](const std::vector<uint8_t>& b) {
             JobMessages m;

@@ -109,6 +109,14 @@ def check_kind(kind, cli, work, rep):
         return sizes == [4 * 512, len(efi_bytes)], out
     rep.check("7z [BOOT] listing", seven_zip)
 
+    def seven_zip_test():
+        # As 7z opens the image by itself (UDF where there is one): the boot
+        # extents must not read as data after the end of the volume.
+        p = run(["7z", "t", image])
+        out = text(p.stdout) + text(p.stderr)
+        return p.returncode == 0 and "Everything is Ok" in out and "WARNING" not in out.upper(), out
+    rep.check("7z t: no data after the volume", seven_zip_test)
+
     p = run([cli, "--verify", "--kind", kind, *args, src, image])
     rep.result("--verify", p.returncode == 0, text(p.stdout) + text(p.stderr))
 
