@@ -76,7 +76,11 @@ def check_kind(kind, cli, work, rep):
     rep.result("the loader's copy differs from it only in the boot information table",
                copy[:8] == LOADER[:8] and copy[64:] == LOADER[64:] and
                int.from_bytes(copy[12:16], "little") == bios_sector and
-               int.from_bytes(copy[16:20], "little") == len(LOADER))
+               int.from_bytes(copy[16:20], "little") == len(LOADER) and
+               int.from_bytes(copy[8:12], "little") == 16 and copy[24:64] == bytes(40))
+    padded = LOADER + bytes(-len(LOADER) % 4)
+    checksum = sum(int.from_bytes(padded[i:i + 4], "little") for i in range(64, len(padded), 4)) & 0xFFFFFFFF
+    rep.result("the boot information table's checksum", int.from_bytes(copy[20:24], "little") == checksum)
 
     def xorriso():
         p = run(["xorriso", "-indev", image, "-report_el_torito", "plain"])
