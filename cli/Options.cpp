@@ -60,6 +60,7 @@ const OptionSpec kOptions[] = {
     {"--boot-bios", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0x00, v); }},
     {"--boot-uefi", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0xEF, v); }},
     {"--boot-load-size", nullptr, true, TakeLoadSize},
+    {"--boot-catalog", nullptr, true, [](Options& o, const std::string& v) { return o.bootCatalog = v, 0; }},
     {"--boot-info-table", nullptr, false, [](Options& o, const std::string&) {
          return o.boot.empty() ? int(kMsgBootOptionNeedsEntry) : (o.boot.back().infoTable = true, 0);
      }},
@@ -126,6 +127,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     const bool sourceOnly = out.size || out.names;
     if (positional != (sourceOnly ? 1 : 2)) {
         error = LoadString(out.size ? kMsgSizeTakesOneSource : out.names ? kMsgNamesTakesOneSource : kMsgSourceAndImageNeeded);
+        return false;
+    }
+    if (!out.bootCatalog.empty() && out.boot.empty()) {
+        error = FormatString(kMsgBootOptionNeedsEntry, "--boot-catalog");
         return false;
     }
     if (out.check && !out.size) {

@@ -55,6 +55,7 @@ BuildRequest ScanRequest(Platform& platform, const VolumeInfo& volume, const Opt
     request.volume = volume;
     request.imagePath = image;
     request.boot = o.boot;
+    request.bootCatalog = o.bootCatalog;
     ApplySystemInputs(request, platform);
     return request;
 }

@@ -77,8 +77,39 @@ void ImageBuilder::ResolveBoot() {
     }
 }
 
+void ImageBuilder::AddCatalogEntry() {
+    if (m_pCatalogFile || m_request.boot.empty() || m_request.bootCatalog.empty()) return;
+    m_nCatalogProblem = 0;
+    CFileEntry* folder = &m_root;
+    std::string rest = m_request.bootCatalog, name;
+    for (size_t slash; !rest.empty(); rest = slash == std::string::npos ? "" : rest.substr(slash + 1)) {
+        slash = rest.find('/');
+        std::string part = rest.substr(0, slash);
+        if (part.empty()) continue;
+        if (!name.empty()) {
+            CFileEntry* next = nullptr;
+            for (const auto& c : folder->m_children)
+                if (c->m_bDirectory && c->m_strName == name) next = c.get();
+            if (!next) return void(m_nCatalogProblem = kMsgBootCatalogNoFolder);
+            folder = next;
+        }
+        name = part;
+    }
+    for (const auto& c : folder->m_children)
+        if (c->m_strName == name) return void(m_nCatalogProblem = kMsgBootCatalogExists);
+    if (name.empty()) return void(m_nCatalogProblem = kMsgBootCatalogNoFolder);
+    DirEntry e;
+    e.name = name;
+    e.size = SectorSize;
+    e.mtime = m_root.m_time;
+    m_pCatalogFile = folder->AddChild(e, std::string());
+    m_pCatalogFile->m_bBootCatalog = true;
+    SortEntries(folder->m_children);
+}
+
 void ImageBuilder::PlaceBootExtents() {
-    m_dwBootCatalog = uint32_t(Plan(ExtentKind::BootCatalog, 1));
+    // A catalog the trees list is placed among the files, as one of them.
+    m_dwBootCatalog = m_pCatalogFile ? m_pCatalogFile->m_dwIsoSector : uint32_t(Plan(ExtentKind::BootCatalog, 1));
     for (PlacedBootEntry& e : m_boot)
         e.imageSector = e.treeFile ? e.treeFile->m_dwIsoSector
                                    : uint32_t(Plan(ExtentKind::BootImage, std::max<uint64_t>(1, SectorsFor(e.imageBytes))));
@@ -147,6 +178,7 @@ int ImageBuilder::CheckBoot() {
         if (!r.loadSectors && e.platform != kUefi && WholeImageLoad(e.imageBytes) > kMaxLoadSectors)
             fault(kMsgBootImageTooLarge, e.path);
     }
+    if (m_nCatalogProblem) fault(m_nCatalogProblem, m_request.bootCatalog);
     if (CatalogSlots(CatalogOf(m_boot)) > kCatalogSlots) {
         m_messages.AddFormatted(kMsgBootTooManyEntries, std::to_string(m_boot.size()));
         ++faults;

@@ -43,10 +43,11 @@ void Arrange(FakePlatform& f) {
     f.AddFile("/boot/big.bin", "").size = 40u << 20;
 }
 
-BuildRequest Request(FileSystemType kind, std::vector<BootRequest> boot) {
+BuildRequest Request(FileSystemType kind, std::vector<BootRequest> boot, const char* catalog = "isolinux/boot.cat") {
     BuildRequest r = test::GoldenRequest("/src", kind);
     r.imagePath = "/out/x.iso";
     r.boot = std::move(boot);
+    r.bootCatalog = catalog;
     return r;
 }
 
@@ -61,6 +62,7 @@ TEST(Boot, ChecksBeforeWriting) {
     const struct {
         std::vector<BootRequest> boot;
         const char* report;
+        const char* catalog = "";
     } cases[] = {
         {{{0, "/boot/none.bin", 0, false}}, "/boot/none.bin\nBoot image not found.|"},
         {{{0, "/src/isolinux", 0, false}}, "/src/isolinux\nBoot image not found.|"},
@@ -74,6 +76,8 @@ TEST(Boot, ChecksBeforeWriting) {
         {{{0, "/boot/big.bin", 0, false}},
          "/boot/big.bin\nThe boot image is too large: a BIOS loads at most 65,535 sectors of 512 bytes. Give a load size.|"},
         {std::vector<BootRequest>(63, tooMany), "Too many boot entries for the boot catalog (63).|"},
+        {{tooMany}, "nowhere/boot.cat\nThe folder for the boot catalog is not in the source.|", "nowhere/boot.cat"},
+        {{tooMany}, "readme.txt\nThe source already holds an entry of the boot catalog's name.|", "readme.txt"},
         // Every fault in the one report.
         {{{0, "/boot/none.bin", 0, false}, {0xEF, "/boot/empty.bin", 0, false}},
          "/boot/none.bin\nBoot image not found.\n/boot/empty.bin\nThe boot image is empty.|"},
@@ -84,7 +88,7 @@ TEST(Boot, ChecksBeforeWriting) {
         FakePlatform f;
         Arrange(f);
         BuildRunner runner(f, nullptr);
-        BuildReport report = runner.Run(Request(FileSystemType::UdfBridge, c.boot));
+        BuildReport report = runner.Run(Request(FileSystemType::UdfBridge, c.boot, c.catalog));
         EXPECT_EQ(report.outcome, BuildReport::Outcome::Failed);
         EXPECT_EQ(Shown(report.failures), c.report);
         EXPECT_EQ(f.outputs.count("/out/x.iso"), 0u);
@@ -105,7 +109,7 @@ TEST(Boot, ChecksBeforeWriting) {
         Arrange(f);
         f.AddFile("/boot/bigefi.img", FatImage(512)).size = 40u << 20;
         BuildRunner runner(f, nullptr);
-        BuildReport report = runner.Run(Request(FileSystemType::Joliet, c.boot));
+        BuildReport report = runner.Run(Request(FileSystemType::Joliet, c.boot, ""));
         EXPECT_EQ(report.outcome, BuildReport::Outcome::Finished) << Shown(report.failures);
         const std::string& out = f.outputs["/out/x.iso"];
         MemorySource source(reinterpret_cast<const uint8_t*>(out.data()), out.size());

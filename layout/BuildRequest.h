@@ -47,6 +47,9 @@ struct BuildRequest {
     unsigned readers = kDefaultReaders;
     // Boot entries in catalog order; none: no boot record, no catalog.
     std::vector<BootRequest> boot;
+    // Where the trees list the boot catalog ("isolinux/boot.cat"); empty: no
+    // tree lists it.
+    std::string bootCatalog;
 };
 
 }  // namespace pm

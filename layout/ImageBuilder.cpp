@@ -43,6 +43,7 @@ bool ImageBuilder::EmitSector(const uint8_t* data) {
 
 void ImageBuilder::Reset() {
     m_root.DeleteChildren();
+    m_pCatalogFile = nullptr;
     m_directories.clear();
     m_files.clear();
     static_cast<ImageLayout&>(*this) = ImageLayout();
@@ -105,6 +106,7 @@ void ImageBuilder::PlanZerosTo(uint64_t target) {
 
 void ImageBuilder::PlaceTree() {
     m_nTimeZoneOffset = m_request.timeZoneOffset;
+    AddCatalogEntry();
     CollectEntries();
     MeasureIsoPathTable();
     MeasureJolietPathTable();

@@ -95,6 +95,10 @@ private:
     // load size; PlaceBootExtents places the catalog and the images of
     // their own.
     void ResolveBoot();
+    // Lists the boot catalog in the tree where the request names it.
+    void AddCatalogEntry();
+    CFileEntry* m_pCatalogFile = nullptr;
+    int m_nCatalogProblem = 0;  // the text that refuses the catalog's path
     void PlaceBootExtents();
 
     Platform& m_platform;

@@ -148,6 +148,7 @@ const Entry kEntries[] = {
             "  --boot-uefi FILE   UEFI から起動するブートイメージ (FAT ファイルシステムのイメージ) を加える\n"
             "  --boot-load-size N 直前のブートイメージから読み込む 512 バイトのセクタ数 (既定: 全体)\n"
             "  --boot-info-table  直前のブートイメージにブート情報テーブルを書き込む (isolinux など)\n"
+            "  --boot-catalog PATH ブートカタログを ISO9660 と Joliet のこのパスに載せる (既定: 載せない)\n"
             "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
             "  --check            --size と一緒に: 全ての名前を検査する\n"
             "  --quiet            成功したときは何も表示しない\n"
@@ -168,6 +169,7 @@ const Entry kEntries[] = {
             "  --boot-uefi FILE   add a boot image for UEFI machines (an image of a FAT file system)\n"
             "  --boot-load-size N 512-byte sectors the firmware loads of the boot image just before (default: all)\n"
             "  --boot-info-table  write the boot information table into the boot image just before (isolinux)\n"
+            "  --boot-catalog PATH list the boot catalog at PATH of the image's trees (default: listed nowhere)\n"
             "  --size             print the image's size and the medium it fits instead of building\n"
             "  --check            with --size: also check every name\n"
             "  --quiet            print nothing on success\n"
@@ -270,6 +272,8 @@ const Entry kEntries[] = {
     {10199, "ブートエントリが多すぎてブートカタログに収まりません (%s 個)。",
             "Too many boot entries for the boot catalog (%s)."},
     {10200, "%s は --boot-bios か --boot-uefi の後に指定します", "%s goes after --boot-bios or --boot-uefi"},
+    {10202, "%s\nブートカタログを置くフォルダがソースにありません。", "%s\nThe folder for the boot catalog is not in the source."},
+    {10203, "%s\nブートカタログと同じ名前の項目がソースにあります。", "%s\nThe source already holds an entry of the boot catalog's name."},
     {10201, "--boot-load-size は 1 から 65535 までの数です", "--boot-load-size takes a number from 1 to 65535"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n",

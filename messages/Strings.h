@@ -138,6 +138,8 @@ enum TextId : int {
     kMsgBootTooManyEntries = 10199,
     kMsgBootOptionNeedsEntry = 10200,
     kMsgBootLoadSizeForm = 10201,
+    kMsgBootCatalogNoFolder = 10202,
+    kMsgBootCatalogExists = 10203,
     kMsgNotAnInteger = 61712,
     kMsgIntegerRange = 61714,
     kMsgTooManyCharacters = 61716,

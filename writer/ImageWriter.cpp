@@ -119,6 +119,11 @@ void ImageWriter::WriteUdfTree() {
 
 bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     if (!Expect(f.m_dwIsoSector)) return true;
+    if (f.m_bBootCatalog) {
+        FillBootCatalog(m_buffer.data(), BootCatalogEntries(m_b));
+        Emit(m_buffer.data());
+        return true;
+    }
     const std::string path = f.Path();
     if (!p.in) {
         p.err.path = path;
