@@ -1,16 +1,12 @@
 #!/usr/bin/python3
-"""Bootable images of one kind, made at test time from Debian's loaders:
-isolinux.bin with the boot information table (for the "UDF" kind, whose ISO
-9660 tree is empty, a few bytes of code that need no file system) and a
-standalone GRUB as \\EFI\\BOOT\\BOOTX64.EFI in a FAT image.
-
-Without --firmware: xorriso's El Torito report, dumpet, isoinfo -d, 7z and
-pycdlib must find the entries asked for. With --firmware: SeaBIOS and OVMF in
-qemu (no KVM) must boot each entry; each loader prints its marker twice, as
-powering off can cut the last line. --verify must find the image identical.
-CASE both: the UEFI image outside the source; both-inside: both in it;
-uefi-large: a UEFI image of 40 MiB alone (too large for the 16-bit load size).
-"""
+# Bootable images of one kind, from Debian's loaders made at test time
+# (isolinux.bin with the boot information table, or for the "UDF" kind, whose
+# ISO 9660 tree is empty, a few bytes of code that need no file system; GRUB as
+# \EFI\BOOT\BOOTX64.EFI in a FAT image). Without --firmware the catalog
+# readers must find the entries asked for; with it SeaBIOS and OVMF in qemu (no
+# KVM) must boot each entry, the loaders printing their marker twice (powering
+# off can cut the last line). CASE both: the UEFI image outside the source;
+# both-inside: both in it; uefi-large: a 40 MiB UEFI image alone.
 import argparse, os, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
