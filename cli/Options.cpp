@@ -60,6 +60,8 @@ const OptionSpec kOptions[] = {
     {"--boot-bios", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0x00, v); }},
     {"--boot-uefi", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0xEF, v); }},
     {"--boot-load-size", nullptr, true, TakeLoadSize},
+    {"--boot-from", nullptr, true, [](Options& o, const std::string& v) { return o.bootFrom = v, 0; }},
+    {"--boot-windows", nullptr, false, [](Options& o, const std::string&) { return o.bootWindows = true, 0; }},
     {"--boot-catalog", nullptr, true, [](Options& o, const std::string& v) { return o.bootCatalog = v, 0; }},
     {"--boot-info-table", nullptr, false, [](Options& o, const std::string&) {
          return o.boot.empty() ? int(kMsgBootOptionNeedsEntry) : (o.boot.back().infoTable = true, 0);
@@ -129,7 +131,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
         error = LoadString(out.size ? kMsgSizeTakesOneSource : out.names ? kMsgNamesTakesOneSource : kMsgSourceAndImageNeeded);
         return false;
     }
-    if (!out.bootCatalog.empty() && out.boot.empty()) {
+    if (!out.bootCatalog.empty() && out.boot.empty() && out.bootFrom.empty() && !out.bootWindows) {
         error = FormatString(kMsgBootOptionNeedsEntry, "--boot-catalog");
         return false;
     }

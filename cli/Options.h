@@ -26,7 +26,9 @@ struct Options {
     // --boot-bios, --boot-uefi: one entry each, in catalog order;
     // --boot-load-size and --boot-info-table change the entry just before.
     std::vector<BootRequest> boot;
-    std::string bootCatalog;  // --boot-catalog: where the trees list the catalog
+    std::string bootCatalog;
+    std::string bootFrom;      // --boot-from: the boot entries of an older image, before the others
+    bool bootWindows = false;  // --boot-windows: the entries of a Windows setup folder  // --boot-catalog: where the trees list the catalog
     bool quiet = false;
     bool help = false;        // -h, --help
     bool version = false;     // -V, --version

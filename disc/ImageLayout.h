@@ -60,6 +60,7 @@ struct PlacedBootEntry {
     // image comes from outside the source (an extent of its own).
     const class CFileEntry* treeFile = nullptr;
     std::string path;             // the boot image as the request names it
+    uint64_t offset = 0;          // where in that file it begins
     uint32_t checksum = 0;        // of the boot information table, once the checks read the image
 };
 

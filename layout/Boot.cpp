@@ -46,7 +46,36 @@ std::vector<CatalogEntry> CatalogOf(const std::vector<PlacedBootEntry>& boot) {
     return entries;
 }
 
+// A piece of a file read as a file of its own: the bytes before it are read
+// past (an image file may be a pipe), none after it are handed out.
+class PieceInput : public InputFile {
+public:
+    PieceInput(std::unique_ptr<InputFile> in, uint64_t length) : m_in(std::move(in)), m_left(length), m_length(length) {}
+    long long Read(void* data, size_t n, FileError& err) override {
+        long long got = m_in->Read(data, size_t(std::min<uint64_t>(n, m_left)), err);
+        if (got > 0) m_left -= uint64_t(got);
+        return got;
+    }
+    bool Stat(uint64_t& size, int64_t& mtime) override { return m_in->Stat(size, mtime) && (size = m_length, true); }
+
+private:
+    std::unique_ptr<InputFile> m_in;
+    uint64_t m_left, m_length;
+};
+
 }  // namespace
+
+std::unique_ptr<InputFile> OpenBootImage(Platform& platform, const PlacedBootEntry& e, FileError& err) {
+    std::unique_ptr<InputFile> in = platform.OpenRead(e.treeFile ? e.treeFile->Path() : e.path, err);
+    if (!in || e.offset == 0) return in;
+    std::vector<uint8_t> skip(1u << 20);
+    for (uint64_t left = e.offset; left > 0;) {
+        long long got = in->Read(skip.data(), size_t(std::min<uint64_t>(left, skip.size())), err);
+        if (got <= 0) return nullptr;
+        left -= uint64_t(got);
+    }
+    return std::make_unique<PieceInput>(std::move(in), e.imageBytes);
+}
 
 std::vector<CatalogEntry> BootCatalogEntries(const ImageLayout& layout) { return CatalogOf(layout.m_boot); }
 
@@ -58,8 +87,11 @@ void ImageBuilder::ResolveBoot() {
         e.platform = r.platform;
         e.infoTable = r.infoTable;
         e.path = r.image;
+        e.offset = r.offset;
         DirEntry found;
-        if (m_platform.LookupEntry(r.image, found) && !found.directory) {
+        if (m_platform.LookupEntry(r.image, found) && !found.directory && r.length) {
+            e.imageBytes = found.size >= r.offset + r.length ? r.length : 0;
+        } else if (m_platform.LookupEntry(r.image, found) && !found.directory) {
             e.imageBytes = found.size;
             // A file of the source is the same file when the system says so
             // (links and relative paths included); its extent is shared.
@@ -148,7 +180,7 @@ int ImageBuilder::CheckBoot() {
             continue;
         }
         FileError err;
-        std::unique_ptr<InputFile> in = m_platform.OpenRead(e.treeFile ? e.treeFile->Path() : e.path, err);
+        std::unique_ptr<InputFile> in = OpenBootImage(m_platform, e, err);
         // The FAT check needs the first sector, the checksum all of it.
         piece.assign(1u << 20, 0);
         BootInfoChecksum sum;

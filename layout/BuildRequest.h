@@ -24,6 +24,10 @@ struct BootRequest {
     std::string image;
     uint32_t loadSectors = 0;  // 512-byte sectors the firmware loads; 0: the whole image
     bool infoTable = false;    // patch the boot information table into the image's copy
+    // A piece of the file (a boot image inside an older image): its first
+    // byte and length; length 0: the whole file.
+    uint64_t offset = 0;
+    uint64_t length = 0;
 };
 
 struct BuildRequest {

@@ -24,6 +24,9 @@ struct CatalogEntry;
 // The catalog's entries for the boot entries of a layout.
 std::vector<CatalogEntry> BootCatalogEntries(const ImageLayout& layout);
 
+// Opens a boot image for reading: its file, or its piece of an older image.
+std::unique_ptr<class InputFile> OpenBootImage(Platform& platform, const PlacedBootEntry& e, struct FileError& err);
+
 class ImageBuilder : public ImageLayout {
 public:
     // Keeps its own copy of the request. What goes wrong is queued in

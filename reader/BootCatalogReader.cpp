@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "disc/OnDisc.h"
+#include "layout/BuildRequest.h"
+#include "reader/IsoReader.h"
 
 namespace pm {
 
@@ -68,6 +70,30 @@ BootCatalogRead ReadBootCatalog(const ImageSource& image) {
         const ReadBootEntry& e = out.entries[i];
         if (!e.bootable) problem("entry " + Num(i + 1) + " is not marked bootable");
         if (e.entry.imageSector >= sectors) problem("entry " + Num(i + 1) + " points past the image's end");
+    }
+    return out;
+}
+
+std::vector<BootRequest> BootRequestsFromImage(const ImageSource& image, const std::string& path, std::string& why) {
+    BootCatalogRead read = ReadBootCatalog(image);
+    why = !read.present ? "no boot catalog" : read.problems.empty() ? "" : read.problems.front();
+    std::vector<BootRequest> out;
+    if (!why.empty()) return out;
+    IsoReader iso(image);
+    for (const ReadBootEntry& e : read.entries) {
+        const uint64_t at = uint64_t(e.entry.imageSector) * SectorSize;
+        uint64_t length = uint64_t(e.entry.loadSectors) * 512;
+        std::array<uint8_t, 512> head{};
+        image.ReadAt(at, head.data(), head.size());
+        const uint64_t fatSectors = GetLE16(head.data() + 19) ? GetLE16(head.data() + 19) : GetLE32(head.data() + 32);
+        if (head[510] == 0x55 && head[511] == 0xAA && GetLE16(head.data() + 11) >= 512)
+            length = fatSectors * GetLE16(head.data() + 11);
+        for (const IsoTreeEntry& f : iso.IsoTree())
+            if (!f.isDir && f.extent == e.entry.imageSector) length = f.size;
+        if (length == 0 || !image.Holds(at, length)) length = std::min<uint64_t>(image.Size() - std::min(at, image.Size()), SectorSize);
+        // A boot information table names the primary descriptor and this sector.
+        const bool table = GetLE32(head.data() + 8) == 16 && GetLE32(head.data() + 12) == e.entry.imageSector;
+        out.push_back(BootRequest{uint8_t(e.entry.platform), path, e.entry.loadSectors, table, at, length});
     }
     return out;
 }

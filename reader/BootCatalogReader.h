@@ -28,4 +28,11 @@ struct BootCatalogRead {
 
 BootCatalogRead ReadBootCatalog(const ImageSource& image);
 
+// The boot entries of an image at `path`, as requests that take each boot
+// image from it: the length of a file of its ISO 9660 tree that starts where
+// the entry points, else of the FAT file system there, else the load size.
+// A copy that carries a boot information table gets one again. Empty, with
+// the reason in `why`, when the image has no sound catalog.
+std::vector<struct BootRequest> BootRequestsFromImage(const ImageSource& image, const std::string& path, std::string& why);
+
 }  // namespace pm

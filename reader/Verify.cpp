@@ -303,7 +303,7 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
 bool SameBootImage(Platform& platform, const ImageSource& image, const PlacedBootEntry& want, uint32_t sector,
                    std::string& what) {
     FileError err;
-    std::unique_ptr<InputFile> in = platform.OpenRead(want.treeFile ? want.treeFile->Path() : want.path, err);
+    std::unique_ptr<InputFile> in = OpenBootImage(platform, want, err);
     if (!in) return what = "the boot image cannot be opened", false;
     std::vector<uint8_t> file(kPiece), copy(kPiece);
     std::array<uint8_t, 64> head{};

@@ -180,7 +180,7 @@ void ImageWriter::PatchBootInfo(const CFileEntry* treeFile, uint8_t* data, uint3
 // A boot image from outside the source: its whole extent, as the checks read it.
 bool ImageWriter::CopyBootImage(const PlacedBootEntry& e, uint64_t sectors) {
     FileError err;
-    std::unique_ptr<InputFile> in = m_b.GetPlatform().OpenRead(e.path, err);
+    std::unique_ptr<InputFile> in = OpenBootImage(m_b.GetPlatform(), e, err);
     if (!in) {
         err.path = EscapeInvalidUtf8(e.path);
         m_b.Messages().AddFileError(kMsgCannotOpenFile, err);

@@ -86,6 +86,20 @@ def check_readers(rep, kind, image, loader, efi):
         rep.result(name, re.findall(pattern, out) == expect, out)
 
 
+def remaster(rep, a, work, src, loader, efi):
+    """--boot-from takes the entries of a xorriso-made image, boot information table included."""
+    old, new = os.path.join(work, "xorriso.iso"), os.path.join(work, "remastered.iso")
+    run(["xorriso", "-as", "mkisofs", "-o", old, "-b", loader, "-no-emul-boot", "-boot-load-size", "4",
+         *(["-boot-info-table"] if a.kind != "udf" else []), "-eltorito-alt-boot", "-e", "efi.img", "-no-emul-boot", "-graft-points", src, f"efi.img={efi}"])
+    report = lambda image: re.sub(r"\s+\d+\n", "\n", text(run(["xorriso", "-indev", image, "-report_el_torito", "plain"]).stdout))
+    entries = lambda image: re.findall(r"boot img :.*", report(image))
+    p = run([a.cli, "--quiet", "--kind", a.kind, "--boot-from", old, src, new])
+    rep.result("--boot-from a xorriso-made image: the same entries", p.returncode == 0 and len(entries(old)) == 2 and
+               entries(old) == entries(new), report(old) + report(new) + text(p.stderr))
+    p = run([a.cli, "--verify", "--kind", a.kind, "--boot-from", old, src, new])
+    rep.result("--boot-from: --verify", p.returncode == 0, text(p.stdout) + text(p.stderr))
+
+
 def boot(rep, image, firmware):
     log = f"{image}.{firmware}.serial"
     cmd = ["qemu-system-x86_64", "-m", "256", "-display", "none", "-no-reboot", "-net", "none", "-serial", f"file:{log}",
@@ -129,6 +143,7 @@ def main():
             rep.result("--verify", p.returncode == 0, text(p.stdout) + text(p.stderr))
             if not a.firmware:
                 check_readers(rep, a.kind, image, bios_args[0], efi)
+                remaster(rep, a, work, src, os.path.relpath(bios_args[0], src), efi)
             for firmware in (["seabios"] if bios else []) + ["ovmf"] if a.firmware else []:
                 boot(rep, image, firmware)
     finally:
