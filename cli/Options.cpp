@@ -21,6 +21,22 @@ bool DateFits(const std::string& text) {
     return ParseDateTime(text, date, time);
 }
 
+int AddBootEntry(Options& o, uint8_t platform, const std::string& image) {
+    o.boot.push_back(BootRequest{platform, image, 0, false});
+    return 0;
+}
+
+// 1 to 65535: the catalog's field has 16 bits, and 0 would mean "the whole image".
+int TakeLoadSize(Options& o, const std::string& v) {
+    if (o.boot.empty()) return kMsgBootOptionNeedsEntry;
+    unsigned long n = 0;
+    if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos ||
+        (n = std::stoul(v)) < 1 || n > 0xFFFF)
+        return kMsgBootLoadSizeForm;
+    o.boot.back().loadSectors = uint32_t(n);
+    return 0;
+}
+
 // One row per option. `take` stores the option in the options and answers 0,
 // or the number of the text that refuses its value ("%s": the value).
 struct OptionSpec {
@@ -44,6 +60,15 @@ const OptionSpec kOptions[] = {
     {"--names", nullptr, false, [](Options& o, const std::string&) { return o.names = true, 0; }},
     {"--size", nullptr, false, [](Options& o, const std::string&) { return o.size = true, 0; }},
     {"--check", nullptr, false, [](Options& o, const std::string&) { return o.check = true, 0; }},
+    {"--boot-bios", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0x00, v); }},
+    {"--boot-uefi", nullptr, true, [](Options& o, const std::string& v) { return AddBootEntry(o, 0xEF, v); }},
+    {"--boot-load-size", nullptr, true, TakeLoadSize},
+    {"--boot-from", nullptr, true, [](Options& o, const std::string& v) { return o.bootFrom = v, 0; }},
+    {"--boot-windows", nullptr, false, [](Options& o, const std::string&) { return o.bootWindows = true, 0; }},
+    {"--boot-catalog", nullptr, true, [](Options& o, const std::string& v) { return o.bootCatalog = v, 0; }},
+    {"--boot-info-table", nullptr, false, [](Options& o, const std::string&) {
+         return o.boot.empty() ? int(kMsgBootOptionNeedsEntry) : (o.boot.back().infoTable = true, 0);
+     }},
     {"--quiet", nullptr, false, [](Options& o, const std::string&) { return o.quiet = true, 0; }},
     {"--help", "-h", false, [](Options& o, const std::string&) { return o.help = true, 0; }},
     {"--version", "-V", false, [](Options& o, const std::string&) { return o.version = true, 0; }},
@@ -95,7 +120,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
             value = argv[++i];
         }
         if (int refusal = spec->take(out, value)) {
-            error = FormatString(refusal, value);
+            error = FormatString(refusal, refusal == kMsgBootOptionNeedsEntry ? name : value);
             return false;
         }
         if (out.help || out.version) return true;
@@ -107,6 +132,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     const bool sourceOnly = out.size || out.names;
     if (positional != (sourceOnly ? 1 : 2)) {
         error = LoadString(out.size ? kMsgSizeTakesOneSource : out.names ? kMsgNamesTakesOneSource : kMsgSourceAndImageNeeded);
+        return false;
+    }
+    if (!out.bootCatalog.empty() && out.boot.empty() && out.bootFrom.empty() && !out.bootWindows) {
+        error = FormatString(kMsgBootOptionNeedsEntry, "--boot-catalog");
         return false;
     }
     if (out.check && !out.size) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "layout/ImageBuilder.h"
 
@@ -23,6 +24,12 @@ struct Options {
     bool reflink = false;       // --reflink
     std::optional<std::string> label;  // --label
     std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS", checked
+    // --boot-bios, --boot-uefi: one entry each, in catalog order;
+    // --boot-load-size and --boot-info-table change the entry just before.
+    std::vector<BootRequest> boot;
+    std::string bootCatalog;
+    std::string bootFrom;      // --boot-from: the boot entries of an older image, before the others
+    bool bootWindows = false;  // --boot-windows: the entries of a Windows setup folder  // --boot-catalog: where the trees list the catalog
     bool quiet = false;
     bool help = false;        // -h, --help
     bool version = false;     // -V, --version

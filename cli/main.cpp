@@ -17,6 +17,7 @@
 #include "iso9660/Fields.h"
 #include "layout/NameMap.h"
 #include "platform/Platform.h"
+#include "reader/BootCatalogReader.h"
 #include "reader/Verify.h"
 #include "settings/Locations.h"
 #include "settings/VolumeInfo.h"
@@ -46,6 +47,19 @@ void ShowQueued(JobMessages& messages) {
     messages.ShowAll([](const std::string& text) { std::cerr << text << '\n'; });
 }
 
+// The boot entries of --boot-from's image go first; false (said why) when
+// it has none that can be read.
+bool TakeBootFrom(const Options& o, BuildRequest& request) {
+    if (o.bootFrom.empty()) return true;
+    FileSource file;
+    std::string why;
+    std::vector<BootRequest> old;
+    if (file.Open(o.bootFrom, why)) old = BootRequestsFromImage(file, o.bootFrom, why);
+    if (old.empty()) std::cerr << "parumero-cli: " << EscapeInvalidUtf8(o.bootFrom) << ": " << why << '\n';
+    request.boot.insert(request.boot.begin(), old.begin(), old.end());
+    return !old.empty();
+}
+
 // The request of a `--size`, `--names` or `--verify` run: the volume
 // information the command line loaded (exclusions, dot-file rule), the kind,
 // and the image that a build into it would leave out.
@@ -55,6 +69,16 @@ BuildRequest ScanRequest(Platform& platform, const VolumeInfo& volume, const Opt
     request.kind = o.kind;
     request.volume = volume;
     request.imagePath = image;
+    request.boot = o.boot;
+    // A Windows setup folder boots BIOS machines from 8 sectors of
+    // etfsboot.com and UEFI machines from the FAT image efisys.bin.
+    if (o.bootWindows) {
+        const std::string s = TrimSeparators(o.source);
+        request.boot.insert(request.boot.begin(), {BootRequest{0, s + "/boot/etfsboot.com", 8, false},
+                                                   BootRequest{0xEF, s + "/efi/microsoft/boot/efisys.bin", 0, false}});
+    }
+    TakeBootFrom(o, request);
+    request.bootCatalog = o.bootCatalog;
     ApplySystemInputs(request, platform);
     return request;
 }
@@ -324,6 +348,8 @@ int main(int argc, char** argv) {
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
     if (o.hideDotFiles) volume.HideDotFiles = true;
     if (o.reflink) volume.Reflink = true;
+    BuildRequest probe;
+    if (!cli::TakeBootFrom(o, probe)) return 1;
     if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, volume, o));
     if (o.names) return cli::CheckedStdout(cli::RunNames(*platform, volume, o));
     if (o.verify) return cli::CheckedStdout(cli::Verify(*platform, cli::ScanRequest(*platform, volume, o, o.image)));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "disc/OnDisc.h"
@@ -32,6 +33,9 @@ enum class ExtentKind : uint8_t {
     JolietPathTableL,
     JolietPathTableM,
     JolietDirectories,
+    BootCatalog,        // one sector: the boot catalog
+    BootImage,          // a boot image from outside the source, which no tree lists
+    IsoEmptyTree,       // "UDF" kind with boot entries: path tables and root of an empty ISO 9660 tree
 };
 
 // "IsoPathTableL" and so on, for messages and tests.
@@ -42,6 +46,22 @@ struct PlannedExtent {
     ExtentKind kind;
     uint64_t start;   // image sector
     uint64_t length;  // sectors
+};
+
+// One boot entry as the layout placed it: what the catalog records and where
+// the writer takes the image from.
+struct PlacedBootEntry {
+    uint8_t platform = 0;         // 0 BIOS, 0xEF UEFI
+    uint16_t loadSectors = 0;     // as the catalog records it
+    bool infoTable = false;
+    uint32_t imageSector = 0;
+    uint64_t imageBytes = 0;
+    // The file of the tree the entry shares its extent with; null when the
+    // image comes from outside the source (an extent of its own).
+    const class CFileEntry* treeFile = nullptr;
+    std::string path;             // the boot image as the request names it
+    uint64_t offset = 0;          // where in that file it begins
+    uint32_t checksum = 0;        // of the boot information table, once the checks read the image
 };
 
 // Image-wide numbers decided by Layout; the encoders read them.
@@ -67,6 +87,9 @@ struct ImageLayout {
     // in: the build's request carries it, the encoders read it here.
     int m_nTimeZoneOffset = 0;
     uint32_t m_dwBufferSize = SectorSize;
+    // Boot entries in catalog order, and the catalog's sector (0: none).
+    std::vector<PlacedBootEntry> m_boot;
+    uint32_t m_dwBootCatalog = 0;
     // The image front to back, without gaps: the writer emits exactly this,
     // and the image length is where it ends.
     std::vector<PlannedExtent> m_plan;

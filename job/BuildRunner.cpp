@@ -92,7 +92,7 @@ BuildReport BuildRunner::Run(const BuildRequest& request) {
     // stop, not a failure.
     if (!laidOut) {
         if (!report.failures.HasMessages() && StoppedBeforeWriting()) report.outcome = BuildReport::Outcome::Stopped;
-    } else if (builder.CheckNames() > 0) {
+    } else if (builder.CheckNames() + builder.CheckBoot() > 0) {  // every fault in the one report
     } else if (StoppedBeforeWriting()) {
         report.outcome = BuildReport::Outcome::Stopped;
     } else {

@@ -48,6 +48,7 @@ bool ImageBuilder::EmitSector(const uint8_t* data) {
 
 void ImageBuilder::Reset() {
     m_root.DeleteChildren();
+    m_pCatalogFile = nullptr;
     m_directories.clear();
     m_files.clear();
     static_cast<ImageLayout&>(*this) = ImageLayout();
@@ -91,7 +92,8 @@ const char* ExtentName(ExtentKind kind) {
     static const char* const names[] = {"Zeros",           "IsoDescriptors",   "UdfRecognition", "UdfVolumeSequence",
                                         "UdfIntegrity",    "UdfAnchor",        "UdfFileSet",     "UdfDirectories",
                                         "FileData",        "IsoPathTableL",    "IsoPathTableM",  "IsoDirectories",
-                                        "JolietPathTableL", "JolietPathTableM", "JolietDirectories"};
+                                        "JolietPathTableL", "JolietPathTableM", "JolietDirectories", "BootCatalog",
+                                        "BootImage",       "IsoEmptyTree"};
     return names[size_t(kind)];
 }
 
@@ -109,16 +111,21 @@ void ImageBuilder::PlanZerosTo(uint64_t target) {
 
 void ImageBuilder::PlaceTree() {
     m_nTimeZoneOffset = m_request.timeZoneOffset;
+    AddCatalogEntry();
     CollectEntries();
     MeasureIsoPathTable();
     MeasureJolietPathTable();
     m_plan.clear();
+    ResolveBoot();
+    const bool boot = !m_boot.empty();
 
     // Counted in 64 bits: a layout past 2^32 sectors must be seen (and
     // refused), not wrapped into a plausible small image.
     Plan(ExtentKind::Zeros, 16);  // system area
     const bool iso = HasIsoTrees(Kind()), udf = HasUdf(Kind());
-    if (iso) Plan(ExtentKind::IsoDescriptors, 3);
+    // With boot entries the boot record follows the primary descriptor; the
+    // "UDF" kind then gets a primary descriptor and a terminator around it.
+    if (iso || boot) Plan(ExtentKind::IsoDescriptors, (iso ? 3 : 2) + (boot ? 1 : 0));
     if (udf) {
         const uint64_t first = Plan(ExtentKind::UdfRecognition, 3);
         m_dwUdfMainVds = uint32_t((first + 18) / 16 * 16);
@@ -127,7 +134,7 @@ void ImageBuilder::PlaceTree() {
         m_dwUdfPartitionStart = 257;
         PlanZerosTo(m_dwUdfMainVds);
         Plan(ExtentKind::UdfVolumeSequence, 6);
-        if (!iso) {
+        if (!iso && !boot) {
             PlanZerosTo(m_dwUdfReserveVds);
             Plan(ExtentKind::UdfVolumeSequence, 6);
         }
@@ -143,16 +150,18 @@ void ImageBuilder::PlaceTree() {
         PlaceJolietBlock();
     }
     Plan(ExtentKind::FileData, PlaceFiles(PlanEnd()) - PlanEnd());
+    if (udf) m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
+    if (boot) PlaceBootExtents();
     if (udf) {
-        m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
-        if (iso) {
+        if (iso || boot) {
             // Bridge: Joliet first here, the reverse of the Joliet kind.
-            PlaceJolietBlock();
-            PlaceIsoBlock();
-            // The bridge's reserve sequence comes after the ISO 9660 and
-            // Joliet structures: readers that take the UDF volume to end with
-            // its last sequence (7-Zip) would otherwise call those sectors
-            // data after the end of the archive. Its extent keeps 16 sectors.
+            if (iso) PlaceJolietBlock();
+            if (iso) PlaceIsoBlock();
+            // The reserve sequence comes after the ISO 9660 and Joliet
+            // structures and the boot extents: readers that take the UDF
+            // volume to end with its last sequence (7-Zip) would otherwise
+            // call those sectors data after the end of the archive. Its
+            // extent keeps 16 sectors.
             m_dwUdfReserveVds = uint32_t(Plan(ExtentKind::UdfVolumeSequence, 6));
             Plan(ExtentKind::Zeros, 10);
         }

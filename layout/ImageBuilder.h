@@ -28,6 +28,13 @@ using SectorCallback = int (*)(int kind, void* context, const uint8_t* data, uin
 // failed (reported). `go` turns false when the build is to stop.
 using MoveCallback = long long (*)(void* context, InputFile& in, size_t length, bool& go);
 
+struct CatalogEntry;
+// The catalog's entries for the boot entries of a layout.
+std::vector<CatalogEntry> BootCatalogEntries(const ImageLayout& layout);
+
+// Opens a boot image for reading: its file, or its piece of an older image.
+std::unique_ptr<class InputFile> OpenBootImage(Platform& platform, const PlacedBootEntry& e, struct FileError& err);
+
 class ImageBuilder : public ImageLayout {
 public:
     // Keeps its own copy of the request. What goes wrong is queued in
@@ -47,6 +54,10 @@ public:
     // user may not read), reported in JobMessages with the causes; the
     // first check of CheckNames.
     int ReportUnreadable();
+    // Reads every boot image and reports, before anything is written, what
+    // no firmware could boot; takes each boot information table's checksum.
+    // The number of faults reported (0: all sound).
+    int CheckBoot();
     uint64_t GetImageBytes() const { return m_nTotalSectors * m_dwSectorSize; }
     // What the last scan could not read and what it left out.
     const ScanReport& GetScanReport() const { return m_scanReport; }
@@ -70,6 +81,9 @@ public:
     JobMessages& Messages() { return m_messages; }
 
     CFileEntry m_root;
+    // The "UDF" kind's ISO 9660 tree when it boots: a root with nothing in
+    // it, which the primary descriptor the boot record needs points at.
+    CFileEntry m_emptyIsoRoot;
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
     SectorCallback m_pfnSector = nullptr;
@@ -95,6 +109,15 @@ private:
     uint64_t PlaceFiles(uint64_t s);
     uint64_t PlaceUdfTree(uint64_t s);
     void ComputeBufferSize();
+    // Finds each boot image (a file of the tree, or one of its own) and its
+    // load size; PlaceBootExtents places the catalog and the images of
+    // their own.
+    void ResolveBoot();
+    // Lists the boot catalog in the tree where the request names it.
+    void AddCatalogEntry();
+    CFileEntry* m_pCatalogFile = nullptr;
+    int m_nCatalogProblem = 0;  // the text that refuses the catalog's path
+    void PlaceBootExtents();
 
     Platform& m_platform;
     JobMessages& m_messages;

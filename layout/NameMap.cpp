@@ -87,6 +87,15 @@ std::vector<NameRow> NameMap(const ImageBuilder& b) {
     };
     for (const CFileEntry* d : b.m_directories) rows.push_back(Row(b, *d, twin(d)));
     for (const CFileEntry* f : b.m_files) rows.push_back(Row(b, *f, twin(f)));
+    // A bootable image: its catalog, which no tree lists, and each entry,
+    // with the names of the file it shares (none for an image of its own).
+    if (!b.m_boot.empty()) rows.push_back(NameRow{"[BOOT]/catalog", "", "", "", false, ""});
+    for (size_t i = 0; i < b.m_boot.size(); ++i) {
+        const PlacedBootEntry& e = b.m_boot[i];
+        NameRow r = e.treeFile ? Row(b, *e.treeFile, nullptr) : NameRow{};
+        r.path = "[BOOT]/" + std::to_string(i + 1) + (e.platform == 0xEF ? "-UEFI" : "-BIOS");
+        rows.push_back(std::move(r));
+    }
     return rows;
 }
 

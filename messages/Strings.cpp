@@ -152,6 +152,13 @@ const Entry kEntries[] = {
             "  --hide-dot-files   \".\" で始まる名前に隠し属性を付ける\n"
             "  --reflink          ファイルの中身を 4 KiB 境界に置き、btrfs や XFS では元のファイルと\n"
             "                     ブロックを共有する (複製しない)\n"
+            "  --boot-bios FILE   BIOS (x86) から起動するブートイメージを加える (エミュレーションなし)\n"
+            "  --boot-uefi FILE   UEFI から起動するブートイメージ (FAT ファイルシステムのイメージ) を加える\n"
+            "  --boot-load-size N 直前のブートイメージから読み込む 512 バイトのセクタ数 (既定: 全体)\n"
+            "  --boot-info-table  直前のブートイメージにブート情報テーブルを書き込む (isolinux など)\n"
+            "  --boot-from IMAGE  既存のイメージのブートエントリを全て引き継ぐ (先頭に置く)\n"
+            "  --boot-windows     Windows セットアップの構成: boot/etfsboot.com (8 セクタ) と efi/microsoft/boot/efisys.bin\n"
+            "  --boot-catalog PATH ブートカタログを ISO9660 と Joliet のこのパスに載せる (既定: 載せない)\n"
             "  --size             イメージを作らず、大きさと収まるメディアを表示する\n"
             "  --check            --size と一緒に: 全ての名前を検査する\n"
             "  --verify           イメージを作らず、IMAGE を SOURCE と比べる (違いを 1 行ずつ表示)\n"
@@ -173,6 +180,13 @@ const Entry kEntries[] = {
             "  --hide-dot-files   give names beginning with \".\" the hidden attribute\n"
             "  --reflink          start file data on 4 KiB boundaries; on btrfs and XFS the image then\n"
             "                     shares the source files' blocks instead of copying them\n"
+            "  --boot-bios FILE   add a boot image for BIOS (x86) machines, no emulation\n"
+            "  --boot-uefi FILE   add a boot image for UEFI machines (an image of a FAT file system)\n"
+            "  --boot-load-size N 512-byte sectors the firmware loads of the boot image just before (default: all)\n"
+            "  --boot-info-table  write the boot information table into the boot image just before (isolinux)\n"
+            "  --boot-from IMAGE  take every boot entry of an existing image (they come first)\n"
+            "  --boot-windows     a Windows setup folder: boot/etfsboot.com (8 sectors), efi/microsoft/boot/efisys.bin\n"
+            "  --boot-catalog PATH list the boot catalog at PATH of the image's trees (default: listed nowhere)\n"
             "  --size             print the image's size and the medium it fits instead of building\n"
             "  --check            with --size: also check every name\n"
             "  --verify           compare IMAGE with SOURCE instead of building (one line per difference)\n"
@@ -317,6 +331,27 @@ const Entry kEntries[] = {
     {10268, "相違が %1 個あります (%2)", "%1 differences (%2)"},
     {10269, "%1 を読み取れません: %2", "%1 cannot be read: %2"},
     {10270, "%s\n設定ファイルに保存できませんでした。", "%s\nThe settings could not be saved to this file."},  // "標準に設定(&F)" failed; the cause follows
+    {10192, "%s\nブートイメージが見つかりません。", "%s\nBoot image not found."},
+    {10193, "%s\nブートイメージが空です。", "%s\nThe boot image is empty."},
+    {10194, "%s\nUEFI のブートイメージが FAT ファイルシステムではありません。",
+            "%s\nThe UEFI boot image is not a FAT file system."},
+    {10195, "%s\nUEFI のブートイメージが EFI プログラム (PE ファイル) です。"
+            "それを \\EFI\\BOOT\\BOOTX64.EFI として収めた FAT ファイルシステムのイメージを指定してください。",
+            "%s\nThe UEFI boot image is an EFI program (a PE file): give an image of a FAT file system that holds it "
+            "as \\EFI\\BOOT\\BOOTX64.EFI."},
+    {10196, "%s\nブート情報テーブルを書き込むには、ブートイメージが 64 バイト以上必要です。",
+            "%s\nA boot information table needs a boot image of at least 64 bytes."},
+    {10197, "%s\n読み込むセクタ数 %s がブートイメージの大きさを超えています。",
+            "%s\nThe load size of %s sectors goes beyond the end of the boot image."},
+    {10198, "%s\nブートイメージが大きすぎます。BIOS が読み込めるのは 65535 セクタ (512 バイト単位) までです。"
+            "読み込むセクタ数を指定してください。",
+            "%s\nThe boot image is too large: a BIOS loads at most 65,535 sectors of 512 bytes. Give a load size."},
+    {10199, "ブートエントリが多すぎてブートカタログに収まりません (%s 個)。",
+            "Too many boot entries for the boot catalog (%s)."},
+    {10200, "%s は --boot-bios か --boot-uefi の後に指定します", "%s goes after --boot-bios or --boot-uefi"},
+    {10202, "%s\nブートカタログを置くフォルダがソースにありません。", "%s\nThe folder for the boot catalog is not in the source."},
+    {10203, "%s\nブートカタログと同じ名前の項目がソースにあります。", "%s\nThe source already holds an entry of the boot catalog's name."},
+    {10201, "--boot-load-size は 1 から 65535 までの数です", "--boot-load-size takes a number from 1 to 65535"},
     {10115, "使い方: parumero-cli [OPTION]... SOURCE IMAGE\n"
             "        parumero-cli --size [--check] [OPTION]... SOURCE\n"
             "        parumero-cli --verify [OPTION]... SOURCE IMAGE\n"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "messages/Strings.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
+#include "iso9660/ElTorito.h"
+#include "reader/BootCatalogReader.h"
 #include "reader/IsoReader.h"
 #include "reader/UdfReader.h"
 #include "tree/PathUtil.h"
@@ -156,6 +159,7 @@ private:
     void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
     void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
     bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
+    bool HasInfoTable(const CFileEntry& e) const;
 
     ImageBuilder& m_b;
     const ImageSource& m_image;
@@ -240,9 +244,21 @@ void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
                 Differ(f, FormatNumbered(kVerifyDifferentSectors, firstLabel, h->label));
         }
         std::string what;
+        // The catalog is no source file: its own check reads it where it lies.
+        if (first && f->m_bBootCatalog) {
+            if (first->runs.empty() || first->runs[0].offset != uint64_t(m_b.m_dwBootCatalog) * SectorSize)
+                Differ(f, "does not point at the boot catalog");
+            continue;
+        }
         if (first && !SameContent(*f, first->runs, what)) Differ(f, what);
         if (first && !m_out.stopped) m_out.bytes += f->m_nUdfSize ? f->m_nUdfSize : f->m_nIsoSize;
     }
+}
+
+bool Verifier::HasInfoTable(const CFileEntry& e) const {
+    for (const PlacedBootEntry& b : m_b.m_boot)
+        if (b.infoTable && b.treeFile == &e) return true;
+    return false;
 }
 
 bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what) {
@@ -264,6 +280,9 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
                 if (k == 0) return what = FormatNumbered(kVerifySourceEnds, std::to_string(at + got)), false;
                 got += size_t(k);
             }
+            // A boot information table was written over these bytes of the
+            // copy; the boot entries' check compares them.
+            if (at == 0 && n >= 64 && HasInfoTable(e)) std::memcpy(m_fromSource.data() + 8, m_fromImage.data() + 8, 56);
             if (std::memcmp(m_fromSource.data(), m_fromImage.data(), n) != 0) {
                 size_t i = 0;
                 while (m_fromSource[i] == m_fromImage[i]) ++i;
@@ -278,6 +297,68 @@ bool Verifier::SameContent(const CFileEntry& e, const std::vector<ImageRun>& run
     uint8_t extra;
     if (in->Read(&extra, 1, err) > 0) return what = FormatNumbered(kVerifySourceGoesOn, std::to_string(at)), false;
     return true;
+}
+
+// A boot image's extent against its file: every byte, and where the entry
+// asked for one, the boot information table the build writes.
+bool SameBootImage(Platform& platform, const ImageSource& image, const PlacedBootEntry& want, uint32_t sector,
+                   std::string& what) {
+    FileError err;
+    std::unique_ptr<InputFile> in = OpenBootImage(platform, want, err);
+    if (!in) return what = "the boot image cannot be opened", false;
+    std::vector<uint8_t> file(kPiece), copy(kPiece);
+    std::array<uint8_t, 64> head{};
+    BootInfoChecksum sum;
+    uint64_t at = 0;
+    for (long long n; (n = in->Read(file.data(), file.size(), err)) != 0; at += uint64_t(n)) {
+        if (n < 0) return what = "the boot image cannot be read", false;
+        if (!image.ReadAt(uint64_t(sector) * SectorSize + at, copy.data(), size_t(n)))
+            return what = "the boot image goes past the image's end", false;
+        sum.Add(file.data(), size_t(n));
+        if (at == 0 && want.infoTable && n >= 64) {
+            std::memcpy(head.data(), copy.data(), 64);
+            std::memcpy(copy.data() + 8, file.data() + 8, 56);
+        }
+        if (std::memcmp(file.data(), copy.data(), size_t(n)) != 0) {
+            size_t i = 0;
+            while (file[i] == copy[i]) ++i;
+            return what = "differs from the boot image at byte " + std::to_string(at + i), false;
+        }
+    }
+    if (!want.infoTable) return true;
+    std::array<uint8_t, 64> table{};
+    FillBootInfoTable(table.data(), 16, sector, uint32_t(at), sum.Value());
+    if (std::memcmp(table.data() + 8, head.data() + 8, 56) != 0) return what = "boot information table is not as built", false;
+    return true;
+}
+
+void VerifyBoot(ImageBuilder& b, const ImageSource& image, VerifyResult& out) {
+    BootCatalogRead read = ReadBootCatalog(image);
+    for (const std::string& p : read.problems) out.problems.push_back(p);
+    if (!read.problems.empty()) return;
+    if (b.m_boot.empty() != !read.present || read.entries.size() != b.m_boot.size()) {
+        out.differences.push_back("boot catalog: " + std::to_string(read.entries.size()) + " entries in the image, " +
+                                  std::to_string(b.m_boot.size()) + " asked for");
+        return;
+    }
+    auto hex = [](unsigned v) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "0x%02X", v);
+        return std::string(buf);
+    };
+    for (size_t i = 0; i < b.m_boot.size(); ++i) {
+        const PlacedBootEntry& want = b.m_boot[i];
+        const ReadBootEntry& got = read.entries[i];
+        const std::string where = "boot entry " + std::to_string(i + 1) + " (" + EscapeInvalidUtf8(want.path) + "): ";
+        if (uint8_t(got.entry.platform) != want.platform)
+            out.differences.push_back(where + "platform " + hex(uint8_t(got.entry.platform)) + " in the image, " + hex(want.platform) + " asked for");
+        if (got.mediaType != 0) out.differences.push_back(where + "emulates a disk");
+        if (got.entry.loadSectors != want.loadSectors)
+            out.differences.push_back(where + "load size " + std::to_string(got.entry.loadSectors) + " in the image, " +
+                                      std::to_string(want.loadSectors) + " from the boot image");
+        std::string what;
+        if (!SameBootImage(b.GetPlatform(), image, want, got.entry.imageSector, what)) out.differences.push_back(where + what);
+    }
 }
 
 }  // namespace
@@ -324,6 +405,7 @@ VerifyResult VerifyImage(ImageBuilder& builder, const ImageSource& image,
     // UDF first: it carries the whole 64-bit length of a file.
     std::reverse(order.begin(), order.end());
     v.CompareData(order);
+    if (!out.stopped) VerifyBoot(builder, image, out);
     return out;
 }
 

@@ -24,6 +24,9 @@ packages=(
   dbus-daemon
   # --reflink on a loop-mounted btrfs (and XFS in bench/reflink.sh)
   btrfs-progs xfsprogs
+  # the firmwares and boot loaders that boot the bootable images, and the
+  # tools that make a FAT image and read a boot catalog
+  qemu-system-x86 ovmf isolinux syslinux-common grub-efi-amd64-bin grub-common mtools dosfstools dumpet
 )
 "$here/scripts/apt-install.sh" "${packages[@]}"
 cmake -S "$here" -B "$build" -DPARUMERO_TESTS=ON >/dev/null

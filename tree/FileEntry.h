@@ -87,6 +87,8 @@ public:
     // The listed name is neither UTF-8 nor code page 932: m_strName holds
     // U+FFFD in its place, and the build refuses it.
     bool m_bUndecodable = false;
+    // No file of the source: the boot catalog, listed where the user named it.
+    bool m_bBootCatalog = false;
     // The entries of a folder, in entry order. One pointer wide, with the
     // list itself made on the first entry: files, most of a tree, have none,
     // and an empty vector would cost each of them 24 bytes.

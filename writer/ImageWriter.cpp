@@ -6,6 +6,7 @@
 #include <string>
 
 #include "iso9660/DirectoryRecords.h"
+#include "iso9660/ElTorito.h"
 #include "iso9660/VolumeDescriptors.h"
 #include "messages/JobMessages.h"
 #include "platform/Platform.h"
@@ -118,6 +119,11 @@ void ImageWriter::WriteUdfTree() {
 
 bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     if (!Expect(f.m_dwIsoSector)) return true;
+    if (f.m_bBootCatalog) {
+        FillBootCatalog(m_buffer.data(), BootCatalogEntries(m_b));
+        Emit(m_buffer.data());
+        return true;
+    }
     const std::string path = f.Path();
     if (!p.in) {
         p.err.path = path;
@@ -162,9 +168,10 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
             m_b.Messages().AddFileError(kMsgCannotReadFile, p.err);
             return false;
         }
-        first = false;
         const uint32_t sectors = uint32_t(SectorsFor(want));
         std::memset(data + got, 0, size_t(sectors) * SectorSize - got);
+        if (first) PatchBootInfo(&f, data, got);
+        first = false;
         for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(data + size_t(i) * SectorSize);
         remaining -= want;
     }
@@ -178,6 +185,55 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
     auto longer = [&] { return f.m_nIsoSize <= ReadAhead::kPiece ? p.longer : GoesOnPastSize(*p.in); };
     if (!m_stopped && (atEnd || longer() || !p.in->Stat(size, mtime) || size != f.m_nIsoSize || mtime != f.m_time)) {
         m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(path));
+        m_changed = true;
+    }
+    return true;
+}
+
+// A boot image that asked for the boot information table gets it in its
+// copy in the image; the source file keeps its bytes.
+void ImageWriter::PatchBootInfo(const CFileEntry* treeFile, uint8_t* data, uint32_t got, const PlacedBootEntry* own) {
+    for (const PlacedBootEntry& e : m_b.m_boot) {
+        if (!e.infoTable || got < 64 || (own ? &e != own : e.treeFile != treeFile)) continue;
+        FillBootInfoTable(data, 16, e.imageSector, uint32_t(e.imageBytes), e.checksum);
+        return;
+    }
+}
+
+// A boot image from outside the source: its whole extent, as the checks read it.
+bool ImageWriter::CopyBootImage(const PlacedBootEntry& e, uint64_t sectors) {
+    FileError err;
+    std::unique_ptr<InputFile> in = OpenBootImage(m_b.GetPlatform(), e, err);
+    if (!in) {
+        err.path = EscapeInvalidUtf8(e.path);
+        m_b.Messages().AddFileError(kMsgCannotOpenFile, err);
+        return false;
+    }
+    m_piece.assign(kReadPiece, 0);
+    uint64_t remaining = e.imageBytes;
+    bool atEnd = false, first = true;
+    while (remaining > 0 && !m_stopped) {
+        const uint32_t want = uint32_t(std::min<uint64_t>(remaining, kReadPiece));
+        uint32_t got = 0;
+        if (!ReadPiece(*in, m_piece.data(), want, got, atEnd, err)) {
+            err.path = EscapeInvalidUtf8(e.path);
+            m_b.Messages().AddFileError(kMsgCannotReadFile, err);
+            return false;
+        }
+        const uint32_t n = uint32_t(SectorsFor(want));
+        std::memset(m_piece.data() + got, 0, size_t(n) * SectorSize - got);
+        if (first) PatchBootInfo(nullptr, m_piece.data(), got, &e);
+        first = false;
+        for (uint32_t i = 0; i < n && !m_stopped; ++i) Emit(m_piece.data() + size_t(i) * SectorSize);
+        remaining -= want;
+        sectors -= n;
+    }
+    if (m_stopped) return true;
+    EmitZeros(sectors);  // an empty image still owns its sector
+    uint64_t size = 0;
+    int64_t mtime = 0;
+    if (atEnd || !in->Stat(size, mtime) || size != e.imageBytes) {
+        m_b.Messages().AddFormatted(kMsgFileChanged, EscapeInvalidUtf8(e.path));
         m_changed = true;
     }
     return true;
@@ -202,14 +258,43 @@ bool ImageWriter::WriteExtent(const PlannedExtent& x, const UdfVolume& v) {
     uint8_t* s = m_buffer.data();
     switch (x.kind) {
     case ExtentKind::Zeros: EmitZeros(x.length); break;
-    case ExtentKind::IsoDescriptors:
-        FillIsoPrimaryDescriptor(s, m_b, m_b.m_root, m_info);
+    case ExtentKind::IsoDescriptors: {
+        const bool trees = HasIsoTrees(m_b.Kind());
+        FillIsoPrimaryDescriptor(s, m_b, trees ? m_b.m_root : m_b.m_emptyIsoRoot, m_info);
         Emit(s);
-        FillJolietDescriptor(s, m_b, m_b.m_root, m_info);
-        Emit(s);
+        if (!m_b.m_boot.empty()) {
+            FillBootRecordDescriptor(s, m_b.m_dwBootCatalog);
+            Emit(s);
+        }
+        if (trees) {
+            FillJolietDescriptor(s, m_b, m_b.m_root, m_info);
+            Emit(s);
+        }
         FillIsoDescriptorTerminator(s);
         Emit(s);
         break;
+    }
+    case ExtentKind::BootCatalog:
+        FillBootCatalog(s, BootCatalogEntries(m_b));
+        Emit(s);
+        break;
+    case ExtentKind::BootImage:
+        for (const PlacedBootEntry& e : m_b.m_boot)
+            if (!e.treeFile && e.imageSector == x.start) return CopyBootImage(e, x.length);
+        break;
+    case ExtentKind::IsoEmptyTree: {
+        const std::vector<CFileEntry*> root{&m_b.m_emptyIsoRoot};
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        WriteIsoPathTableL(root, s);
+        Emit(s);
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        WriteIsoPathTableM(root, s);
+        Emit(s);
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        WriteIsoDirectory(m_b.m_emptyIsoRoot, s, SectorSize);
+        Emit(s);
+        break;
+    }
     case ExtentKind::UdfRecognition:
         FillBeginningExtendedArea(s);
         Emit(s);
