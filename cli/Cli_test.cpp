@@ -208,8 +208,6 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{tmp / "nowhere", keep}, 1, tmp / "nowhere" + "\nフォルダが見つかりません。\n"},
         {{"--kind", "dvd", tmp / "src", keep}, 2, "parumero-cli: ファイルシステム dvd はありません (joliet、bridge、udf)\n"
                                                   "詳しくは parumero-cli --help を見てください。\n"},
-        {{"--label", "0123456789ABCDEF", tmp / "src", keep}, 2, "parumero-cli: 15 文字以内で入力してください。\n詳しくは"},
-        {{"--label", "tab\there", tmp / "src", keep}, 2, "parumero-cli: --label には制御文字 (タブ、改行など) を使えません\n詳しくは"},
         {{tmp / "src", tmp / "out/"}, 1, tmp / "out/" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src"}, 1, tmp / "src" + "\nフォルダです。"},
         {{tmp / "src", tmp / "src/a.txt/x.iso"}, 1, tmp / "src/a.txt/x.iso" + "\nイメージファイルを開けませんでした。\nパスが不正です。\n"},
@@ -218,7 +216,6 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{"--settings", tmp / "big.ini", tmp / "src", keep}, 2, "ファイルが大きすぎます。"},
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
-        {{"--verify", tmp / "src"}, 2, "SOURCE と IMAGE を指定してください"},
         {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " を読み取れません: No such file"},
     };
     for (const auto& c : cases) {

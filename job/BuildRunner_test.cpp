@@ -190,21 +190,5 @@ TEST_F(RunnerTest, PreviewsWhileABuildRuns) {
     EXPECT_EQ(report.outcome, Outcome::Finished) << report.failures.JoinedText();
 }
 
-// A stop that comes during the scan (or before the image is opened) ends the
-// build there: an existing image keeps its bytes, and it is a stop, not a failure.
-TEST_F(RunnerTest, StopBeforeWritingKeepsTheImage) {
-    fake.outputs["/out/x.iso"] = "old image";
-    std::atomic<bool> stop{true};
-    runner.SetCancelFlag(&stop);
-    BuildReport stopped = Run(FileSystemType::UdfBridge);
-    EXPECT_EQ(stopped.outcome, Outcome::Stopped);
-    EXPECT_FALSE(stopped.failures.HasMessages());
-    EXPECT_EQ(Output(), "old image");
-    EXPECT_EQ(sink.bytes, 0u);
-    stop = false;  // the next build runs to the end
-    EXPECT_EQ(Run(FileSystemType::UdfBridge).outcome, Outcome::Finished);
-    EXPECT_EQ(Output().size(), sink.announced);
-}
-
 }  // namespace
 }  // namespace pm
