@@ -101,6 +101,9 @@ MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxe
 }
 
 MainDialog::~MainDialog() {
+    // The folder box loses the focus while the base classes take the window
+    // apart; its editingFinished must not reach a window that is no longer one.
+    disconnect(m_editFolder, nullptr, this, nullptr);
     if (m_worker.joinable()) {
         // The worker waits on this thread for its control updates and its
         // outcome box, so keep serving it until it is done.
