@@ -55,6 +55,7 @@ const OptionSpec kOptions[] = {
     {"--no-short-names", nullptr, false, [](Options& o, const std::string&) { return o.shortNames = false, 0; }},
     {"--hide-dot-files", nullptr, false, [](Options& o, const std::string&) { return o.hideDotFiles = true, 0; }},
     {"--reflink", nullptr, false, [](Options& o, const std::string&) { return o.reflink = true, 0; }},
+    {"--posix", nullptr, false, [](Options& o, const std::string&) { return o.posix = true, 0; }},
     {"--verify", nullptr, false, [](Options& o, const std::string&) { return o.verify = true, 0; }},
     {"--verify-after", nullptr, false, [](Options& o, const std::string&) { return o.verifyAfter = true, 0; }},
     {"--names", nullptr, false, [](Options& o, const std::string&) { return o.names = true, 0; }},

@@ -22,6 +22,7 @@ struct Options {
     bool shortNames = true;   // --no-short-names turns them off
     bool hideDotFiles = false;  // --hide-dot-files
     bool reflink = false;       // --reflink
+    bool posix = false;         // --posix
     std::optional<std::string> label;  // --label
     std::optional<std::string> date;   // --date "YYYY-MM-DD HH:MM:SS", checked
     // --boot-bios, --boot-uefi: one entry each, in catalog order;

@@ -101,17 +101,20 @@ bool FileReadAsIntended(const std::string& path, SmallFileStatus status, int cau
 }
 
 // Entries the image will not hold although the source has them, then the
-// links back to a parent folder (kept as empty folders).
+// links back to a parent folder (kept as empty folders) and the links the
+// Joliet tree leaves out.
 void ListSkipped(const ScanReport& report) {
     bool any = false;
     for (const SkippedEntry& s : report.skipped) {
-        if (s.why == SkippedEntry::LinkToAncestor) continue;
+        if (s.why == SkippedEntry::LinkToAncestor || s.why == SkippedEntry::NotInJoliet) continue;
         std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(s.why == SkippedEntry::DanglingLink ? kTextDanglingLink : kTextSpecialFile) << '\n';
         any = true;
     }
     if (any) std::cout << LoadString(kMsgSkippedListed) << '\n';
     for (const SkippedEntry& s : report.skipped)
-        if (s.why == SkippedEntry::LinkToAncestor) std::cout << EscapeInvalidUtf8(s.path) << ' ' << LoadString(kTextLinkToAncestor) << '\n';
+        if (s.why == SkippedEntry::LinkToAncestor || s.why == SkippedEntry::NotInJoliet)
+            std::cout << EscapeInvalidUtf8(s.path) << ' '
+                      << LoadString(s.why == SkippedEntry::NotInJoliet ? kTextNotInJoliet : kTextLinkToAncestor) << '\n';
 }
 
 // Entries whose modification time lies later than ISO 9660 and Joliet
@@ -142,9 +145,12 @@ void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
 
 // After a build: how many entries of each outcome, one line each.
 void CountOutcomes(const BuildReport& report, FileSystemType kind) {
-    size_t dangling = 0, special = 0, links = 0;
+    size_t dangling = 0, special = 0, links = 0, notInJoliet = 0;
     for (const SkippedEntry& s : report.scan.skipped)
-        ++(s.why == SkippedEntry::DanglingLink ? dangling : s.why == SkippedEntry::Special ? special : links);
+        ++(s.why == SkippedEntry::DanglingLink ? dangling
+           : s.why == SkippedEntry::Special    ? special
+           : s.why == SkippedEntry::NotInJoliet ? notInJoliet
+                                                : links);
     std::string kinds;
     auto add = [&](size_t n, int id) {
         if (n) kinds += (kinds.empty() ? "" : LoadString(kTextListSeparator)) + FormatString(id, std::to_string(n));
@@ -153,6 +159,7 @@ void CountOutcomes(const BuildReport& report, FileSystemType kind) {
     add(special, kTextSpecialFiles);
     if (!kinds.empty()) std::cerr << FormatString(kMsgSkippedCount, std::to_string(dangling + special), kinds) << '\n';
     if (links) std::cerr << FormatString(kMsgLinksKeptAsFolders, std::to_string(links)) << '\n';
+    if (notInJoliet) std::cerr << FormatString(kMsgLinksNotInJoliet, std::to_string(notInJoliet)) << '\n';
     if (report.caseTwins)
         std::cerr << FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) << ' ' << CaseTwinReaders(kind) << '\n';
 }
@@ -285,6 +292,7 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
     for (const std::string& text : outOfRange) std::cerr << "parumero-cli: " << text << '\n';
     if (o.hideDotFiles) request.volume.HideDotFiles = true;
     if (o.reflink) request.volume.Reflink = true;
+    if (o.posix) request.volume.PosixAttributes = true;
     ApplyBuildInputs(request.volume, label, date, time);
 
     if (EpochIgnored())
@@ -348,6 +356,7 @@ int main(int argc, char** argv) {
     if (!cli::FileReadAsIntended(exceptPath, status, cause, !o.exceptFile.empty())) return 2;
     if (o.hideDotFiles) volume.HideDotFiles = true;
     if (o.reflink) volume.Reflink = true;
+    if (o.posix) volume.PosixAttributes = true;
     BuildRequest probe;
     if (!cli::TakeBootFrom(o, probe)) return 1;
     if (o.size) return cli::CheckedStdout(cli::RunSize(*platform, volume, o));

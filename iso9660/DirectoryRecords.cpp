@@ -26,10 +26,14 @@ struct Side {
     uint64_t CFileEntry::*size;
     const uint8_t* version;
     size_t versionSize;
+    bool (*holds)(const CFileEntry&);
 };
 
-const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2};
-const Side kJoliet = {JolietName, JolietNameSize, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize, kJolietVersion, 4};
+bool HoldsAll(const CFileEntry&) { return true; }
+
+const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2, HoldsAll};
+const Side kJoliet = {JolietName, JolietNameSize, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize,
+                      kJolietVersion, 4, InJolietTree};
 
 // Files carry ";1", except a Joliet name that needs the room: readers expect
 // at most 128 bytes (64 units) of a Joliet identifier, and accept a name
@@ -71,13 +75,18 @@ void PutDotRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t ide
     d[33] = identifier;
 }
 
+// Fills the extent, or with a null `buf` only measures it: the layout sizes
+// directories with the very loop that writes them.
 uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
     if (!e.m_bDirectory) return 0;
-    PutDotRecord(side, e, buf, 0);
-    PutDotRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
+    if (buf) {
+        PutDotRecord(side, e, buf, 0);
+        PutDotRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
+    }
     uint32_t offset = 68;
     uint32_t limit = sectorSize;
     for (const auto& child : e.m_children) {
+        if (!side.holds(*child)) continue;
         uint32_t length = RecordLength(side, *child);
         const uint32_t sections = SectionCount((*child).*side.size, child->m_bDirectory);
         const NameBytes name = side.name(*child);
@@ -85,6 +94,10 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
             if (offset + length > limit) {  // never cross a sector end
                 offset = limit;
                 limit += sectorSize;
+            }
+            if (!buf) {
+                offset += length;
+                continue;
             }
             uint8_t* r = buf + offset;
             FillHeader(side, *child, r, section);
@@ -162,6 +175,11 @@ void FillIsoPathEntryL(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kIso, O
 void FillIsoPathEntryM(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kIso, Order::M, e, d8); }
 void FillJolietPathEntryL(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kJoliet, Order::L, e, d8); }
 void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kJoliet, Order::M, e, d8); }
+
+bool InJolietTree(const CFileEntry& e) { return !e.IsSymlink() || e.Posix()->resolved; }
+
+uint32_t IsoDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kIso, e, nullptr, SectorSize); }
+uint32_t JolietDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kJoliet, e, nullptr, SectorSize); }
 
 uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
     return WriteDirectory(kIso, e, buf, sectorSize);

@@ -58,6 +58,12 @@ void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8);
 // m_children order, no record crossing a sector end) into a zero-filled
 // buffer. Returns the bytes used; 0 for a file.
 uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize);
+// The bytes those would use, which the layout sizes the extents by.
+uint32_t IsoDirectoryBytes(const CFileEntry& e);
+uint32_t JolietDirectoryBytes(const CFileEntry& e);
+// The Joliet tree cannot hold a symbolic link: it shows the file a link
+// leads to, and leaves out a link that leads to none.
+bool InJolietTree(const CFileEntry& e);
 uint32_t WriteJolietDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize);
 
 // The whole path table of the folders in path-table order (the root first)

@@ -136,6 +136,11 @@ void ImageBuilder::AddCatalogEntry() {
     e.mtime = m_root.m_time;
     m_pCatalogFile = folder->AddChild(e, std::string());
     m_pCatalogFile->m_bBootCatalog = true;
+    if (m_root.Posix()) {
+        e.mode = kModeFile | 0444;
+        e.atime = e.ctime = e.mtime;
+        m_pCatalogFile->KeepPosix(e);
+    }
     SortEntries(folder->m_children);
 }
 

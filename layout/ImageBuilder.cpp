@@ -11,28 +11,6 @@
 
 namespace pm {
 
-namespace {
-
-// Places one folder's records (one per section of a file of 4 GiB or more):
-// none crosses a sector end; returns the extent's length in whole sectors.
-template <typename RecordLength>
-uint32_t DirectorySectors(const CFileEntry& dir, RecordLength recordLength) {
-    uint64_t used = 68;  // "." and ".."
-    uint64_t count = 1;
-    for (const auto& child : dir.m_children) {
-        const uint32_t r = recordLength(*child);
-        for (uint32_t n = SectionCount(child->m_nIsoSize, child->m_bDirectory); n > 0; --n) {
-            if (used + r > count * SectorSize) {
-                used = count * SectorSize;  // the record starts the next sector
-                ++count;
-            }
-            used += r;
-        }
-    }
-    return uint32_t(SectorsFor(used));
-}
-
-}  // namespace
 
 ImageBuilder::ImageBuilder(Platform& platform, BuildRequest request, JobMessages& messages)
     : m_request(std::move(request)), m_platform(platform), m_messages(messages) {}
@@ -51,6 +29,7 @@ void ImageBuilder::Reset() {
     m_pCatalogFile = nullptr;
     m_directories.clear();
     m_files.clear();
+    m_dataFiles.clear();
     static_cast<ImageLayout&>(*this) = ImageLayout();
 }
 
@@ -61,6 +40,7 @@ bool ImageBuilder::Layout() {
     ScanContext ctx;
     ctx.platform = &m_platform;
     ctx.hideDotFiles = m_request.volume.HideDotFiles;
+    ctx.keepPosix = m_request.volume.PosixAttributes;
     ctx.report = &m_scanReport;
     ctx.except = &m_request.volume.ExceptList;
     // An older image inside the source folder is never read into the new
@@ -113,6 +93,7 @@ void ImageBuilder::PlaceTree() {
     m_nTimeZoneOffset = m_request.timeZoneOffset;
     AddCatalogEntry();
     CollectEntries();
+    LinkPosixEntries();
     MeasureIsoPathTable();
     MeasureJolietPathTable();
     m_plan.clear();
@@ -150,6 +131,7 @@ void ImageBuilder::PlaceTree() {
         PlaceJolietBlock();
     }
     Plan(ExtentKind::FileData, PlaceFiles(PlanEnd()) - PlanEnd());
+    PlaceLinkedFiles();
     if (udf) m_dwUdfPartitionLength = uint32_t(PlanEnd() - m_dwUdfPartitionStart);
     if (boot) PlaceBootExtents();
     if (udf) {
@@ -237,7 +219,7 @@ void ImageBuilder::PlaceJolietBlock() {
 uint64_t ImageBuilder::PlaceIsoDirectories(uint64_t s) {
     for (CFileEntry* d : m_directories) {
         d->m_dwIsoSector = uint32_t(s);
-        uint32_t n = DirectorySectors(*d, [](const CFileEntry& c) { return uint32_t(IsoRecordLength(c)); });
+        uint32_t n = uint32_t(SectorsFor(IsoDirectoryBytes(*d)));
         d->m_nIsoSize = uint64_t(n) * SectorSize;
         s += n;
     }
@@ -247,7 +229,7 @@ uint64_t ImageBuilder::PlaceIsoDirectories(uint64_t s) {
 uint64_t ImageBuilder::PlaceJolietDirectories(uint64_t s) {
     for (CFileEntry* d : m_directories) {
         d->m_dwJolietSector = uint32_t(s);
-        uint32_t n = DirectorySectors(*d, [](const CFileEntry& c) { return uint32_t(JolietRecordLength(c)); });
+        uint32_t n = uint32_t(SectorsFor(JolietDirectoryBytes(*d)));
         d->m_nJolietSize = uint64_t(n) * SectorSize;
         s += n;
     }
@@ -255,7 +237,7 @@ uint64_t ImageBuilder::PlaceJolietDirectories(uint64_t s) {
 }
 
 uint64_t ImageBuilder::PlaceFiles(uint64_t s) {
-    for (CFileEntry* f : m_files) {
+    for (CFileEntry* f : DataFiles()) {
         // Two sectors make the 4 KiB block that file systems share.
         if (m_request.volume.Reflink && f->m_nIsoSize > 0 && s % 2) ++s;
         f->m_dwIsoSector = f->m_dwJolietSector = uint32_t(s);

@@ -86,6 +86,10 @@ public:
     CFileEntry m_emptyIsoRoot;
     std::vector<CFileEntry*> m_directories;
     std::vector<CFileEntry*> m_files;
+    // The files whose data the image holds, in file order: every file, but
+    // when Linux attributes are kept, no symbolic link and no hard link
+    // after the first of its file.
+    const std::vector<CFileEntry*>& DataFiles() const { return m_root.Posix() ? m_dataFiles : m_files; }
     SectorCallback m_pfnSector = nullptr;
     MoveCallback m_pfnMove = nullptr;  // with m_pSectorContext
     void* m_pSectorContext = nullptr;
@@ -109,6 +113,12 @@ private:
     uint64_t PlaceFiles(uint64_t s);
     uint64_t PlaceUdfTree(uint64_t s);
     void ComputeBufferSize();
+    // With Linux attributes: joins hard links, counts links, resolves
+    // symbolic links for the Joliet tree (reporting those it leaves out);
+    // PlaceLinkedFiles gives the links their places once the data is placed.
+    void LinkPosixEntries();
+    void PlaceLinkedFiles();
+    std::vector<CFileEntry*> m_dataFiles;
     // Finds each boot image (a file of the tree, or one of its own) and its
     // load size; PlaceBootExtents places the catalog and the images of
     // their own.

@@ -152,6 +152,8 @@ const Entry kEntries[] = {
             "  --hide-dot-files   \".\" で始まる名前に隠し属性を付ける\n"
             "  --reflink          ファイルの中身を 4 KiB 境界に置き、btrfs や XFS では元のファイルと\n"
             "                     ブロックを共有する (複製しない)\n"
+            "  --posix            Linux の属性 (パーミッション、所有者、時刻、シンボリックリンク、ハードリンク)\n"
+            "                     を Rock Ridge と UDF に記録する\n"
             "  --boot-bios FILE   BIOS (x86) から起動するブートイメージを加える (エミュレーションなし)\n"
             "  --boot-uefi FILE   UEFI から起動するブートイメージ (FAT ファイルシステムのイメージ) を加える\n"
             "  --boot-load-size N 直前のブートイメージから読み込む 512 バイトのセクタ数 (既定: 全体)\n"
@@ -180,6 +182,8 @@ const Entry kEntries[] = {
             "  --hide-dot-files   give names beginning with \".\" the hidden attribute\n"
             "  --reflink          start file data on 4 KiB boundaries; on btrfs and XFS the image then\n"
             "                     shares the source files' blocks instead of copying them\n"
+            "  --posix            keep Linux attributes (permissions, owners, times, symbolic and hard\n"
+            "                     links) in Rock Ridge and in the UDF tree\n"
             "  --boot-bios FILE   add a boot image for BIOS (x86) machines, no emulation\n"
             "  --boot-uefi FILE   add a boot image for UEFI machines (an image of a FAT file system)\n"
             "  --boot-load-size N 512-byte sectors the firmware loads of the boot image just before (default: all)\n"
@@ -254,6 +258,11 @@ const Entry kEntries[] = {
     {10149, "ｼｽﾃﾑ(&Y)", "S&ystem"},
     {10150, "追加情報(&P)", "O&ptions"},
     {10400, "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Share file &blocks (btrfs, XFS)"},
+    {10402, "(イメージ内のファイルを指さないリンク: Joliet には入りません)",  // listed: a kept symbolic link the Joliet tree leaves out
+            "(link to no file of the image: not in the Joliet tree)"},
+    {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と UDF にはリンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
+            "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
+    {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},
     {10153, "奥付(&A)...", "&About Parumero..."},

@@ -62,6 +62,16 @@ struct DirEntry {
     Skipped skipped = Skipped::No;
     uint64_t device = 0;    // identity, for loop and self-inclusion guards
     uint64_t inode = 0;
+    // The Linux attributes an image keeps on request: the st_mode bits
+    // (type and permissions), owner, group, links, and the other two times.
+    uint32_t mode = 0;
+    uint32_t uid = 0, gid = 0;
+    uint32_t links = 1;
+    int64_t atime = 0, ctime = 0;
+    // A symbolic link listed as itself (ListFolder keeping links): its target
+    // text as stored, never followed.
+    bool symlink = false;
+    std::string linkTarget{};
 };
 
 class InputFile {
@@ -109,8 +119,11 @@ public:
     // Lists a folder in the order the file system returns it, without "."
     // and "..", following links. Entries other than regular files and
     // folders come back marked `skipped`. False, with the cause in err, when
-    // the folder cannot be listed. Any path length works.
-    virtual bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) = 0;
+    // the folder cannot be listed. Any path length works. With `keepLinks` a
+    // symbolic link is listed as itself (`symlink`, its target text), not
+    // followed, and not skipped when it leads nowhere.
+    virtual bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err,
+                            bool keepLinks = false) = 0;
 
     // Opens a source file for reading.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) = 0;

@@ -37,6 +37,26 @@ void FillFromStat(DirEntry& e, const struct stat& st) {
     e.mtime = int64_t(st.st_mtim.tv_sec);
     e.device = uint64_t(st.st_dev);
     e.inode = uint64_t(st.st_ino);
+    e.mode = uint32_t(st.st_mode);
+    e.uid = uint32_t(st.st_uid);
+    e.gid = uint32_t(st.st_gid);
+    e.links = uint32_t(st.st_nlink);
+    e.atime = int64_t(st.st_atim.tv_sec);
+    e.ctime = int64_t(st.st_ctim.tv_sec);
+}
+
+// The target text of a symbolic link, whatever its length; false with errno.
+bool ReadLinkAt(int dirFd, const char* name, std::string& target) {
+    std::vector<char> buf(256);
+    for (;;) {
+        ssize_t n = ::readlinkat(dirFd, name, buf.data(), buf.size());
+        if (n < 0) return false;
+        if (size_t(n) < buf.size()) {
+            target.assign(buf.data(), size_t(n));
+            return true;
+        }
+        buf.resize(buf.size() * 2);
+    }
 }
 
 // Closes a descriptor on every way out.
@@ -335,7 +355,7 @@ public:
         return true;
     }
 
-    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override {
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err, bool keepLinks) override {
         out.clear();
         err = FileError{kCauseNone, path};
         Fd dfd(OpenAnyLength(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -356,6 +376,18 @@ public:
             DirEntry e;
             e.name = d->d_name;
             struct stat st;
+            if (keepLinks && ::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                FillFromStat(e, st);
+                e.size = 0;
+                e.symlink = ReadLinkAt(fd, d->d_name, e.linkTarget);
+                if (!e.symlink) {
+                    if (errno == ENOENT) continue;  // removed since it was listed
+                    ok = Fail(err);
+                    break;
+                }
+                out.push_back(std::move(e));
+                continue;
+            }
             if (::fstatat(fd, d->d_name, &st, 0) != 0) {
                 // A link to nothing (or to itself) is told apart from a folder
                 // whose entries this user may not look at.

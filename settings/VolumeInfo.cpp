@@ -137,6 +137,7 @@ SmallFileStatus LoadVolumeInfo(VolumeInfo& info, const std::string& settingsPath
     info.ImplID = ini.GetString(kSection, kImplIdKey, "");
     info.HideDotFiles = ini.GetInt("Options", "HideDotFiles", 0) != 0;
     info.Reflink = ini.GetInt("Options", "Reflink", 0) != 0;
+    info.PosixAttributes = ini.GetInt("Options", "PosixAttributes", 0) != 0;
     return status;
 }
 

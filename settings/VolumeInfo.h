@@ -56,6 +56,10 @@ public:
     // (btrfs, XFS) the image's file data can share the source's blocks
     // instead of copying them. Key "Reflink" of section "Options".
     bool Reflink = false;
+    // Keeps the Linux attributes (modes, owners, times, symbolic and hard
+    // links): Rock Ridge in the ISO 9660 tree, the UDF file entries' own
+    // fields in the UDF tree. Key "PosixAttributes" of section "Options".
+    bool PosixAttributes = false;
 };
 
 // The process-wide record.

@@ -95,10 +95,13 @@ private:
     bool m_closed = false, m_failed = false;
 };
 
-DirEntry EntryOf(const FakeNode& n) {
-    return DirEntry{.name = n.name, .shortName = n.shortName, .size = n.directory ? 0 : n.size, .mtime = n.mtime,
-                    .hidden = n.hidden, .directory = n.directory, .readable = n.openCause != kCauseAccessDenied,
-                    .device = n.device, .inode = n.inode};
+DirEntry EntryOf(const FakeNode& n, bool keepLinks = false) {
+    DirEntry e{.name = n.name, .shortName = n.shortName, .size = n.directory ? 0 : n.size, .mtime = n.mtime,
+               .hidden = n.hidden, .directory = n.directory, .readable = n.openCause != kCauseAccessDenied,
+               .device = n.device, .inode = n.inode, .mode = n.mode, .uid = n.uid, .gid = n.gid, .links = n.links};
+    if (n.symlink && !keepLinks) e.skipped = Skipped::DanglingLink;
+    if (n.symlink && keepLinks) e.symlink = true, e.linkTarget = n.linkTarget;
+    return e;
 }
 
 }  // namespace
@@ -149,14 +152,22 @@ bool FakePlatform::LookupEntry(const std::string& path, DirEntry& out) {
     return true;
 }
 
-bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) {
+FakeNode& FakePlatform::AddLink(const std::string& path, const std::string& target) {
+    FakeNode& n = AddFile(path, "");
+    n.symlink = true;
+    n.linkTarget = target;
+    n.mode = 0120777;
+    return n;
+}
+
+bool FakePlatform::ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err, bool keepLinks) {
     out.clear();
     FakeNode* folder = Find(path);
     if (!folder || !folder->directory || folder->unlistable) {
         err = FileError{folder ? kCauseAccessDenied : kCauseFileNotFound, path};
         return false;
     }
-    for (auto& c : folder->children) out.push_back(EntryOf(*c));
+    for (auto& c : folder->children) out.push_back(EntryOf(*c, keepLinks));
     return true;
 }
 

@@ -50,6 +50,11 @@ struct FakeNode {
     int openCause = kCauseNone;      // OpenRead fails with this cause
     long long readFailAfter = -1;    // Read fails after this many bytes
     bool unlistable = false;         // ListFolder fails
+    uint32_t mode = 0, uid = 0, gid = 0, links = 1;
+    // A symbolic link: listed as itself when links are kept, otherwise as
+    // one that leads nowhere (the fake follows no links).
+    bool symlink = false;
+    std::string linkTarget;
     std::vector<std::unique_ptr<FakeNode>> children;  // insertion order
 };
 
@@ -59,6 +64,7 @@ public:
 
     FakeNode& AddFolder(const std::string& path);
     FakeNode& AddFile(const std::string& path, const std::string& content);
+    FakeNode& AddLink(const std::string& path, const std::string& target);
     // The node at path, or null.
     FakeNode* Find(const std::string& path);
 
@@ -74,7 +80,8 @@ public:
 
     // Platform
     bool LookupEntry(const std::string& path, DirEntry& out) override;
-    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override;
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err,
+                    bool keepLinks = false) override;
     std::unique_ptr<InputFile> OpenRead(const std::string& path, FileError& err) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, FileError& err) override;
     bool CreateFolder(const std::string& path) override;

@@ -92,9 +92,11 @@ void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry
     m_nIsoSize = m_nJolietSize = m_nUdfSize = e.size;
     m_bUndecodable = !DecodeName(e.name, m_strName);
     m_strShortName = Utf8ToCp932(e.shortName.empty() ? m_strName : e.shortName);
-    m_pRaw.reset();
-    if (!parent) m_pRaw = std::make_unique<std::string>(path);
-    else if (e.name != m_strName) m_pRaw = std::make_unique<std::string>(e.name);
+    m_pExtra.reset();
+    if (!parent || e.name != m_strName) {
+        MakeExtra().raw = parent ? e.name : path;
+        m_pExtra->hasRaw = true;
+    }
     m_time = e.mtime;
     m_pParent = parent;
     m_nDepth = parent ? parent->m_nDepth + 1 : 0;
@@ -103,11 +105,29 @@ void CFileEntry::FillFrom(const DirEntry& e, const std::string& path, CFileEntry
     m_bDirectory = e.directory;
 }
 
+CFileEntry::Extra& CFileEntry::MakeExtra() {
+    if (!m_pExtra) m_pExtra = std::make_unique<Extra>();
+    return *m_pExtra;
+}
+
+void CFileEntry::KeepPosix(const DirEntry& e) {
+    MakeExtra().posix = std::make_unique<PosixInfo>();
+    PosixInfo& p = *m_pExtra->posix;
+    p.mode = e.mode;
+    p.uid = e.uid;
+    p.gid = e.gid;
+    p.atime = e.atime;
+    p.ctime = e.ctime;
+    p.device = e.device;
+    p.inode = e.inode;
+    p.linkTarget = e.linkTarget;
+}
+
 std::string CFileEntry::Path() const {
     std::vector<const CFileEntry*> chain;
     for (const CFileEntry* n = this; n->m_pParent; n = n->m_pParent) chain.push_back(n);
     const CFileEntry* root = chain.empty() ? this : chain.back()->m_pParent;
-    std::string path = root->m_pRaw ? *root->m_pRaw : root->m_strName;
+    std::string path = root->m_pExtra && root->m_pExtra->hasRaw ? root->m_pExtra->raw : root->m_strName;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (path.empty() || path.back() != '/') path += '/';  // "/" itself ends in one
         path += (*it)->RawName();
@@ -142,6 +162,7 @@ int CFileEntry::Scan(const std::string& folderPath, const ScanContext& ctx) {
     if (!ctx.platform->LookupEntry(path, e)) return -1;
     DeleteChildren();
     FillFrom(e, path, nullptr);
+    if (ctx.keepPosix) KeepPosix(e);
     // A file named as the source gets no children.
     if (!m_bDirectory) return 0;
     return ScanFolder(0, ctx, e.device, e.inode);
@@ -158,7 +179,7 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, u
         size_t next = 0;
     };
     std::vector<Frame> branch;
-    ListAhead ahead(*ctx.platform, kListThreads, ctx.cancel);
+    ListAhead ahead(*ctx.platform, kListThreads, ctx.cancel, ctx.keepPosix);
     auto enters = [&](const DirEntry& e) {  // before the checks that need the name or the branch
         return e.directory && e.skipped == Skipped::No &&
                !(ctx.skipIdentity && SameIdentity(ctx.skipDevice, ctx.skipInode, e.device, e.inode));
@@ -218,6 +239,7 @@ int CFileEntry::ScanFolder(int depth, const ScanContext& ctx, uint64_t device, u
         }
         if (!e.readable && !e.directory && ctx.report) ctx.report->unreadable.push_back({kCauseAccessDenied, path});
         CFileEntry* child = parent->AddChild(e, std::string());
+        if (ctx.keepPosix) child->KeepPosix(e);
         if (ctx.hideDotFiles && child->m_strName[0] == '.') child->m_bHidden = true;
         if (!child->m_bDirectory) continue;
         // A linked folder that leads back onto its own branch is kept but

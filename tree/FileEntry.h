@@ -18,7 +18,9 @@ class ExceptList;
 // Entries a scan leaves out without failing: they are listed for the user
 // (the size check shows them, a build says how many there were).
 struct SkippedEntry {
-    enum Why { DanglingLink, Special, LinkToAncestor };
+    // NotInJoliet: a symbolic link kept as a link, which leads to no file of
+    // the image; the Joliet tree, which cannot hold a link, leaves it out.
+    enum Why { DanglingLink, Special, LinkToAncestor, NotInJoliet };
     std::string path;
     Why why;
 };
@@ -27,6 +29,30 @@ struct SkippedEntry {
 struct ScanReport {
     std::vector<FileError> unreadable;  // folders that cannot be listed, files this user may not read
     std::vector<SkippedEntry> skipped;
+};
+
+class CFileEntry;
+
+// st_mode's file types, as Linux numbers them (the numbers Rock Ridge records).
+constexpr uint32_t kModeTypeMask = 0170000, kModeFolder = 0040000, kModeFile = 0100000, kModeLink = 0120000;
+
+// The Linux attributes of an entry, kept when the build asks for them.
+struct PosixInfo {
+    uint32_t mode = 0;  // st_mode: type and permission bits
+    uint32_t uid = 0, gid = 0;
+    // Names of this entry within the image: a file's hard links that the
+    // image holds, a folder's 2 plus its subfolders. The layout counts them.
+    uint32_t links = 1;
+    int64_t atime = 0, ctime = 0;
+    uint64_t device = 0, inode = 0;  // the source's identity, which joins hard links
+    std::string linkTarget;          // a symbolic link's target text, as stored
+    // A hard link after the first of its file, in file order: that first
+    // one, whose data it shares. Null otherwise.
+    const CFileEntry* dataOwner = nullptr;
+    // A symbolic link: the file of the image it leads to, which the Joliet
+    // tree shows in its place; null when it leads to none (the Joliet tree
+    // leaves it out).
+    const CFileEntry* resolved = nullptr;
 };
 
 // What a scan needs besides the folder: the listing and the exclusions.
@@ -39,6 +65,8 @@ struct ScanContext {
     uint64_t skipDevice = 0, skipInode = 0;
     // Names beginning with "." get the hidden attribute (Linux has none).
     bool hideDotFiles = false;
+    // Keeps each entry's Linux attributes, and symbolic links as links.
+    bool keepPosix = false;
     ScanReport* report = nullptr;  // may be null: nothing collected
     // When set and true, the scan stops where it is and leaves a partial
     // tree (a preview that was superseded); may be null.
@@ -89,6 +117,14 @@ public:
     bool m_bUndecodable = false;
     // No file of the source: the boot catalog, listed where the user named it.
     bool m_bBootCatalog = false;
+    // Set when the build keeps Linux attributes; null otherwise.
+    PosixInfo* Posix() { return m_pExtra ? m_pExtra->posix.get() : nullptr; }
+    const PosixInfo* Posix() const { return m_pExtra ? m_pExtra->posix.get() : nullptr; }
+    bool IsSymlink() const { return Posix() && (Posix()->mode & kModeTypeMask) == kModeLink; }
+    // Whose data a file's records point at: its own, or the first hard link's.
+    const CFileEntry& DataOwner() const { return Posix() && Posix()->dataOwner ? *Posix()->dataOwner : *this; }
+    // Takes a listed entry's Linux attributes.
+    void KeepPosix(const DirEntry& e);
     // The entries of a folder, in entry order. One pointer wide, with the
     // list itself made on the first entry: files, most of a tree, have none,
     // and an empty vector would cost each of them 24 bytes.
@@ -120,7 +156,7 @@ public:
     std::string Path() const;
     // The name as listed, raw bytes; differs from m_strName for a code page
     // 932 name.
-    const std::string& RawName() const { return m_pParent && m_pRaw ? *m_pRaw : m_strName; }
+    const std::string& RawName() const { return m_pParent && m_pExtra && m_pExtra->hasRaw ? m_pExtra->raw : m_strName; }
     // The Joliet identifier (UTF-16, big-endian) and the UDF file identifier
     // (CS0) of m_strName, and their lengths without making them.
     WideString JolietIdentifier() const { return WideString(m_strName); }
@@ -129,9 +165,15 @@ public:
     int UdfIdentifierBytes() const { return 1 + 2 * JolietUnits(); }
 
 private:
-    // The root: its whole path. Any other node: its listed name when that is
-    // not m_strName; null when it is.
-    std::unique_ptr<std::string> m_pRaw;
+    // What few nodes need, one pointer for all of them. `raw`: the root's
+    // whole path; any other node's listed name when that is not m_strName.
+    struct Extra {
+        std::string raw;
+        bool hasRaw = false;
+        std::unique_ptr<PosixInfo> posix;
+    };
+    std::unique_ptr<Extra> m_pExtra;
+    Extra& MakeExtra();
 
     // Lists this folder and everything below it, depth first, with an
     // explicit stack of open folders instead of recursion.

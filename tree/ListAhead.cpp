@@ -4,8 +4,8 @@
 
 namespace pm {
 
-ListAhead::ListAhead(Platform& platform, unsigned threads, const std::atomic<bool>* cancel)
-    : m_platform(platform), m_cancel(cancel) {
+ListAhead::ListAhead(Platform& platform, unsigned threads, const std::atomic<bool>* cancel, bool keepLinks)
+    : m_platform(platform), m_cancel(cancel), m_keepLinks(keepLinks) {
     try {
         for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back(&ListAhead::Worker, this);
     } catch (const std::system_error&) {
@@ -44,7 +44,7 @@ void ListAhead::Worker() {
         m_busy.insert(path);
         lock.unlock();
         Listing l;
-        l.ok = m_platform.ListFolder(path, l.entries, l.err);
+        l.ok = m_platform.ListFolder(path, l.entries, l.err, m_keepLinks);
         lock.lock();
         m_busy.erase(path);
         if (!m_unwanted.erase(path)) m_ready.emplace(std::move(path), std::move(l));
@@ -67,7 +67,7 @@ bool ListAhead::List(const std::string& path, std::vector<DirEntry>& out, FileEr
         }
         m_queued.erase(path);  // no thread got to it: listed here, not twice
     }
-    return m_platform.ListFolder(path, out, err);
+    return m_platform.ListFolder(path, out, err, m_keepLinks);
 }
 
 void ListAhead::Drop(const std::string& path) {

@@ -25,7 +25,8 @@ public:
 
     // `cancel` (may be null): when it turns true, no further folder is
     // listed ahead (a superseded preview's scan stops where it is).
-    ListAhead(Platform& platform, unsigned threads, const std::atomic<bool>* cancel);
+    // `keepLinks`: as Platform::ListFolder takes it.
+    ListAhead(Platform& platform, unsigned threads, const std::atomic<bool>* cancel, bool keepLinks = false);
     // Ends the threads (after the listings under way) and joins them.
     ~ListAhead();
     ListAhead(const ListAhead&) = delete;
@@ -49,6 +50,7 @@ private:
 
     Platform& m_platform;
     const std::atomic<bool>* const m_cancel;
+    const bool m_keepLinks;
     std::mutex m_mutex;
     std::condition_variable m_work;  // a folder was queued, a listing taken, or the end
     std::condition_variable m_done;  // a listing is ready

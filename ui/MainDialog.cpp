@@ -252,13 +252,18 @@ void MainDialog::CreateMenus() {
     about->setObjectName(QStringLiteral("action57664"));
     QAction* check = extra->addAction(Text(kTextVerifyItem), this, &MainDialog::CheckImage);
     check->setObjectName(QStringLiteral("actionCheckImage"));
-    // --reflink of the command line, for this session, as the settings file
-    // ([Options] Reflink) set it at start-up.
+    // --reflink and --posix of the command line, for this session, as the
+    // settings file ([Options] Reflink, PosixAttributes) set them at start-up.
     QAction* reflink = extra->addAction(Text(kTextReflinkItem));
     reflink->setObjectName(QStringLiteral("actionReflink"));
     reflink->setCheckable(true);
     reflink->setChecked(TheVolumeInfo().Reflink);
     connect(reflink, &QAction::toggled, this, [](bool on) { TheVolumeInfo().Reflink = on; });
+    QAction* posix = extra->addAction(Text(kTextPosixItem));
+    posix->setObjectName(QStringLiteral("actionPosix"));
+    posix->setCheckable(true);
+    posix->setChecked(TheVolumeInfo().PosixAttributes);
+    connect(posix, &QAction::toggled, this, [](bool on) { TheVolumeInfo().PosixAttributes = on; });
     layout()->setMenuBar(m_menuBar);
 }
 

@@ -123,8 +123,8 @@ struct HugeTreePlatform : Platform {
         out = DirEntry{"huge", "", 0, 0, false, true};
         return true;
     }
-    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err) override {
-        if (path.rfind("/huge", 0) != 0) return real->ListFolder(path, out, err);
+    bool ListFolder(const std::string& path, std::vector<DirEntry>& out, FileError& err, bool keepLinks) override {
+        if (path.rfind("/huge", 0) != 0) return real->ListFolder(path, out, err, keepLinks);
         ++listed;
         while (hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const bool top = path == "/huge";

@@ -240,12 +240,12 @@ bool ImageWriter::CopyBootImage(const PlacedBootEntry& e, uint64_t sectors) {
 }
 
 bool ImageWriter::WriteFileData() {
-    if (m_b.m_files.empty()) return true;
+    if (m_b.DataFiles().empty()) return true;
     m_piece.assign(kReadPiece, 0);
     // Lives only while file data is written: a stop or a failure ends and
     // joins the readers on the way out.
-    ReadAhead ahead(m_b.GetPlatform(), m_b.m_files, m_b.Request().readers);
-    for (const CFileEntry* f : m_b.m_files) {
+    ReadAhead ahead(m_b.GetPlatform(), m_b.DataFiles(), m_b.Request().readers);
+    for (const CFileEntry* f : m_b.DataFiles()) {
         if (m_stopped) break;
         // The zero sector that brings a file's data to a 4 KiB boundary.
         if (m_b.Request().volume.Reflink && m_counter + 1 == f->m_dwIsoSector) EmitZeros(1);
