@@ -77,33 +77,33 @@ def cpio(entries):
     return bytes(out)
 
 
-def download(work, *packages):
-    """Fetches packages into `work` (after fetching the lists once more when the archive has moved on)."""
+def download(work):
+    """{"bb": busybox-static, "k": the kernel linux-image-amd64 stands for}, fetched into `work` (after
+    fetching the package lists once more when the archive has moved on)."""
     for attempt in range(2):
-        if subprocess.run(["apt-get", "download", *packages], cwd=work, capture_output=True).returncode == 0:
-            return {p: os.path.join(work, next(f for f in os.listdir(work) if f.startswith(p + "_"))) for p in packages}
+        try:
+            deps = run(["apt-cache", "depends", "linux-image-amd64"]).stdout
+            kernel = re.search(rb"Depends: (linux-image-\S+)", deps)
+            if kernel and subprocess.run(["apt-get", "download", kernel[1], "busybox-static"], cwd=work,
+                                      capture_output=True, timeout=600).returncode == 0:
+                return dict(zip(("bb", "k"), (os.path.join(work, f) for f in sorted(os.listdir(work)))))
+        except OSError as e:
+            raise Unavailable(e)
         if attempt == 0 and os.geteuid() == 0:
-            subprocess.run(["apt-get", "update", "-qq"], capture_output=True)
-    raise Unavailable(f"apt-get download {' '.join(packages)} failed")
+            run(["apt-get", "update", "-qq"], timeout=600)
+    raise Unavailable("apt-get download of linux-image-amd64's kernel and busybox-static failed")
 
 
 def prepare():
-    """(kernel, initramfs) from the cache, made there first if need be."""
+    """(kernel, initramfs) from the cache, made there first if need be (again when INIT or MODULES change)."""
     cache = cache_dir()
-    kernel, initrd = os.path.join(cache, "vmlinuz"), os.path.join(cache, "initrd.img")
+    kernel = os.path.join(cache, "vmlinuz")
+    initrd = os.path.join(cache, f"initrd-{hashlib.md5((INIT + str(MODULES)).encode()).hexdigest()[:12]}.img")
     if os.path.exists(initrd):
         return kernel, initrd
-    try:
-        deps = text(run(["apt-cache", "depends", "linux-image-amd64"]).stdout)
-    except OSError as e:
-        raise Unavailable(f"apt-cache: {e}")
-    package = re.search(r"Depends: (linux-image-\S+)", deps)
-    if not package:
-        raise Unavailable("apt-cache names no kernel for linux-image-amd64")
     os.makedirs(cache, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=cache) as work:
-        debs = download(work, package[1], "busybox-static")
-        for deb, into in ((debs[package[1]], "k"), (debs["busybox-static"], "bb")):
+        for into, deb in download(work).items():
             if run(["dpkg", "-x", deb, os.path.join(work, into)], timeout=600).returncode:
                 raise Unavailable(f"dpkg -x {deb} failed")
         found = {n[:-3].replace("-", "_"): os.path.join(d, n)
@@ -134,13 +134,18 @@ def prepare():
 def listing(image, views=VIEWS, timeout=BOOT_TIMEOUT):
     """{view: View} from one boot with `image` attached read-only."""
     kernel, initrd = prepare()
-    p = run(["qemu-system-x86_64", "-machine", "accel=kvm:tcg", "-m", "512", "-display", "none", "-monitor", "none",
+    args = ["qemu-system-x86_64", "-machine", "accel=kvm:tcg", "-m", "512", "-display", "none", "-monitor", "none",
              "-serial", "stdio", "-net", "none", "-no-reboot", "-kernel", kernel, "-initrd", initrd,
              "-append", f"console=ttyS0 loglevel=1 panic=-1 kmount={'/'.join(views)}",
              "-drive", f"file={image},if=none,id=d,format=raw,readonly=on",
              # the sector size of an optical drive
-             "-device", "virtio-blk-pci,drive=d,logical_block_size=2048,physical_block_size=2048"], timeout=timeout)
-    console = p.stdout.decode("utf-8", "surrogateescape").replace("\r", "")
+             "-device", "virtio-blk-pci,drive=d,logical_block_size=2048,physical_block_size=2048"]
+    try:
+        p = run(args, timeout=timeout)
+        out, err, ended = p.stdout, p.stderr, f"qemu exited {p.returncode}"
+    except subprocess.TimeoutExpired as e:
+        out, err, ended = e.stdout or b"", e.stderr or b"", f"no end after {timeout} s"
+    console = out.decode("utf-8", "surrogateescape").replace("\r", "")
     got = {}
     for name, block in re.findall(r"^@@KMOUNT (\S+)\n(.*?)^@@KMOUNT-END$", console, re.M | re.S):
         view, path = got.setdefault(name, View()), None
@@ -158,7 +163,7 @@ def listing(image, views=VIEWS, timeout=BOOT_TIMEOUT):
     for name in views:
         if name not in got:
             got[name] = View()
-            got[name].error = f"no listing: qemu exited {p.returncode}\n{console[-2000:]}{text(p.stderr)[-1000:]}"
+            got[name].error = f"no listing: {ended}\n{console[-2000:]}{text(err)[-1000:]}"
     return got
 
 
