@@ -24,9 +24,11 @@ PEER = {"iso9660": FULL, "iso9660:norock": JOLIET, "udf": JOLIET}
 LONG = "a name longer than sixty-four characters, which Joliet cannot hold whole.txt"
 
 
-def make_tree(root):
+def make_tree(root, kind):
     files = {"python3.11": ("#!/bin/sh\necho script\n", 0o755), "private.txt": ("mine\n", 0o600),
              "other owner.txt": ("theirs\n", 0o640), LONG: ("long\n", 0o644), "data.bin": (bytes(range(256)) * 9, 0o644)}
+    if kind == "udf":  # names that the kinds with Joliet refuse
+        files["odd: *? and \\.txt"] = ("odd\n", 0o644)
     for d in ("sub", "links"):
         os.makedirs(os.path.join(root, d))
     for name, (data, mode) in files.items():
@@ -53,7 +55,7 @@ def main():
     rep, work = Report(f"kernel {'genisoimage' if a.peer else a.kind}"), tempfile.mkdtemp(prefix="parumero-kernel-")
     try:
         src, image = os.path.join(work, "src"), os.path.join(work, "image.iso")
-        make_tree(src)
+        make_tree(src, a.kind)
         views = PEER if a.peer else VIEWS[a.kind]
         if a.peer:
             p = run(["genisoimage", "-quiet", "-R", "-J", "-udf", "-o", image, src])
