@@ -26,9 +26,9 @@ LONG = "a name longer than sixty-four characters, which Joliet cannot hold whole
 
 def make_tree(root, kind):
     files = {"python3.11": ("#!/bin/sh\necho script\n", 0o755), "private.txt": ("mine\n", 0o600),
-             "other owner.txt": ("theirs\n", 0o640), LONG: ("long\n", 0o644), "data.bin": (bytes(range(256)) * 9, 0o644)}
-    if kind == "udf":  # names that the kinds with Joliet refuse
-        files["odd: *? and \\.txt"] = ("odd\n", 0o644)
+             "other owner.txt": ("theirs\n", 0o640), "data.bin": (bytes(range(256)) * 9, 0o644)}
+    if kind == "udf":  # names that the kinds with Joliet refuse, with or without Rock Ridge
+        files.update({"odd: *? and \\.txt": ("odd\n", 0o644), LONG: ("long\n", 0o644)})
     for d in ("sub", "links"):
         os.makedirs(os.path.join(root, d))
     for name, (data, mode) in files.items():
