@@ -130,8 +130,8 @@ class Cli:
         for name in ("SOURCE_DATE_EPOCH", "LC_ALL"):
             self.env.pop(name, None)
 
-    def build(self, source, image, kind, **env):
-        return run([self.path, "--kind", kind, "--settings", self.settings, "--except", self.except_file,
+    def build(self, source, image, kind, *options, **env):
+        return run([self.path, "--kind", kind, *options, "--settings", self.settings, "--except", self.except_file,
                     "--label", LABEL, "--date", DATE, "--", source, image], env=dict(self.env, **env))
 
     def verify(self, source, image, kind):  # parsed as a script parses it: in English

@@ -1,0 +1,89 @@
+#!/usr/bin/python3
+"""Linux attributes (--posix) as the Linux kernel mounts them: a tree with a
+script, a private file, a file of another owner, symbolic links of every sort,
+a hard-link pair and a long name goes into an image of one kind, and one boot
+mounts every view that kind has. Rock Ridge and UDF must give back mode,
+owner, size, time, link count, link target and data; the Joliet view (norock)
+names, sizes and data, a link to a file inside the tree as that file.
+--peer: the same tree through genisoimage -R -J -udf, which checks this harness.
+Exit 77 (skipped) without a kernel, or while parumero-cli has no --posix."""
+import argparse, os, re, shutil, sys, tempfile
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [here, os.path.join(here, "..", "interop")]
+import kmount  # noqa: E402
+from check_images import Cli, Report, run, text  # noqa: E402
+
+TIME = 1_600_000_000
+FULL, JOLIET = (kmount.FIELDS, "keep"), (("size", "md5"), "joliet")
+VIEWS = {"joliet": {"iso9660": FULL, "iso9660:norock": JOLIET},
+         "bridge": {"iso9660": FULL, "iso9660:norock": JOLIET, "udf": FULL},
+         "udf": {"udf": FULL}}
+# genisoimage's UDF has no Linux attributes: its names, sizes and data are checked.
+PEER = {"iso9660": FULL, "iso9660:norock": JOLIET, "udf": JOLIET}
+LONG = "a name longer than sixty-four characters, which Joliet cannot hold whole.txt"
+
+
+def make_tree(root, kind):
+    files = {"python3.11": ("#!/bin/sh\necho script\n", 0o755), "private.txt": ("mine\n", 0o600),
+             "other owner.txt": ("theirs\n", 0o640), "data.bin": (bytes(range(256)) * 9, 0o644)}
+    if kind == "udf":  # names that the kinds with Joliet refuse, with or without Rock Ridge
+        files.update({"odd: *? and \\.txt": ("odd\n", 0o644), LONG: ("long\n", 0o644)})
+    for d in ("sub", "links"):
+        os.makedirs(os.path.join(root, d))
+    for name, (data, mode) in files.items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data.encode() if isinstance(data, str) else data)
+        os.chmod(f.name, mode)
+    if os.geteuid() == 0:  # another owner needs root (CI's); otherwise it stays the user's
+        os.chown(os.path.join(root, "other owner.txt"), 1234, 5678)
+    os.link(os.path.join(root, "data.bin"), os.path.join(root, "sub", "data again.bin"))
+    os.chmod(os.path.join(root, "sub"), 0o750)
+    for name, target in (("relative", "../python3.11"), ("absolute", "/usr/bin/env"), ("dangling", "nowhere/at all"),
+                         ("up", "..")):
+        os.symlink(target, os.path.join(root, "links", name))
+    for d, dirs, names in os.walk(root, topdown=False):  # folders last: adding an entry touches its folder
+        for n in names + dirs:
+            os.utime(os.path.join(d, n), (TIME, TIME), follow_symlinks=False)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli")
+    ap.add_argument("--kind", choices=VIEWS, default="joliet")
+    ap.add_argument("--peer", action="store_true", help="make the image with genisoimage -R -J -udf instead")
+    a = ap.parse_args()
+    rep, work = Report(f"kernel {'genisoimage' if a.peer else a.kind}"), tempfile.mkdtemp(prefix="parumero-kernel-")
+    try:
+        src, image = os.path.join(work, "src"), os.path.join(work, "image.iso")
+        make_tree(src, a.kind)
+        views = PEER if a.peer else VIEWS[a.kind]
+        if a.peer:
+            p = run(["genisoimage", "-quiet", "-R", "-J", "-udf", "-o", image, src])
+        else:
+            p = Cli(a.cli, work, "UTC").build(src, image, a.kind, "--posix")
+            if re.search(r"(unknown option|不明なオプションです): --posix", text(p.stderr)):
+                print("SKIP  parumero-cli has no --posix yet")
+                return 77
+        if not rep.result("build", p.returncode == 0, text(p.stderr)):
+            return rep.close()
+        try:
+            got = kmount.listing(image, list(views))
+        except kmount.Unavailable as e:
+            print(f"SKIP  no kernel to mount with: {e}")
+            return 77
+        for view, (what, links) in views.items():
+            if rep.result(f"{view}: mounted", got[view].error is None, got[view].error or ""):
+                diffs = kmount.compare(src, got[view], what, links)
+                if a.peer:  # its own choices for hard links, and for links in Joliet (empty files): say what it did
+                    own = [d for d in diffs if ": nlink " in d or links == "joliet" and d.startswith("links/")]
+                    print("".join(f"NOTE  genisoimage, {view}: {d}\n" for d in own), end="")
+                    diffs = [d for d in diffs if d not in own]
+                rep.result(f"{view}: {', '.join(what)} as in the source", not diffs, "\n".join(diffs))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return rep.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
