@@ -7,12 +7,9 @@
 #include <QVBoxLayout>
 
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 
 namespace pm {
-
-namespace {
-QString Text(int id) { return QString::fromStdString(LoadString(id)); }
-}  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Text(kTextAboutTitle));

@@ -29,6 +29,7 @@
 
 #include "job/BuildInputs.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "platform/Platform.h"
 #include "platform/Time.h"
 #include "tree/PathUtil.h"
@@ -40,9 +41,6 @@
 namespace pm {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Text(int id) { return Q(LoadString(id)); }
 
 VolumeDate Today() {
     VolumeDate d;

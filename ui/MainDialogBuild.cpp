@@ -16,6 +16,7 @@
 #include "job/BuildRunner.h"
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "platform/Platform.h"
 #include "reader/Verify.h"
 #include "tree/PathUtil.h"
@@ -23,10 +24,6 @@
 #include "ui/ScreenSaver.h"
 
 namespace pm {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void MainDialog::OnGui(const std::function<void()>& fn) {
     if (QThread::currentThread() == thread())

@@ -9,6 +9,7 @@
 
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "ui/ByteLimitValidator.h"
 
 namespace pm {
@@ -39,7 +40,6 @@ const LabelledField kDateRows[] = {
 };
 const int kDateUnits[6] = {kTextYearUnit, kTextMonthUnit, kTextDayUnit, kTextHourUnit, kTextMinuteUnit, kTextSecondUnit};
 
-QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 }  // namespace
 
