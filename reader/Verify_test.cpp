@@ -43,9 +43,8 @@ TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
         {J, J, [](FakePlatform&, Bytes& i, uint64_t d) { i[d + 100] ^= 1; },
          "sub/b.txt: content differs at byte 100", "sub/b.txt: 内容がバイト位置 100 で異なります"},
         {J, J, [](FakePlatform&, Bytes& i, uint64_t) { Replace(i, "b.txt;1", "c.txt;1"); },
-         "sub/b.txt: missing in ISO 9660 (as \"b.txt;1\")", "sub/b.txt: ISO 9660 にありません (\"b.txt;1\" として)"},
-        {J, J, [](FakePlatform&, Bytes& i, uint64_t) { Replace(i, "b.txt;1", "c.txt;1"); },
-         "sub/c.txt;1: in ISO 9660 but not in the source", "sub/c.txt;1: ISO 9660 にあり、元のフォルダにはありません"},
+         "sub/b.txt: missing in ISO 9660 (as \"b.txt;1\")\nsub/c.txt;1: in ISO 9660 but not in the source",
+         "sub/b.txt: ISO 9660 にありません (\"b.txt;1\" として)\nsub/c.txt;1: ISO 9660 にあり、元のフォルダにはありません"},
         {U, U, [](FakePlatform&, Bytes& i, uint64_t d) { i.resize(d + 2048); },
          "sub/b.txt: content lies past the end of the image", "sub/b.txt: 内容がイメージの終わりより後ろにあります"},
         {B, B, [](FakePlatform&, Bytes& i, uint64_t) {  // the ISO 9660 record of a.txt one sector on
@@ -55,25 +54,22 @@ TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
          "a.txt: UDF and ISO 9660 point at different sectors", "a.txt: UDF と ISO 9660 が別のセクタを指しています"},
         {J, J, [](FakePlatform&, Bytes& i, uint64_t) { i[17 * SectorSize] = 255; },  // the Joliet descriptor made a terminator
          "no Joliet volume", "Joliet ボリュームがありません"},
-        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).mtime += 1; },
+        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).hidden = true, source(f).mtime += 1; },
+         "a.txt: not hidden in UDF, hidden in the source\n"
          "a.txt: modified 2010-01-01 00:00:00 UTC in UDF, 2010-01-01 00:00:01 UTC in the source",
+         "a.txt: UDF では隠し属性がなく、元のフォルダにはあります\n"
          "a.txt: UDF では更新日時が 2010-01-01 00:00:00 UTC、元のフォルダでは 2010-01-01 00:00:01 UTC です"},
-        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).hidden = true; },
-         "a.txt: not hidden in UDF, hidden in the source", "a.txt: UDF では隠し属性がなく、元のフォルダにはあります"},
         {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alp", source(f).size = 3; },
-         "a.txt: size 5 in UDF, 3 in the source", "a.txt: UDF では大きさが 5、元のフォルダでは 3 です"},
-        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alp", source(f).size = 3; },
-         "a.txt: the source file ends at byte 3", "a.txt: 元のファイルがバイト位置 3 で終わっています"},
+         "a.txt: size 5 in UDF, 3 in the source\na.txt: the source file ends at byte 3",
+         "a.txt: UDF では大きさが 5、元のフォルダでは 3 です\na.txt: 元のファイルがバイト位置 3 で終わっています"},
         {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).content = "alphabet", source(f).size = 8; },
          "a.txt: the source file goes on past the 5 bytes recorded", "a.txt: 元のファイルは記録された 5 バイトより長くなっています"},
-        {U, U, [](FakePlatform& f, Bytes&, uint64_t) { f.AddFile("/src/sub/new.txt", ""); },
-         "sub/new.txt: missing in UDF (as \"new.txt\")", "sub/new.txt: UDF にありません (\"new.txt\" として)"},
-        {U, U, [](FakePlatform& f, Bytes&, uint64_t) { f.Find("/src/sub/empty")->directory = true; },
-         "sub/empty: a file in UDF, a folder in the source", "sub/empty: UDF ではファイル、元のフォルダではフォルダです"},
-        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).openCause = kCauseSharingViolation; },
-         "a.txt: the source file cannot be opened", "a.txt: 元のファイルを開けません"},
-        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).readFailAfter = 0; },
-         "a.txt: the source file cannot be read", "a.txt: 元のファイルを読み取れません"},
+        {U, U, [](FakePlatform& f, Bytes&, uint64_t) { f.Find("/src/sub/empty")->directory = true, f.AddFile("/src/sub/new.txt", ""); },
+         "sub/empty: a file in UDF, a folder in the source\nsub/new.txt: missing in UDF (as \"new.txt\")",
+         "sub/empty: UDF ではファイル、元のフォルダではフォルダです\nsub/new.txt: UDF にありません (\"new.txt\" として)"},
+        {U, U, [&](FakePlatform& f, Bytes&, uint64_t) { source(f).openCause = kCauseSharingViolation, f.Find("/src/sub/b.txt")->readFailAfter = 0; },
+         "a.txt: the source file cannot be opened\nsub/b.txt: the source file cannot be read",
+         "a.txt: 元のファイルを開けません\nsub/b.txt: 元のファイルを読み取れません"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.en);

@@ -42,3 +42,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 }
 
 }  // namespace pm
+
+#include "moc_AboutDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again

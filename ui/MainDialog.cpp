@@ -532,3 +532,5 @@ void MainDialog::ShowAbout() {
 }
 
 }  // namespace pm
+
+#include "moc_MainDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again

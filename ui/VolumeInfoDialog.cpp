@@ -168,3 +168,5 @@ void VolumeInfoDialog::OnSetDefaults() {
 }
 
 }  // namespace pm
+
+#include "moc_VolumeInfoDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again
