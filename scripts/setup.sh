@@ -27,8 +27,8 @@ if [ -f "$build/CMakeCache.txt" ]; then
   "$here/scripts/apt-install.sh" "${desktop[@]}"
 else
   # On a fresh machine the core and parumero-cli compile while the desktop
-  # program's packages download and install (unpacking them keeps about one
-  # core busy): a third less time to the first image.
+  # program's packages download and install: the first image came 40% sooner
+  # in a fresh Debian 12 (see the README).
   configure -DPARUMERO_GUI=OFF >/dev/null
   mkdir -p "$build"
   cmake --build "$build" --target parumero-cli >"$build/first-build.log" 2>&1 &
