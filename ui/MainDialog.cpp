@@ -99,6 +99,9 @@ MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxe
 }
 
 MainDialog::~MainDialog() {
+    // The folder box loses the focus when the window goes: its signal must
+    // not reach this part of the object, which is gone by then.
+    disconnect(m_editFolder, nullptr, this, nullptr);
     if (m_worker.joinable()) {
         // The worker waits on this thread for its control updates and its
         // outcome box, so keep serving it until it is done.
