@@ -5,8 +5,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "TempDir.h"
@@ -15,11 +13,6 @@
 
 namespace pm {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Files and folders, links followed; everything else comes back marked as
 // skipped (a FIFO stands for every other kind).
