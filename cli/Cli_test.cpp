@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -24,13 +23,6 @@ extern char** environ;
 
 namespace pm {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Every option form and every refusal: the arguments, then what the options
 // hold or the refusal.

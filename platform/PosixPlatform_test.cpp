@@ -16,11 +16,6 @@
 namespace pm {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Files and folders with their aliases, links followed; what the listing
 // skips (dangling links, FIFOs) and where links to folders lead are met by
 // the scan's real-tree test.

@@ -16,6 +16,7 @@
 #include "job/BuildRunner.h"
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "platform/Platform.h"
 #include "layout/ImageBuilder.h"
 #include "reader/Verify.h"
@@ -24,10 +25,6 @@
 #include "ui/ScreenSaver.h"
 
 namespace pm {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void MainDialog::OnGui(const std::function<void()>& fn) {
     if (QThread::currentThread() == thread())

@@ -9,6 +9,7 @@
 
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "ui/ByteLimitValidator.h"
 
 namespace pm {
@@ -39,7 +40,6 @@ const LabelledField kDateRows[] = {
 };
 const int kDateUnits[6] = {kTextYearUnit, kTextMonthUnit, kTextDayUnit, kTextHourUnit, kTextMinuteUnit, kTextSecondUnit};
 
-QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 }  // namespace
 
@@ -168,3 +168,5 @@ void VolumeInfoDialog::OnSetDefaults() {
 }
 
 }  // namespace pm
+
+#include "moc_VolumeInfoDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again
