@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pm {
 
@@ -24,6 +25,8 @@ public:
 private:
     Platform& m_platform;
     std::string m_settingsPath;
+    // Values of the settings file that were out of range and not taken.
+    std::vector<std::string> m_settingsWarnings;
 };
 
 }  // namespace pm

@@ -539,10 +539,19 @@ void MainDialog::ExitOrStop() {
 
 void MainDialog::reject() { ExitOrStop(); }
 
+void MainDialog::SetSettingsWarnings(std::vector<std::string> lines) {
+    m_settingsWarnings = std::move(lines);
+    std::string text;
+    for (const std::string& line : m_settingsWarnings) text += (text.empty() ? "" : "\n") + line;
+    if (!text.empty()) m_boxes->Show(text, MessageIcon::Exclamation);
+}
+
 void MainDialog::ShowVolumeInfo() {
     ExchangeData(true);
     VolumeInfoDialog dialog(TheVolumeInfo(), m_creationDate, m_creationTime, m_settingsPath, m_boxes, this);
+    dialog.ShowSettingsWarnings(m_settingsWarnings);
     if (dialog.exec() != QDialog::Accepted) return;
+    m_settingsWarnings.clear();  // OK wrote the values in range
     const VolumeDate& c = dialog.Creation();
     if (!IsDateUnset(c)) SplitDateTime(c, m_creationDate, m_creationTime);
     ExchangeData(false);

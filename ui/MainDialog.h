@@ -72,6 +72,9 @@ public:
     void ExitOrStop();
     void ShowVolumeInfo();
     void ShowAbout();
+    // Values of the settings file that were out of range at load: one box
+    // now, and the volume information window lists them until it is saved.
+    void SetSettingsWarnings(std::vector<std::string> lines);
     // Asks for an image file, then compares it with the folder and kind in
     // the window (StartCheck) on the worker thread, with the build's progress
     // display and stop button, ending in one box.
@@ -144,6 +147,7 @@ private:
 
     Platform& m_platform;
     std::string m_settingsPath;
+    std::vector<std::string> m_settingsWarnings;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     MessageBoxes* m_boxes;
 

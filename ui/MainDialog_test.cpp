@@ -460,7 +460,12 @@ private slots:
             for (int id = 1129; id <= 1134; ++id) row << v->Edit(id)->text();
             return row.join(' ');
         };
+        // Values out of range at load: one box, then listed in the window until OK saves.
+        dialog->SetSettingsWarnings({"VolNumber=70000", "ExpirationYear=-5"});
+        QCOMPARE(boxes.shown, QStringList({"!VolNumber=70000\nExpirationYear=-5"}));
+        boxes.shown.clear();
         OpenVolumeInfo([&](VolumeInfoDialog* v) {
+            QCOMPARE(v->findChild<QLabel*>("labelSettingsWarnings")->text(), "VolNumber=70000\nExpirationYear=-5");
             QCOMPARE(QStringList({v->windowTitle(), button(v, 1)->text(), button(v, 4)->text(), button(v, 2)->text()}),
                      QStringList({"ボリューム情報の設定", "OK", "標準に設定(&F)", "ｷｬﾝｾﾙ"}));
             QVERIFY(button(v, 2)->isDefault() && !button(v, 1)->isDefault());

@@ -60,6 +60,16 @@ VolumeInfoDialog::VolumeInfoDialog(VolumeInfo& info, const VolumeDate& creationD
 
 VolumeInfoDialog::~VolumeInfoDialog() = default;
 
+void VolumeInfoDialog::ShowSettingsWarnings(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    QStringList text;
+    for (const std::string& line : lines) text << Q(line);
+    auto* label = new QLabel(text.join(QLatin1Char('\n')), this);
+    label->setObjectName(QStringLiteral("labelSettingsWarnings"));
+    label->setWordWrap(true);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, label);
+}
+
 QLineEdit* VolumeInfoDialog::Edit(int fieldId) const {
     auto it = m_edits.find(fieldId);
     return it == m_edits.end() ? nullptr : it->second;
