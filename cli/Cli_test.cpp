@@ -208,7 +208,7 @@ TEST_F(Cli, RefusalsAndUsage) {
         {{"--settings", tmp / "big.ini", tmp / "src", keep}, 2, "ファイルが大きすぎます。"},
         {{tmp / "bad", keep}, 1, tmp / "bad/x\\xFF.txt\n以上のファイルとフォルダの名前は"},
         {{tmp / "twins", keep}, 1, tmp / "twins/a\n" + tmp / "twins/a.\n以上"},
-        {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " を読み取れません: No such file"},
+        {{"--verify", tmp / "src", tmp / "x.iso"}, 1, "parumero-cli: " + tmp / "x.iso" + " を読み取れません: ファイルが見つかりません。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
