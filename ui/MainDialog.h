@@ -91,7 +91,9 @@ public:
     uint32_t BeginWork();
     bool RunCheck(const BuildRequest& request);
     // The failures in one box, or the box of a finished or stopped build.
-    void ReportOutcome(JobMessages& failures);
+    // One box: the failures, or the end with the counts of what did not go
+    // in as a plain copy (OutcomeLines).
+    void ReportOutcome(JobMessages& failures, const std::vector<std::string>& counts = {});
     void SetBuildingState(bool on);
     uint32_t SuspendMenusAndSaver();
     void ResumeMenusAndSaver(uint32_t saverCookie);
