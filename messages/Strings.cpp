@@ -264,6 +264,20 @@ const Entry kEntries[] = {
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
+    {10404, "ブートの設定(&B)...", "B&oot settings..."},  // "Share file &blocks" has B in English
+    {10405, "ブートの設定", "Boot settings"},
+    {10406, "BIOS のブートイメージ(&B):", "&BIOS boot image:"},
+    {10407, "読み込むセクタ数(&L):", "&Load size (sectors):"},
+    {10408, "空欄: イメージ全体", "empty: the whole image"},  // shown in the empty load size box
+    {10409, "ブート情報テーブルを書き込む(&T)", "Write the boot info &table"},
+    {10410, "UEFI のブートイメージ(&U):", "&UEFI boot image:"},
+    {10411, "ブートカタログのパス(&C):", "Boot &catalog path:"},
+    {10412, "空欄: どのツリーにも載せない (例: boot.cat)", "empty: listed in no tree (e.g. boot.cat)"},
+    {10413, "ブートイメージの選択", "Choose a boot image"},
+    {10414, "読み込むセクタ数は 1 から 65535 までの数です (空欄はイメージ全体)。",
+            "The load size is a number from 1 to 65535 (empty: the whole image)."},
+    {10415, "%s\nブートイメージはフルパス (/ から) で指定してください。", "%s\nGive the boot image's full path (from /)."},
+    {10416, "起動可能: %s", "Bootable: %s"},  // beside the kind: the platforms of the boot entries
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},
     {10153, "奥付(&A)...", "&About Parumero..."},
     {10154, "イメージの検証(&C)...", "&Check image against folder..."},

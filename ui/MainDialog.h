@@ -71,6 +71,10 @@ public:
     void StartBuild();
     void ExitOrStop();
     void ShowVolumeInfo();
+    // The boot settings window; its OK has saved the choices this window takes.
+    void ShowBootSettings();
+    // The boot choices of the settings file, at start-up.
+    void SetBootChoices(const BootChoices& boot);
     void ShowAbout();
     // Values of the settings file that were out of range at load: one box
     // now, and the volume information window lists them until it is saved.
@@ -133,6 +137,9 @@ private:
     void CreateControls();
     void CreateMenus();
     void ShowStatus();
+    // The line beside the kind that names the platforms the image boots on;
+    // hidden when it boots on none.
+    void ShowBootable();
     // A measurement ended (on the window's thread); older ones are dropped.
     void PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes);
     // No measurement's result is wanted any more.
@@ -150,6 +157,7 @@ private:
     Platform& m_platform;
     std::string m_settingsPath;
     std::vector<std::string> m_settingsWarnings;
+    BootChoices m_boot;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     MessageBoxes* m_boxes;
 
@@ -162,6 +170,7 @@ private:
     QDateEdit* m_datePicker = nullptr;
     QTimeEdit* m_timePicker = nullptr;
     QComboBox* m_kindList = nullptr;
+    QLabel* m_bootable = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_byteCounter = nullptr;
     QLabel* m_percentText = nullptr;

@@ -12,6 +12,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDateEdit>
@@ -38,9 +39,11 @@
 #include "layout/ImageBuilder.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
+#include "reader/BootCatalogReader.h"
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"
 #include "ui/AppIcon.h"
+#include "ui/BootDialog.h"
 #include "ui/VolumeInfoDialog.h"
 
 using namespace pm;
@@ -227,9 +230,9 @@ private slots:
         AboutDialog about;
         QCOMPARE(captions(*dialog) << about.windowTitle(),
                  QStringList({"ぱるめろ", "フォルダ(&F):", "イメージ名(&I):", "ボリュームラベル(&V):", "作成日時(&T):",
-                              "ファイルシステム(&S):", "", "", "", "...", "...", "作成開始(&E)", "終了(&X)",
+                              "ファイルシステム(&S):", "", "", "", "", "...", "...", "作成開始(&E)", "終了(&X)",
                               "Joliet  (CD-ROM)", "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&Y)", "終了(&X)",
-                              "追加情報(&P)", "ボリューム情報(&V)...", "イメージの検証(&C)...", "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
+                              "追加情報(&P)", "ボリューム情報(&V)...", "ブートの設定(&B)...", "イメージの検証(&C)...", "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
                               "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)",
                               "ぱるめろのﾊﾞｰｼﾞｮﾝ情報"}));
         QVERIFY(about.findChild<QPushButton*>("button1")->isDefault());
@@ -531,6 +534,65 @@ private slots:
         QVERIFY(IsDateUnset(TheVolumeInfo().Creation));
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate(2011, 12, 13), QTime(14, 15, 16)));
         QCOMPARE(boxes.shown.size(), 3);
+    }
+
+    // The boot settings window from the menu refuses a missing image and a
+    // load size out of range; OK names the platforms beside the kind, writes
+    // section [Boot], and the next build has both entries and the catalog.
+    void bootSettings() {
+        const QString src = dir.path() + "/boot/src", bios = dir.path() + "/boot/bios.bin",
+                      uefi = dir.path() + "/boot/efi.img", ini = dir.path() + "/parumero.INI", image = dir.path() + "/boot.iso";
+        QFile::remove(ini);
+        WriteFile(src + "/a.txt", "a");
+        WriteFile(bios, QByteArray(2048, 'b'));
+        QByteArray fat(512, 0);  // just the boot sector fields the build checks
+        fat[12] = 2, fat[13] = 1, fat[14] = 1, fat[16] = 2, fat[510] = 0x55, fat[511] = char(0xAA);
+        WriteFile(uefi, fat);
+        QVERIFY(Label(1016)->isHidden());
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* b = dialog->findChild<BootDialog*>();
+            auto edit = [b](int id) { return b->findChild<QLineEdit*>(QStringLiteral("edit%1").arg(id)); };
+            auto* ok = b->findChild<QPushButton*>("button1");
+            Type(edit(1201), bios + "x");
+            Type(edit(1203), "70000");
+            QTest::mouseClick(ok, Qt::LeftButton);
+            Type(edit(1201), bios);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            QCOMPARE(b->focusWidget(), edit(1203));
+            Type(edit(1203), "4");
+            b->findChild<QCheckBox*>("check1204")->setChecked(true);
+            Type(edit(1205), uefi);
+            Type(edit(1207), "boot.cat");
+            QTest::mouseClick(ok, Qt::LeftButton);
+            ran = !b->isVisible();
+        });
+        dialog->findChild<QAction*>("actionBoot")->trigger();
+        QVERIFY(ran);
+        QCOMPARE(boxes.shown, QStringList({"!" + bios + "x\nブートイメージが見つかりません。", "!" + S(kMsgLoadSizeRange)}));
+        QVERIFY(Label(1016)->isVisible());
+        QCOMPARE(Label(1016)->text(), QStringLiteral("起動可能: BIOS、UEFI"));
+        QFile saved(ini);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString(saved.readAll()), "[Boot]\nBiosImage=" + bios + "\nBiosLoadSize=4\nBiosInfoTable=1\nUefiImage=" +
+                                               uefi + "\nCatalog=boot.cat\n");
+
+        Type(Edit(1002), src);
+        Type(Edit(1015), image);
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
+        FileSource file;
+        std::string why;
+        QVERIFY(file.Open(image.toStdString(), why));
+        const BootCatalogRead read = ReadBootCatalog(file);
+        QCOMPARE(read.entries.size(), size_t(2));
+        QVERIFY(read.entries[0].entry.platform == BootPlatform::Bios && read.entries[1].entry.platform == BootPlatform::Uefi);
+        QCOMPARE(read.entries[0].entry.loadSectors, uint16_t(4));
+        QFile built(image);
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        const QByteArray bytes = built.readAll();
+        QCOMPARE(bytes.mid(qsizetype(read.entries[0].entry.imageSector) * 2048 + 8, 4), QByteArray("\x10\0\0\0", 4));  // the table's descriptor sector
+        QVERIFY(bytes.contains("boot.cat;1"));  // listed in the ISO 9660 tree
     }
 
 private:
