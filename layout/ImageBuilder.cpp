@@ -136,9 +136,14 @@ void ImageBuilder::PlaceTree() {
     if (boot) PlaceBootExtents();
     if (udf) {
         if (iso || boot) {
-            // Bridge: Joliet first here, the reverse of the Joliet kind.
-            if (iso) PlaceJolietBlock();
+            // Bridge: Joliet first here, the reverse of the Joliet kind;
+            // but with Rock Ridge the ISO 9660 tree first, as there: a
+            // reader going front to back (bsdtar) takes the tree it meets
+            // first and would never see Rock Ridge.
+            const bool rockRidge = m_root.Posix();
+            if (iso && !rockRidge) PlaceJolietBlock();
             if (iso) PlaceIsoBlock();
+            if (iso && rockRidge) PlaceJolietBlock();
             // The reserve sequence comes after the ISO 9660 and Joliet
             // structures and the boot extents: readers that take the UDF
             // volume to end with its last sequence (7-Zip) would otherwise
