@@ -317,7 +317,8 @@ void IsoReader::ReadSystemUse(const uint8_t* su, size_t length, RockRidgeInfo& r
     for (int areas = 0;; ++areas) {
         bool ce = false;
         uint32_t ceExtent = 0, ceOffset = 0, ceLength = 0;
-        for (size_t off = 0; off + 4 <= area.size();) {
+        size_t off = 0;
+        for (; off + 4 <= area.size();) {
             const uint8_t* p = area.data() + off;
             const size_t n = p[2];
             if (n == 0 && !AnyNonZero(p, area.data() + area.size())) break;  // padding
@@ -365,6 +366,10 @@ void IsoReader::ReadSystemUse(const uint8_t* su, size_t length, RockRidgeInfo& r
             }
             off += n;
         }
+        // Our continuation areas hold their entries and nothing more: a
+        // length that is off would have a reader take in bytes beyond them.
+        if (areas > 0 && off != area.size())
+            Problem(at + ": continuation area of " + Num(area.size()) + " bytes holds " + Num(off) + " bytes of entries");
         if (!ce) break;
         if (areas + 1 >= kMaxContinuations) {
             Problem(at + ": more than " + Num(kMaxContinuations) + " continuation areas");

@@ -132,6 +132,15 @@ TEST(Verify, RockRidgeContinuesWhereRecordsEnd) {
     VerifyResult r = VerifyImage(b, source);
     EXPECT_TRUE(r.Identical()) << Joined(r);
     EXPECT_EQ(r.bytes, 4u);  // the pair's data once
+    // A continuation area made to continue in itself: the reader stops.
+    Bytes looped = image;
+    const std::string ce = {'C', 'E', 28, 1};
+    const size_t at = size_t(std::search(looped.begin() + b.m_root.Posix()->continuationSector * SectorSize, looped.end(),
+                                         ce.begin(), ce.end()) - looped.begin());
+    ASSERT_LT(at, looped.size());
+    PutBoth32(&looped[at + 4], uint32_t(at / SectorSize)), PutBoth32(&looped[at + 12], at % SectorSize), PutBoth32(&looped[at + 20], 28);
+    MemorySource loopedSource(looped);
+    EXPECT_NE(IsoReader(loopedSource).ProblemText().find("more than 32 continuation areas"), std::string::npos);
     first.mode = 0100700;
     fake.Find("/src/" + name + "link")->linkTarget = "../x";
     ImageBuilder again{fake, request, messages};
