@@ -39,7 +39,8 @@ constexpr uint64_t kMaxSectionBytes = 0xFFFFF800;
 uint32_t SectionCount(uint64_t size, bool directory);
 
 // Record length (the same for every section of a file): 33 + identifier length, plus one padding byte when that
-// length is even. The layout sizes directory extents with these.
+// length is even; Rock Ridge entries come on top, which only the directory
+// writers below and their measures know.
 uint8_t IsoRecordLength(const CFileEntry& e);
 uint8_t JolietRecordLength(const CFileEntry& e);
 
