@@ -213,7 +213,10 @@ int RunNames(Platform& platform, const VolumeInfo& volume, const Options& o) {
     for (const NameRow& r : NameMap(builder)) {
         // A tab or newline in a name would break the line: escaped, as --verify shows it.
         std::cout << EscapeControls(r.path) << '\t' << EscapeControls(r.iso) << '\t' << EscapeControls(r.joliet) << '\t'
-                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason) << '\n';
+                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason);
+        // With --posix, a seventh column: the Rock Ridge name where it differs.
+        if (builder.m_root.Posix()) std::cout << '\t' << EscapeControls(r.rockRidge);
+        std::cout << '\n';
         fits = fits && r.fits;
     }
     return fits ? 0 : 1;

@@ -262,6 +262,8 @@ const Entry kEntries[] = {
             "(link to no file of the image: not in the Joliet tree)"},
     {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と UDF にはリンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
+    {10420, "Rock Ridge では %1 が %2、元のフォルダでは %3 です", "%1 %2 in Rock Ridge, %3 in the source"},  // %1: mode, uid, nlink, link target...
+    {10421, "Rock Ridge の項目がありません", "no Rock Ridge entries"},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10404, "ブートの設定(&B)...", "B&oot settings..."},  // "Share file &blocks" has B in English

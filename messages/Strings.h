@@ -114,6 +114,9 @@ enum TextId : int {
     kTextPosixItem = 10401,
     kTextNotInJoliet = 10402,
     kMsgLinksNotInJoliet = 10403,
+    // --verify of the Linux attributes Rock Ridge records
+    kVerifyRockRidge = 10420,
+    kVerifyNoRockRidge = 10421,
     kTextAboutTitle = 10155,
     kTextVersion = 10156,
     kTextOk = 10157,

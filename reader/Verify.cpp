@@ -35,6 +35,7 @@ struct Item {
     uint64_t size = 0;
     std::vector<ImageRun> runs;
     std::array<uint8_t, 12> date{};  // 7 bytes (ISO 9660) or 12 (UDF) as recorded
+    RockRidgeInfo rr;                // ISO 9660 with Rock Ridge
 };
 
 enum class Scheme { Iso, Joliet, Udf };
@@ -128,6 +129,7 @@ Hierarchy FromIso(const std::vector<IsoTreeEntry>& tree, bool joliet) {
         it.isDir = e.isDir, it.hidden = e.hidden, it.size = e.size;
         if (!e.isDir && e.size) it.runs.push_back({uint64_t(e.extent) * SectorSize, e.size});
         std::copy(e.date, e.date + 7, it.date.begin());
+        it.rr = e.rr;
     }
     return h;
 }
@@ -147,6 +149,8 @@ Hierarchy FromUdf(const UdfReader& r) {
     return h;
 }
 
+bool SameTime(Scheme s, const std::array<uint8_t, 12>& date, int64_t time, std::string& recordedText);
+
 class Verifier {
 public:
     Verifier(ImageBuilder& b, const ImageSource& image, VerifyResult& out, const VerifyProgress& progress)
@@ -158,6 +162,7 @@ public:
 private:
     void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
     void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
+    void CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr);
     bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
     bool HasInfoTable(const CFileEntry& e) const;
 
@@ -187,6 +192,7 @@ void Verifier::Match(Hierarchy& h) {
         for (size_t i = 0; i < inImage.size(); ++i) byId.emplace(h.items[size_t(inImage[i])].id, i);
         std::vector<bool> matched(inImage.size());
         for (const auto& c : d->m_children) {
+            if (h.scheme == Scheme::Joliet && !InJolietTree(*c)) continue;  // a link to nothing: reported by the build
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
                 Differ(c.get(), FormatNumbered(kVerifyMissing, h.label, ShownName(h.scheme, ExpectedId(h.scheme, *c))));
@@ -207,28 +213,67 @@ void Verifier::Match(Hierarchy& h) {
 void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     if (it.isDir != e.m_bDirectory) return Differ(&e, FormatNumbered(it.isDir ? kVerifyFolderInImage : kVerifyFileInImage, h.label));
     if (it.hidden != e.m_bHidden) Differ(&e, FormatNumbered(it.hidden ? kVerifyHiddenInImage : kVerifyNotHiddenInImage, h.label));
-    uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : e.m_nIsoSize;
+    // A symbolic link's Joliet record has the size of the file it shows.
+    uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : h.scheme == Scheme::Joliet ? e.m_nJolietSize : e.m_nIsoSize;
     if (!e.m_bDirectory && it.size != size)
         Differ(&e, FormatNumbered(kVerifySize, h.label, std::to_string(it.size), std::to_string(size)));
-    // The instant the date names must be the source's. Where the field cannot
-    // name it (a time outside its years, a zone offset that is no whole unit
-    // of the field), the build's own encoding in this zone is the measure.
+    if (h.scheme == Scheme::Iso && e.Posix()) CompareRockRidge(e, it.rr);
+    std::string recorded;
+    if (!SameTime(h.scheme, it.date, e.m_time, recorded))
+        Differ(&e, FormatNumbered(kVerifyModified, h.label, recorded, Utc(e.m_time)));
+}
+
+// The instant the date names must be the source's. Where the field cannot
+// name it (a time outside its years, a zone offset that is no whole unit of
+// the field), the build's own encoding in this zone is the measure.
+bool SameTime(Scheme s, const std::array<uint8_t, 12>& date, int64_t time, std::string& recordedText) {
     int64_t recorded = 0;
-    bool has = RecordedInstant(h.scheme, it.date, recorded);
-    if (has && recorded == e.m_time) return;
+    bool has = RecordedInstant(s, date, recorded);
+    if (has && recorded == time) return true;
     CalendarTime local;
-    bool exact = LocalTime(e.m_time, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
-                 local.year >= (h.scheme == Scheme::Udf ? 1 : 1900) && local.year <= (h.scheme == Scheme::Udf ? 9999 : 2155);
+    bool exact = LocalTime(time, local) && local.utcOffsetMinutes % (s == Scheme::Udf ? 1 : 15) == 0 &&
+                 local.year >= (s == Scheme::Udf ? 1 : 1900) && local.year <= (s == Scheme::Udf ? 9999 : 2155);
     std::array<uint8_t, 12> expect{};
-    h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), e.m_time) : WriteDirectoryDate(expect.data(), e.m_time);
-    if (!exact && expect == it.date) return;
-    Differ(&e, FormatNumbered(kVerifyModified, h.label, has ? Utc(recorded) : LoadString(kVerifyNoTime), Utc(e.m_time)));
+    s == Scheme::Udf ? FillTimestampFromTime(expect.data(), time) : WriteDirectoryDate(expect.data(), time);
+    if (!exact && expect == date) return true;
+    recordedText = has ? Utc(recorded) : LoadString(kVerifyNoTime);
+    return false;
+}
+
+void Verifier::CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr) {
+    if (!rr.px || !rr.tf || !rr.nm) return Differ(&e, LoadString(kVerifyNoRockRidge));
+    const PosixInfo& p = *e.Posix();
+    auto differ = [&](const char* what, const std::string& image, const std::string& source) {
+        if (image != source) Differ(&e, FormatNumbered(kVerifyRockRidge, what, image, source));
+    };
+    auto octal = [](uint32_t v) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%o", v);
+        return std::string(buf);
+    };
+    differ("mode", octal(rr.mode), octal(p.mode));
+    differ("uid", std::to_string(rr.uid), std::to_string(p.uid));
+    differ("gid", std::to_string(rr.gid), std::to_string(p.gid));
+    differ("nlink", std::to_string(rr.links), std::to_string(p.links));
+    differ("NM", EscapeControls(rr.name), EscapeControls(e.m_strName));
+    if (e.IsSymlink()) differ("link target", EscapeControls(rr.target), EscapeControls(p.linkTarget));
+    else if (rr.sl) differ("link target", EscapeControls(rr.target), "");
+    // Not the access time: the build reads every file after the scan took it.
+    const struct { const char* what; const uint8_t* date; int64_t time; } times[] = {
+        {"mtime", rr.mtime, e.m_time}, {"ctime", rr.ctime, p.ctime}};
+    for (const auto& t : times) {
+        std::array<uint8_t, 12> date{};
+        std::copy(t.date, t.date + 7, date.begin());
+        std::string recorded;
+        if (!SameTime(Scheme::Iso, date, t.time, recorded)) differ(t.what, recorded, Utc(t.time));
+    }
 }
 
 // Every file once, through the first hierarchy that found it; the others
-// must point at the same bytes.
+// must point at the same bytes. A symbolic link has no data of its own, and
+// a hard link's is compared once.
 void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
-    for (const CFileEntry* f : m_b.m_files) {
+    for (const CFileEntry* f : m_b.DataFiles()) {
         if (m_out.stopped) return;
         const Item* first = nullptr;
         const char* firstLabel = "";

@@ -98,6 +98,60 @@ TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
     }
 }
 
+// With Linux attributes, entries too long for their records go on in
+// continuation areas: names of 64 three-byte characters, a folder of 1500
+// of them, a link target of 4 KiB with a component longer than an entry.
+// The writer checks that every folder's areas end where the plan put them;
+// our reader finds every attribute again, and one changed is named.
+TEST(Verify, RockRidgeContinuesWhereRecordsEnd) {
+    TzScope tz{"JST-9"};
+    FakePlatform fake;
+    std::string name;
+    for (int i = 0; i < 60; ++i) name += "名";
+    for (int i = 0; i < 1500; ++i) fake.AddFile("/src/many/" + name + std::to_string(1000 + i), "").mode = 0100640;
+    const std::string target = "../" + std::string(300, 'c') + [] { std::string s; for (int i = 0; i < 410; ++i) s += "/abcdefgh"; return s; }();
+    fake.AddLink("/src/" + name + "link", target);
+    FakeNode& first = fake.AddFile("/src/h1", "same");
+    first.mode = 0100755, first.uid = 1000, first.gid = 100;
+    fake.AddFile("/src/h2", "same").inode = first.inode;
+    BuildRequest request = GoldenRequest("/src", FileSystemType::Joliet);
+    request.volume.PosixAttributes = true;
+    JobMessages messages;
+    ImageBuilder b{fake, request, messages};
+    Bytes image = WriteToMemory(b);
+    EXPECT_EQ(messages.JoinedText(), "");
+    MemorySource source(image);
+    IsoReader iso(source);
+    EXPECT_TRUE(iso.HasRockRidge() && iso.Problems().empty()) << iso.ProblemText();
+    const IsoTreeEntry* h1 = iso.Find(iso.IsoTree(), "h1");
+    const IsoTreeEntry* h2 = iso.Find(iso.IsoTree(), "h2");
+    ASSERT_TRUE(h1 && h2);
+    EXPECT_EQ(h1->rr.serial, h2->rr.serial);
+    EXPECT_EQ(h1->extent, h2->extent);
+    VerifyResult r = VerifyImage(b, source);
+    EXPECT_TRUE(r.Identical()) << Joined(r);
+    EXPECT_EQ(r.bytes, 4u);  // the pair's data once
+    // A continuation area made to continue in itself: the reader stops.
+    Bytes looped = image;
+    const std::string ce = {'C', 'E', 28, 1};
+    const size_t at = size_t(std::search(looped.begin() + b.m_root.Posix()->continuationSector * SectorSize, looped.end(),
+                                         ce.begin(), ce.end()) - looped.begin());
+    ASSERT_LT(at, looped.size());
+    PutBoth32(&looped[at + 4], uint32_t(at / SectorSize)), PutBoth32(&looped[at + 12], at % SectorSize), PutBoth32(&looped[at + 20], 28);
+    MemorySource loopedSource(looped);
+    EXPECT_NE(IsoReader(loopedSource).ProblemText().find("more than 32 continuation areas"), std::string::npos);
+    first.mode = 0100700;
+    fake.Find("/src/" + name + "link")->linkTarget = "../x";
+    ImageBuilder again{fake, request, messages};
+    ASSERT_TRUE(again.Layout());
+    SetLanguage(Language::English);
+    r = VerifyImage(again, source);
+    SetLanguage(Language::Japanese);
+    const std::string text = Joined(r);
+    EXPECT_NE(text.find("h1: mode 100755 in Rock Ridge, 100700 in the source\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(name + "link: link target ../" + std::string(300, 'c') + "/abcdefgh/"), std::string::npos) << text;
+}
+
 // Faults planted in the fields other readers act on, each with its tag made
 // good again where it has one (as a faulty writer would leave it): --verify
 // names every one. Sector numbers come from the layout of the same build.

@@ -5,9 +5,10 @@ a hard-link pair and a long name goes into an image of one kind, and one boot
 mounts every view that kind has. Rock Ridge and UDF must give back mode,
 owner, size, time, link count, link target and data; the Joliet view (norock)
 names, sizes and data, a link to a file inside the tree as that file.
+Before the boot, xorriso, bsdtar and pycdlib list the Rock Ridge tree too.
 --peer: the same tree through genisoimage -R -J -udf, which checks this harness.
 Exit 77 (skipped) without a kernel, or while parumero-cli has no --posix."""
-import argparse, os, re, shutil, sys, tempfile
+import argparse, os, re, shutil, stat, sys, tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [here, os.path.join(here, "..", "interop")]
@@ -47,6 +48,43 @@ def make_tree(root, kind):
             os.utime(os.path.join(d, n), (TIME, TIME), follow_symlinks=False)
 
 
+def mode_of(text):
+    """st_mode of an ls mode string such as drwxr-x---."""
+    kind = {"d": stat.S_IFDIR, "l": stat.S_IFLNK, "-": stat.S_IFREG}[text[0]]
+    return kind | sum(1 << (8 - i) for i, c in enumerate(text[1:10]) if c != "-")
+
+
+def peer_views(image, kind):
+    """{reader: (view, fields)}: the Rock Ridge tree as xorriso, bsdtar and pycdlib list it. xorriso's lsdl
+    counts no links, nor does bsdtar where the data comes before the directories (the bridge), and the
+    listings give no time to the second."""
+    def entry(mode, uid, gid, nlink, target):
+        return kmount.Entry(mode_of(mode) if isinstance(mode, str) else mode, int(uid), int(gid), None, None,
+                            None if nlink is None else int(nlink), None, target)
+    xorriso, bsdtar, pycd = {}, {}, {}
+    for line in text(run(["xorriso", "-indev", image, "-find", "/", "-exec", "lsdl"]).stdout).splitlines():
+        if m := re.match(r"(\S{10}) +\d+ +(\d+) +(\d+) +\d+ .+? '/(.+?)'(?: -> '(.*)')?$", line):
+            xorriso[m[4]] = entry(m[1], m[2], m[3], None, m[5])
+    for line in text(run(["bsdtar", "-tvf", image]).stdout).splitlines():
+        if m := re.match(r"(\S{10}) +(\d+) +(\d+) +(\d+) +\d+ \w+ +\d+ +[\d:]+ (.+?)(?: -> (.*)| link to .*)?$", line):
+            if m[5] != ".":
+                bsdtar[m[5]] = entry(m[1], m[3], m[4], m[2], m[6])
+    import pycdlib
+    iso = pycdlib.PyCdlib()
+    iso.open(image)
+    for d, dirs, files in iso.walk(rr_path="/"):
+        for n in dirs + files:
+            rr = iso.get_record(rr_path=d.rstrip("/") + "/" + n).rock_ridge
+            px = rr.dr_entries.px_record or rr.ce_entries.px_record
+            pycd[os.path.join(d, n).lstrip("/")] = entry(rr.get_file_mode(), px.posix_user_id, px.posix_group_id,
+                                                         px.posix_file_links,
+                                                         rr.symlink_path().decode() if rr.is_symlink() else None)
+    iso.close()
+    return {"xorriso lsdl": (xorriso, ("mode", "uid", "gid", "target")),
+            "bsdtar -tvf": (bsdtar, ("mode", "uid", "gid") + ("nlink",) * (kind == "joliet") + ("target",)),
+            "pycdlib": (pycd, ("mode", "uid", "gid", "nlink", "target"))}
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
@@ -67,6 +105,10 @@ def main():
                 return 77
         if not rep.result("build", p.returncode == 0, text(p.stderr)):
             return rep.close()
+        if not a.peer and "iso9660" in views:  # the same tree as other readers of Rock Ridge list it
+            for reader, (view, what) in peer_views(image, a.kind).items():
+                diffs = kmount.compare(src, view, what)
+                rep.result(f"{reader}: {', '.join(what)} as in the source", not diffs, "\n".join(diffs))
         try:
             got = kmount.listing(image, list(views))
         except kmount.Unavailable as e:
