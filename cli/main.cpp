@@ -133,7 +133,7 @@ void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
     if (twins.empty()) return;
     for (const CaseTwin& t : twins)
         std::cout << EscapeInvalidUtf8(t.other->Path()) << ' ' << FormatString(kTextCaseTwinOf, t.first->m_strName) << '\n';
-    std::cout << LoadString(kMsgCaseTwinsListed) << ' ' << CaseTwinReaders(kind) << '\n';
+    std::cout << LoadString(kMsgCaseTwinsListed) << ' ' << CaseTwinReaders(builder.Request()) << '\n';
 }
 
 int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
@@ -289,7 +289,7 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
         return 130;
     }
     if (!o.quiet)
-        for (const std::string& line : OutcomeLines(report, o.kind)) std::cerr << line << '\n';
+        for (const std::string& line : OutcomeLines(report, request)) std::cerr << line << '\n';
     // Behind "-" stdout carries the image: nothing else may go there.
     if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     // Only a regular file can be read back; a device or pipe is left alone.

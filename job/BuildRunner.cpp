@@ -137,13 +137,16 @@ bool BuildRunner::WriteTo(ImageBuilder& builder, const BuildRequest& request) {
     return result;
 }
 
-std::string CaseTwinReaders(FileSystemType kind) {
-    const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
+std::string CaseTwinReaders(const BuildRequest& request) {
+    const bool joliet = request.kind == FileSystemType::Joliet, udf = request.kind == FileSystemType::Udf;
+    if (request.volume.PosixAttributes && !udf)
+        return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindUdf : kTextTwinBlindBridgeRock),
+                            LoadString(joliet ? kTextTwinSeeingJolietRock : kTextTwinSeeingBridgeRock));
     return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindJoliet : udf ? kTextTwinBlindUdf : kTextTwinBlindBridge),
                         LoadString(joliet ? kTextTwinSeeingJoliet : udf ? kTextTwinSeeingUdf : kTextTwinSeeingBridge));
 }
 
-std::vector<std::string> OutcomeLines(const BuildReport& report, FileSystemType kind) {
+std::vector<std::string> OutcomeLines(const BuildReport& report, const BuildRequest& request) {
     size_t dangling = 0, special = 0, links = 0, notInJoliet = 0;
     for (const SkippedEntry& s : report.scan.skipped)
         ++(s.why == SkippedEntry::DanglingLink ? dangling
@@ -161,7 +164,7 @@ std::vector<std::string> OutcomeLines(const BuildReport& report, FileSystemType 
     if (links) lines.push_back(FormatString(kMsgLinksKeptAsFolders, std::to_string(links)));
     if (notInJoliet) lines.push_back(FormatString(kMsgLinksNotInJoliet, std::to_string(notInJoliet)));
     if (report.caseTwins)
-        lines.push_back(FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) + ' ' + CaseTwinReaders(kind));
+        lines.push_back(FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) + ' ' + CaseTwinReaders(request));
     return lines;
 }
 

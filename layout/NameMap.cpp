@@ -26,6 +26,8 @@ namespace {
 
 // Where one of a pair of case twins cannot be opened, and where both can.
 std::string CaseTwinReaders(const ImageBuilder& b) {
+    if (b.Request().volume.PosixAttributes && HasIsoTrees(b.Kind()))
+        return "one of the two on Windows; both in Linux (Rock Ridge), 7-Zip, bsdtar, xorriso";
     if (!HasUdf(b.Kind())) return "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso";
     if (!HasIsoTrees(b.Kind())) return "one of the two on Windows; both in Linux's UDF, 7-Zip";
     return "one of the two on Windows and Linux's Joliet; both in Linux's UDF, 7-Zip, bsdtar, xorriso";

@@ -231,6 +231,9 @@ const Entry kEntries[] = {
     {10124, "Linux カーネルの UDF、7-Zip、bsdtar、xorriso", "the Linux kernel's UDF, 7-Zip, bsdtar and xorriso"},
     {10125, "Linux カーネルの UDF と 7-Zip", "the Linux kernel's UDF and 7-Zip"},
     {10126, "リンク先のないリンク %s", "%s dangling links"},
+    {10430, "Windows (Joliet と UDF)", "Windows (Joliet and UDF)"},  // case twins with Rock Ridge: readers that open one of a pair
+    {10431, "Linux カーネル (Rock Ridge)、7-Zip、bsdtar、xorriso", "the Linux kernel (Rock Ridge), 7-Zip, bsdtar and xorriso"},
+    {10432, "Linux カーネル (Rock Ridge と UDF)、7-Zip、bsdtar、xorriso", "the Linux kernel (Rock Ridge and UDF), 7-Zip, bsdtar and xorriso"},
     {10127, "特殊ファイル %s", "%s special files"},
     {10128, "%s 個の親フォルダへのリンクは空のフォルダとしてイメージに入っています。一覧は --size --check で表示されます。",  // after a build that met links back to an ancestor
             "%s links to a parent folder are in the image as empty folders. --size --check lists them."},
@@ -260,8 +263,8 @@ const Entry kEntries[] = {
     {10400, "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Share file &blocks (btrfs, XFS)"},
     {10402, "(イメージ内のファイルを指さないリンク: Joliet には入りません)",  // listed: a kept symbolic link the Joliet tree leaves out
             "(link to no file of the image: not in the Joliet tree)"},
-    {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と UDF にはリンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
-            "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
+    {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と、UDF Bridge では UDF にも、リンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
+            "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge, and the UDF tree of a bridge, keep them as links). --size --check lists them."},
     {10420, "Rock Ridge では %1 が %2、元のフォルダでは %3 です", "%1 %2 in Rock Ridge, %3 in the source"},  // %1: mode, uid, nlink, link target...
     {10421, "Rock Ridge の項目がありません", "no Rock Ridge entries"},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},

@@ -113,6 +113,9 @@ enum TextId : int {
     kTextReflinkItem = 10400,
     kTextPosixItem = 10401,
     kTextNotInJoliet = 10402,
+    kTextTwinBlindBridgeRock = 10430,
+    kTextTwinSeeingJolietRock = 10431,
+    kTextTwinSeeingBridgeRock = 10432,
     kMsgLinksNotInJoliet = 10403,
     // --verify of the Linux attributes Rock Ridge records
     kVerifyRockRidge = 10420,

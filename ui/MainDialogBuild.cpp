@@ -57,7 +57,7 @@ bool MainDialog::RunBuild(const BuildRequest& request) {
         RefreshByteCounter();
     });
     if (!result) report.failures.AddText(10048);
-    ReportOutcome(report.failures, OutcomeLines(report, request.kind));
+    ReportOutcome(report.failures, OutcomeLines(report, request));
     ResumeMenusAndSaver(saverCookie);
     SetBuildingState(false);
     m_bBuilding = false;
