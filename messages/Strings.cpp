@@ -262,6 +262,8 @@ const Entry kEntries[] = {
             "(link to no file of the image: not in the Joliet tree)"},
     {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と UDF にはリンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
+    {10420, "以上のシンボリックリンクのリンク先は UDF に記録できません。パスの要素にして 1,740 バイトを超えるか、255 バイトを超える名前を含むか、UTF-8 としても Shift_JIS としても読めないためです。",  // --posix: targets the UDF link entry cannot hold
+            "The targets of the symbolic links above cannot be recorded in UDF (over 1,740 bytes as path components, a name over 255 bytes, or text that is neither UTF-8 nor Shift_JIS)."},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},

@@ -114,6 +114,7 @@ enum TextId : int {
     kTextPosixItem = 10401,
     kTextNotInJoliet = 10402,
     kMsgLinksNotInJoliet = 10403,
+    kMsgUdfLinkTargets = 10420,
     kTextAboutTitle = 10155,
     kTextVersion = 10156,
     kTextOk = 10157,
