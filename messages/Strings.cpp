@@ -264,6 +264,16 @@ const Entry kEntries[] = {
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
     {10420, "以上のシンボリックリンクのリンク先は UDF に記録できません。パスの要素にして 1,740 バイトを超えるか、255 バイトを超える名前を含むか、UTF-8 としても Shift_JIS としても読めないためです。",  // --posix: targets the UDF link entry cannot hold
             "The targets of the symbolic links above cannot be recorded in UDF (over 1,740 bytes as path components, a name over 255 bytes, or text that is neither UTF-8 nor Shift_JIS)."},
+    {10421, "%1 では%2 です (元のフォルダでは %3)", "%2 in %1 (%3 in the source)"},  // --verify: a Linux attribute differs
+    {10422, "権限", "mode"},
+    {10423, "所有者", "owner"},
+    {10424, "グループ", "group"},
+    {10425, "属性の変更日時", "attributes changed"},
+    {10426, "リンク先", "link target"},
+    {10427, "リンク数", "link count"},
+    {10428, "%1 では %2 とは別のファイルエントリを指しています (ハードリンク)", "a file entry of its own in %1, not %2's (hard link)"},
+    {10429, "%1 ではシンボリックリンク、元のフォルダではそうではありません", "a symbolic link in %1, not in the source"},
+    {10430, "%1 ではシンボリックリンクではなく、元のフォルダではシンボリックリンクです", "not a symbolic link in %1, one in the source"},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},

@@ -35,6 +35,12 @@ struct Item {
     uint64_t size = 0;
     std::vector<ImageRun> runs;
     std::array<uint8_t, 12> date{};  // 7 bytes (ISO 9660) or 12 (UDF) as recorded
+    // Linux attributes, where the hierarchy records them (UDF: always).
+    bool posix = false, link = false;
+    uint32_t mode = 0, uid = 0, gid = 0, links = 0;
+    uint64_t entry = 0;  // what a file's names share when they are hard links
+    std::array<uint8_t, 12> changed{};
+    std::string target;  // a symbolic link's, as read back
 };
 
 enum class Scheme { Iso, Joliet, Udf };
@@ -143,6 +149,12 @@ Hierarchy FromUdf(const UdfReader& r) {
         it.isDir = n.isDir, it.hidden = n.hidden, it.size = n.size;
         if (!n.isDir) it.runs = r.DataRuns(n);
         std::copy(n.modified, n.modified + 12, it.date.begin());
+        std::copy(n.attributesChanged, n.attributesChanged + 12, it.changed.begin());
+        // The mode as Linux reads it from the permission field and the flags.
+        it.posix = true, it.link = n.fileType == 12;
+        it.mode = (n.permissions & 07) | (n.permissions >> 2 & 070) | (n.permissions >> 4 & 0700) |
+                  (n.icbFlags & 0x40 ? 04000 : 0) | (n.icbFlags & 0x80 ? 02000 : 0) | (n.icbFlags & 0x100 ? 01000 : 0);
+        it.uid = n.uid, it.gid = n.gid, it.links = n.linkCount, it.entry = n.entryBlock, it.target = n.linkTarget;
     }
     return h;
 }
@@ -158,6 +170,8 @@ public:
 private:
     void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
     void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
+    void ComparePosix(Hierarchy& h, const CFileEntry& e, const Item& it);
+    void CompareTime(Hierarchy& h, const CFileEntry& e, const std::array<uint8_t, 12>& date, int64_t t, int what);
     bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
     bool HasInfoTable(const CFileEntry& e) const;
 
@@ -187,6 +201,7 @@ void Verifier::Match(Hierarchy& h) {
         for (size_t i = 0; i < inImage.size(); ++i) byId.emplace(h.items[size_t(inImage[i])].id, i);
         std::vector<bool> matched(inImage.size());
         for (const auto& c : d->m_children) {
+            if (h.scheme == Scheme::Joliet && !InJolietTree(*c)) continue;  // a link to no file of the image
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
                 Differ(c.get(), FormatNumbered(kVerifyMissing, h.label, ShownName(h.scheme, ExpectedId(h.scheme, *c))));
@@ -207,22 +222,75 @@ void Verifier::Match(Hierarchy& h) {
 void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     if (it.isDir != e.m_bDirectory) return Differ(&e, FormatNumbered(it.isDir ? kVerifyFolderInImage : kVerifyFileInImage, h.label));
     if (it.hidden != e.m_bHidden) Differ(&e, FormatNumbered(it.hidden ? kVerifyHiddenInImage : kVerifyNotHiddenInImage, h.label));
-    uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : e.m_nIsoSize;
-    if (!e.m_bDirectory && it.size != size)
+    // Joliet shows a symbolic link as the file it leads to.
+    uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : h.scheme == Scheme::Joliet ? e.m_nJolietSize : e.m_nIsoSize;
+    if (!e.m_bDirectory && !it.link && it.size != size)
         Differ(&e, FormatNumbered(kVerifySize, h.label, std::to_string(it.size), std::to_string(size)));
-    // The instant the date names must be the source's. Where the field cannot
-    // name it (a time outside its years, a zone offset that is no whole unit
-    // of the field), the build's own encoding in this zone is the measure.
+    CompareTime(h, e, it.date, e.m_time, kVerifyModified);
+    if (e.Posix() && it.posix) ComparePosix(h, e, it);
+}
+
+// The instant the recorded date names must be `t`. Where the field cannot
+// name it (a time outside its years, a zone offset that is no whole unit of
+// the field), the build's own encoding in this zone is the measure.
+void Verifier::CompareTime(Hierarchy& h, const CFileEntry& e, const std::array<uint8_t, 12>& date, int64_t t, int what) {
     int64_t recorded = 0;
-    bool has = RecordedInstant(h.scheme, it.date, recorded);
-    if (has && recorded == e.m_time) return;
+    bool has = RecordedInstant(h.scheme, date, recorded);
+    if (has && recorded == t) return;
     CalendarTime local;
-    bool exact = LocalTime(e.m_time, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
+    bool exact = LocalTime(t, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
                  local.year >= (h.scheme == Scheme::Udf ? 1 : 1900) && local.year <= (h.scheme == Scheme::Udf ? 9999 : 2155);
     std::array<uint8_t, 12> expect{};
-    h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), e.m_time) : WriteDirectoryDate(expect.data(), e.m_time);
-    if (!exact && expect == it.date) return;
-    Differ(&e, FormatNumbered(kVerifyModified, h.label, has ? Utc(recorded) : LoadString(kVerifyNoTime), Utc(e.m_time)));
+    h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), t) : WriteDirectoryDate(expect.data(), t);
+    if (!exact && expect == date) return;
+    const std::string shown = has ? Utc(recorded) : LoadString(kVerifyNoTime);
+    Differ(&e, what == kVerifyModified ? FormatNumbered(kVerifyModified, h.label, shown, Utc(t))
+                                       : FormatNumbered(kVerifyAttribute, h.label, LoadString(what) + " " + shown, Utc(t)));
+}
+
+// The target as Linux readers give it back: no empty names, each name in
+// the form the build gives names.
+std::string ReadableTarget(const std::string& target) {
+    std::string out = !target.empty() && target[0] == '/' ? "/" : "";
+    for (size_t pos = 0; pos <= target.size();) {
+        size_t end = std::min(target.find('/', pos), target.size());
+        std::string part = target.substr(pos, end - pos), name;
+        pos = end + 1;
+        if (part.empty()) continue;
+        DecodeName(part, name);
+        if (!out.empty() && out.back() != '/') out += '/';
+        out += name;
+    }
+    return out;
+}
+
+void Verifier::ComparePosix(Hierarchy& h, const CFileEntry& e, const Item& it) {
+    const PosixInfo& p = *e.Posix();
+    const auto differ = [&](int what, const std::string& image, const std::string& source) {
+        Differ(&e, FormatNumbered(kVerifyAttribute, h.label, LoadString(what) + " " + image, source));
+    };
+    const auto octal = [](uint32_t v) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%04o", v);
+        return std::string(buf);
+    };
+    if (it.link != e.IsSymlink()) return Differ(&e, FormatNumbered(it.link ? kVerifyLinkInImage : kVerifyNoLinkInImage, h.label));
+    if (it.mode != (p.mode & 07777)) differ(kTextMode, octal(it.mode), octal(p.mode & 07777));
+    if (it.uid != p.uid) differ(kTextOwner, std::to_string(it.uid), std::to_string(p.uid));
+    if (it.gid != p.gid) differ(kTextGroup, std::to_string(it.gid), std::to_string(p.gid));
+    // The access time is not compared: the build itself read the file, which
+    // moves it on most mounts (relatime), and --verify scans the source anew.
+    CompareTime(h, e, it.changed, p.ctime, kTextAttributesChanged);
+    if (e.IsSymlink() && it.target != ReadableTarget(p.linkTarget))
+        differ(kTextLinkTarget, EscapeControls(it.target), EscapeControls(ReadableTarget(p.linkTarget)));
+    if (e.m_bDirectory) return;  // the reader checks a folder's count against its subfolders
+    if (it.links != p.links) differ(kTextLinkCount, std::to_string(it.links), std::to_string(p.links));
+    // Every name of a file leads to the one entry of its first name.
+    if (p.dataOwner) {
+        auto owner = h.found.find(p.dataOwner);
+        if (owner != h.found.end() && h.items[size_t(owner->second)].entry != it.entry)
+            Differ(&e, FormatNumbered(kVerifyOwnEntry, h.label, RelativePath(p.dataOwner)));
+    }
 }
 
 // Every file once, through the first hierarchy that found it; the others
@@ -235,6 +303,9 @@ void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
         for (Hierarchy* h : hs) {
             auto it = h->found.find(f);
             if (it == h->found.end() || h->items[size_t(it->second)].isDir) continue;
+            // A symbolic link's data is its target, which the entry's check
+            // compares; only Joliet shows the file it leads to in its place.
+            if (f->IsSymlink() && h->scheme != Scheme::Joliet) continue;
             const Item& item = h->items[size_t(it->second)];
             if (!first) {
                 first = &item, firstLabel = h->label;

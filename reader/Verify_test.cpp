@@ -178,6 +178,47 @@ TEST(Verify, RejectsEveryPlantedFieldFault) {
     }
 }
 
+// With Linux attributes, a clean UDF image (a hard-link pair sharing one
+// entry, a symbolic link held in its entry) passes; a source whose mode,
+// owner, group, attribute time or link target changed after the build is
+// named with what differs.
+TEST(Verify, ComparesLinuxAttributes) {
+    TzScope tz{"UTC"};
+    using Change = std::function<void(FakePlatform&)>;
+    const struct { Change change; std::string en; } cases[] = {
+        {[](FakePlatform&) {}, ""},
+        {[](FakePlatform& f) { f.Find("/src/a.txt")->mode = 0104644; }, "a.txt: mode 0640 in UDF (4644 in the source)"},
+        {[](FakePlatform& f) { f.Find("/src/a.txt")->uid = 7; }, "a.txt: owner 1001 in UDF (7 in the source)"},
+        {[](FakePlatform& f) { f.Find("/src/a.txt")->gid = 7; }, "a.txt: group 2002 in UDF (7 in the source)"},
+        {[](FakePlatform& f) { f.Find("/src/sub/l")->linkTarget = "../b.txt"; },
+         "sub/l: link target ../a.txt in UDF (../b.txt in the source)"},
+        {[](FakePlatform& f) { f.Find("/src/sub/a2.txt")->inode = 99; },
+         "a.txt: link count 2 in UDF (1 in the source)\nsub/a2.txt: link count 2 in UDF (1 in the source)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.en);
+        FakePlatform fake;
+        FakeNode& a = fake.AddFile("/src/a.txt", "alpha");
+        a.mode = 0100640, a.uid = 1001, a.gid = 2002, a.links = 2;
+        FakeNode& a2 = fake.AddFile("/src/sub/a2.txt", "alpha");
+        a2.mode = a.mode, a2.uid = a.uid, a2.gid = a.gid, a2.links = 2, a2.inode = a.inode;
+        fake.AddLink("/src/sub/l", "..//a.txt/");
+        JobMessages messages;
+        BuildRequest request = GoldenRequest("/src", FileSystemType::Udf);
+        request.volume.PosixAttributes = true;
+        ImageBuilder b{fake, request, messages};
+        Bytes image = WriteToMemory(b);
+        c.change(fake);
+        ImageBuilder again{fake, request, messages};
+        ASSERT_TRUE(again.Layout());
+        MemorySource source(image);
+        SetLanguage(Language::English);
+        const VerifyResult r = VerifyImage(again, source);
+        SetLanguage(Language::Japanese);
+        EXPECT_EQ(Joined(r), c.en.empty() ? "" : c.en + "\n");
+    }
+}
+
 // A source folder that cannot be listed stops the check with its cause: its
 // files are not called missing from the source.
 TEST(Verify, StopsAtASourceFolderThatCannotBeListed) {
