@@ -5,14 +5,17 @@ a hard-link pair and a long name goes into an image of one kind, and one boot
 mounts every view that kind has. Rock Ridge and UDF must give back mode,
 owner, size, time, link count, link target and data; the Joliet view (norock)
 names, sizes and data, a link to a file inside the tree as that file.
+pycdlib's UDF walk must give the same modes, owners, link counts and links,
+and one entry for the names of a hard-linked file (7-Zip opens no UDF volume
+with a symbolic link: it knows files and folders only).
 --peer: the same tree through genisoimage -R -J -udf, which checks this harness.
 Exit 77 (skipped) without a kernel, or while parumero-cli has no --posix."""
-import argparse, os, re, shutil, sys, tempfile
+import argparse, importlib.util, os, re, shutil, stat, sys, tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [here, os.path.join(here, "..", "interop")]
 import kmount  # noqa: E402
-from check_images import Cli, Report, run, text  # noqa: E402
+from check_images import Cli, Report, open_pycdlib, run, text  # noqa: E402
 
 TIME = 1_600_000_000
 FULL, JOLIET = (kmount.FIELDS, "keep"), (("size", "md5"), "joliet")
@@ -47,6 +50,27 @@ def make_tree(root, kind):
             os.utime(os.path.join(d, n), (TIME, TIME), follow_symlinks=False)
 
 
+def pycdlib_udf(image, src, udf_only):
+    """Differences between the source and pycdlib's reading of the UDF tree."""
+    iso, want, diffs, entries = open_pycdlib(image, udf_only), kmount.source_view(src), [], {}
+    for d, dirs, files in iso.walk(udf_path="/"):
+        for n in dirs + files:
+            path = d.rstrip("/") + "/" + n
+            r, w, rel = iso.get_record(udf_path=path), want.get(path[1:]), path[1:]
+            if w is None:
+                diffs.append(f"{rel}: not in the source")
+                continue
+            p, f = r.perms, r.icb_tag.flags
+            mode = (p & 7 | p >> 2 & 0o70 | p >> 4 & 0o700 | (f & 0x40) << 5 | (f & 0x80) << 3 | (f & 0x100) << 1)
+            got = (oct(mode), r.uid, r.gid, r.is_symlink(), r.file_link_count if not r.is_dir() else None)
+            exp = (oct(stat.S_IMODE(w.mode)), w.uid, w.gid, stat.S_ISLNK(w.mode), w.nlink if not r.is_dir() else None)
+            if got != exp:
+                diffs.append(f"{rel}: (mode, uid, gid, link, nlink) {got} instead of {exp}")
+            entries.setdefault(os.lstat(os.path.join(src, rel)).st_ino, set()).add(r.orig_extent_loc)
+    iso.close()
+    return diffs + [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
@@ -67,6 +91,13 @@ def main():
                 return 77
         if not rep.result("build", p.returncode == 0, text(p.stderr)):
             return rep.close()
+        if not a.peer and "udf" in views:  # the attributes of the ISO 9660 tree are not compared yet
+            p = Cli(a.cli, work + "/v", "UTC").verify(src, image, a.kind, "--posix")
+            rep.result("parumero-cli --verify --posix", p.returncode == 0, text(p.stdout + p.stderr))
+        if not a.peer and "udf" in views and importlib.util.find_spec("pycdlib"):
+            diffs = pycdlib_udf(image, src, a.kind == "udf")
+            rep.result("pycdlib: UDF modes, owners, link counts, links and hard links as in the source", not diffs,
+                       "\n".join(diffs))
         try:
             got = kmount.listing(image, list(views))
         except kmount.Unavailable as e:
