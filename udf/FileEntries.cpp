@@ -76,7 +76,7 @@ uint32_t FillFileEntry(const CFileEntry& node, uint8_t* b, uint32_t blockSize, c
     std::memset(b, 0, blockSize);
     const PosixInfo* posix = node.Posix();
     std::string link;  // a symbolic link's components, kept in the entry itself
-    if (node.IsSymlink() && (!EncodePathComponents(posix->linkTarget, link) || link.size() > blockSize - kFileEntryFixedLength))
+    if (node.IsSymlink() && (!EncodePathComponents(posix->linkTarget, link) || kFileEntryFixedLength + link.size() > blockSize))
         link.clear();  // refused before the build; never written past the block
     const uint64_t length = node.IsSymlink() ? link.size() : node.m_nUdfSize;
     // ICB tag
