@@ -126,13 +126,6 @@ void ListClampedDates(const ImageBuilder& builder, FileSystemType kind) {
             if (DirectoryDateClamped(e->m_time)) std::cout << EscapeInvalidUtf8(e->Path()) << ' ' << LoadString(kTextDateClamped) << '\n';
 }
 
-// Which readers open one of a pair of case twins, and which open both.
-std::string CaseTwinReaders(FileSystemType kind) {
-    const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
-    return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindJoliet : udf ? kTextTwinBlindUdf : kTextTwinBlindBridge),
-                        LoadString(joliet ? kTextTwinSeeingJoliet : udf ? kTextTwinSeeingUdf : kTextTwinSeeingBridge));
-}
-
 // Names that differ from another of their folder only in letter case, each
 // with the name it meets, then what readers make of them.
 void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
@@ -141,27 +134,6 @@ void ListCaseTwins(const ImageBuilder& builder, FileSystemType kind) {
     for (const CaseTwin& t : twins)
         std::cout << EscapeInvalidUtf8(t.other->Path()) << ' ' << FormatString(kTextCaseTwinOf, t.first->m_strName) << '\n';
     std::cout << LoadString(kMsgCaseTwinsListed) << ' ' << CaseTwinReaders(kind) << '\n';
-}
-
-// After a build: how many entries of each outcome, one line each.
-void CountOutcomes(const BuildReport& report, FileSystemType kind) {
-    size_t dangling = 0, special = 0, links = 0, notInJoliet = 0;
-    for (const SkippedEntry& s : report.scan.skipped)
-        ++(s.why == SkippedEntry::DanglingLink ? dangling
-           : s.why == SkippedEntry::Special    ? special
-           : s.why == SkippedEntry::NotInJoliet ? notInJoliet
-                                                : links);
-    std::string kinds;
-    auto add = [&](size_t n, int id) {
-        if (n) kinds += (kinds.empty() ? "" : LoadString(kTextListSeparator)) + FormatString(id, std::to_string(n));
-    };
-    add(dangling, kTextDanglingLinks);
-    add(special, kTextSpecialFiles);
-    if (!kinds.empty()) std::cerr << FormatString(kMsgSkippedCount, std::to_string(dangling + special), kinds) << '\n';
-    if (links) std::cerr << FormatString(kMsgLinksKeptAsFolders, std::to_string(links)) << '\n';
-    if (notInJoliet) std::cerr << FormatString(kMsgLinksNotInJoliet, std::to_string(notInJoliet)) << '\n';
-    if (report.caseTwins)
-        std::cerr << FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) << ' ' << CaseTwinReaders(kind) << '\n';
 }
 
 int RunSize(Platform& platform, const VolumeInfo& volume, const Options& o) {
@@ -241,7 +213,10 @@ int RunNames(Platform& platform, const VolumeInfo& volume, const Options& o) {
     for (const NameRow& r : NameMap(builder)) {
         // A tab or newline in a name would break the line: escaped, as --verify shows it.
         std::cout << EscapeControls(r.path) << '\t' << EscapeControls(r.iso) << '\t' << EscapeControls(r.joliet) << '\t'
-                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason) << '\n';
+                  << EscapeControls(r.udf) << '\t' << (r.hidden ? '1' : '0') << '\t' << EscapeControls(r.reason);
+        // With --posix, a seventh column: the Rock Ridge name where it differs.
+        if (builder.m_root.Posix()) std::cout << '\t' << EscapeControls(r.rockRidge);
+        std::cout << '\n';
         fits = fits && r.fits;
     }
     return fits ? 0 : 1;
@@ -313,7 +288,8 @@ int RunBuild(Platform& platform, const VolumeInfo& loaded, const Options& o) {
         std::cerr << LoadString(kMsgStopping) << '\n';
         return 130;
     }
-    if (!o.quiet) CountOutcomes(report, o.kind);
+    if (!o.quiet)
+        for (const std::string& line : OutcomeLines(report, o.kind)) std::cerr << line << '\n';
     // Behind "-" stdout carries the image: nothing else may go there.
     if (!o.quiet) (toStdout ? std::cerr : std::cout) << LoadString(kMsgImageFinished) << '\n';
     // Only a regular file can be read back; a device or pipe is left alone.

@@ -36,6 +36,7 @@ enum class ExtentKind : uint8_t {
     BootCatalog,        // one sector: the boot catalog
     BootImage,          // a boot image from outside the source, which no tree lists
     IsoEmptyTree,       // "UDF" kind with boot entries: path tables and root of an empty ISO 9660 tree
+    IsoContinuations,   // Rock Ridge entries that do not fit in their records, every folder's in folder order
 };
 
 // "IsoPathTableL" and so on, for messages and tests.

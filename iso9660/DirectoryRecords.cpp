@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "iso9660/Fields.h"
+#include "iso9660/RockRidge.h"
 #include "disc/OnDisc.h"
 
 namespace pm {
@@ -27,13 +28,14 @@ struct Side {
     const uint8_t* version;
     size_t versionSize;
     bool (*holds)(const CFileEntry&);
+    bool rock;  // carries Rock Ridge when the tree keeps Linux attributes
 };
 
 bool HoldsAll(const CFileEntry&) { return true; }
 
-const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2, HoldsAll};
+const Side kIso = {IsoName, IsoNameSize, &CFileEntry::m_dwIsoSector, &CFileEntry::m_nIsoSize, kIsoVersion, 2, HoldsAll, true};
 const Side kJoliet = {JolietName, JolietNameSize, &CFileEntry::m_dwJolietSector, &CFileEntry::m_nJolietSize,
-                      kJolietVersion, 4, InJolietTree};
+                      kJolietVersion, 4, InJolietTree, false};
 
 // Files carry ";1", except a Joliet name that needs the room: readers expect
 // at most 128 bytes (64 units) of a Joliet identifier, and accept a name
@@ -70,24 +72,47 @@ void FillHeader(const Side& side, const CFileEntry& e, uint8_t* d, uint32_t sect
 // "." or "..": the node's header with a one-byte identifier.
 void PutDotRecord(const Side& side, const CFileEntry& e, uint8_t* d, uint8_t identifier) {
     FillHeader(side, e, d);
-    d[0] = 34;
     d[32] = 1;
     d[33] = identifier;
 }
 
-// Fills the extent, or with a null `buf` only measures it: the layout sizes
-// directories with the very loop that writes them.
-uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
-    if (!e.m_bDirectory) return 0;
-    if (buf) {
-        PutDotRecord(side, e, buf, 0);
-        PutDotRecord(side, e.m_pParent ? *e.m_pParent : e, buf + 34, 1);
+struct DirectoryBytes {
+    uint32_t records = 0;       // the extent's bytes
+    uint32_t continuation = 0;  // its Rock Ridge continuation areas
+};
+
+// Fills the extent (`buf`) and the continuation areas (`ce`), or with null
+// buffers only measures them: the layout sizes directories with the very
+// loop that writes them. Each record's length comes from its identifier and
+// what Rock Ridge puts after it.
+DirectoryBytes WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uint32_t sectorSize,
+                              uint8_t* ce = nullptr) {
+    if (!e.m_bDirectory) return {};
+    const bool rock = side.rock && e.Posix();
+    ContinuationRun run{rock ? e.Posix()->continuationSector : 0, 0, ce};
+    uint8_t su[kMaxSuEntry];
+    // The bytes of System Use after a record of `base` bytes, in `su`.
+    auto systemUse = [&](const CFileEntry& node, SuRecord which, uint32_t base) -> uint32_t {
+        if (!rock) return 0;
+        std::memset(su, 0, sizeof su);
+        return uint32_t(PlaceSystemUse(SystemUseOf(node, which, &node == &e && !e.m_pParent), 254 - base, su, run));
+    };
+    uint32_t offset = 0;
+    for (uint8_t dot = 0; dot < 2; ++dot) {  // "." and "..": never near a sector end
+        const CFileEntry& node = dot == 0 || !e.m_pParent ? e : *e.m_pParent;
+        const uint32_t length = 34 + systemUse(node, dot ? SuRecord::DotDot : SuRecord::Dot, 34);
+        if (buf) {
+            PutDotRecord(side, node, buf + offset, dot);
+            buf[offset] = uint8_t(length);
+            std::memcpy(buf + offset + 34, su, length - 34);
+        }
+        offset += length;
     }
-    uint32_t offset = 68;
     uint32_t limit = sectorSize;
     for (const auto& child : e.m_children) {
         if (!side.holds(*child)) continue;
-        uint32_t length = RecordLength(side, *child);
+        const uint32_t base = RecordLength(side, *child);
+        const uint32_t length = base + systemUse(*child, SuRecord::Child, base);
         const uint32_t sections = SectionCount((*child).*side.size, child->m_bDirectory);
         const NameBytes name = side.name(*child);
         for (uint32_t section = 0; section < sections; ++section) {
@@ -101,12 +126,15 @@ uint32_t WriteDirectory(const Side& side, const CFileEntry& e, uint8_t* buf, uin
             }
             uint8_t* r = buf + offset;
             FillHeader(side, *child, r, section);
+            r[0] = uint8_t(length);
             if (name.size()) std::memcpy(r + 33, name.data(), name.size());
             if (WithVersion(side, *child)) std::memcpy(r + 33 + name.size(), side.version, side.versionSize);
+            // Every section carries the entries; their continuation is one.
+            std::memcpy(r + base, su, length - base);
             offset += length;  // the padding byte, if any, stays zero
         }
     }
-    return offset;
+    return {offset, run.used};
 }
 
 enum class Order { L, M };
@@ -178,14 +206,20 @@ void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8) { FillPathEntry(kJol
 
 bool InJolietTree(const CFileEntry& e) { return !e.IsSymlink() || e.Posix()->resolved; }
 
-uint32_t IsoDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kIso, e, nullptr, SectorSize); }
-uint32_t JolietDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kJoliet, e, nullptr, SectorSize); }
+uint32_t IsoDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kIso, e, nullptr, SectorSize).records; }
+uint32_t JolietDirectoryBytes(const CFileEntry& e) { return WriteDirectory(kJoliet, e, nullptr, SectorSize).records; }
+uint32_t IsoContinuationBytes(const CFileEntry& e) {
+    return WriteDirectory(kIso, e, nullptr, SectorSize).continuation;
+}
 
 uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
-    return WriteDirectory(kIso, e, buf, sectorSize);
+    return WriteDirectory(kIso, e, buf, sectorSize).records;
+}
+uint32_t WriteIsoContinuations(const CFileEntry& e, uint8_t* buf) {
+    return WriteDirectory(kIso, e, nullptr, SectorSize, buf).continuation;
 }
 uint32_t WriteJolietDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize) {
-    return WriteDirectory(kJoliet, e, buf, sectorSize);
+    return WriteDirectory(kJoliet, e, buf, sectorSize).records;
 }
 
 uint32_t WriteIsoPathTableL(const std::vector<CFileEntry*>& dirs, uint8_t* buf) {

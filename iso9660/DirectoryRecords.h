@@ -39,7 +39,8 @@ constexpr uint64_t kMaxSectionBytes = 0xFFFFF800;
 uint32_t SectionCount(uint64_t size, bool directory);
 
 // Record length (the same for every section of a file): 33 + identifier length, plus one padding byte when that
-// length is even. The layout sizes directory extents with these.
+// length is even; Rock Ridge entries come on top, which only the directory
+// writers below and their measures know.
 uint8_t IsoRecordLength(const CFileEntry& e);
 uint8_t JolietRecordLength(const CFileEntry& e);
 
@@ -56,10 +57,16 @@ void FillJolietPathEntryM(const CFileEntry& e, uint8_t* d8);
 
 // The whole directory extent of a folder ("." , "..", then the children in
 // m_children order, no record crossing a sector end) into a zero-filled
-// buffer. Returns the bytes used; 0 for a file.
+// buffer. Returns the bytes used; 0 for a file. When the tree keeps Linux
+// attributes, each ISO 9660 record carries Rock Ridge entries, and those
+// that do not fit go on in the folder's continuation areas, which start at
+// its PosixInfo::continuationSector.
 uint32_t WriteIsoDirectory(const CFileEntry& e, uint8_t* buf, uint32_t sectorSize);
+// The folder's continuation areas into a zero-filled buffer; their bytes.
+uint32_t WriteIsoContinuations(const CFileEntry& e, uint8_t* buf);
 // The bytes those would use, which the layout sizes the extents by.
 uint32_t IsoDirectoryBytes(const CFileEntry& e);
+uint32_t IsoContinuationBytes(const CFileEntry& e);
 uint32_t JolietDirectoryBytes(const CFileEntry& e);
 // The Joliet tree cannot hold a symbolic link: it shows the file a link
 // leads to, and leaves out a link that leads to none.

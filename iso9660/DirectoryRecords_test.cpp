@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "iso9660/IsoTestSupport.h"
+#include "iso9660/RockRidge.h"
 
 namespace pm {
 namespace {
@@ -107,6 +108,46 @@ TEST(DirectoryRecords, PathTablesGolden) {
         ASSERT_EQ(c.write({root.get(), docs, five}, b.data()), c.want.size());
         EXPECT_EQ(b, Cat({c.want, Bytes(64 - c.want.size(), 0)})) << &c - cases;
     }
+}
+
+Bytes Both(uint32_t v) {
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24), uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+}
+
+// Each Rock Ridge entry, fields at their places. SL: "." "..", the root and
+// empty components by their flags; a component too long for one entry goes
+// on, flagged, in the next, and the entry before says it continues.
+TEST(RockRidge, EntriesGolden) {
+    TzScope tz{"JST-9"};
+    PosixInfo p;
+    p.mode = 0100755, p.links = 2, p.uid = 1000, p.gid = 0x01020304, p.serial = 7;
+    auto put = [](auto fill) {
+        uint8_t d[kMaxSuEntry] = {};
+        return Bytes(d, d + fill(d));
+    };
+    auto sl = [](const std::string& target) {
+        Bytes all;
+        for (const std::string& e : SlEntries(target)) all.insert(all.end(), e.begin(), e.end());
+        return all;
+    };
+    const std::string c300(300, 'c');
+    const struct { const char* what; Bytes got, want; } cases[] = {
+        {"SP", put(PutSp), {'S', 'P', 7, 1, 0xBE, 0xEF, 0}},
+        {"CE", put([](uint8_t* d) { return PutCe(d, 0x1234, 100, 300); }), Cat({Str("CE"), {28, 1}, Both(0x1234), Both(100), Both(300)})},
+        {"PX", put([&](uint8_t* d) { return PutPx(d, p); }),
+         Cat({Str("PX"), {44, 1}, Both(0100755), Both(2), Both(1000), Both(0x01020304), Both(7)})},
+        {"TF", put([](uint8_t* d) { return PutTf(d, kWhen, kWhen - 1, kWhen - 2); }),
+         Cat({Str("TF"), {26, 1, 0x0E}, kDate, {0x6E, 5, 0x1F, 0x17, 0x3B, 0x39, 0x24}, {0x6E, 5, 0x1F, 0x17, 0x3B, 0x38, 0x24}})},
+        {"NM", put([](uint8_t* d) { return PutNm(d, 1, "python3.11"); }), Cat({Str("NM"), {15, 1, 1}, Str("python3.11")})},
+        {"ER", put(PutEr), Cat({Str("ER"), {183, 1, 10, 72, 93, 1}, Str("IEEE_P1282"),
+                                Str("THE IEEE P1282 PROTOCOL PROVIDES SUPPORT FOR POSIX FILE SYSTEM SEMANTICS"),
+                                Str("PLEASE CONTACT THE IEEE STANDARDS DEPARTMENT, PISCATAWAY, NJ, USA FOR THE P1282 SPECIFICATION")})},
+        {"SL ../bin//x/", sl("../bin//x/"), Cat({Str("SL"), {19, 1, 0, 4, 0, 0, 3}, Str("bin"), {0, 0, 0, 1, 'x', 0, 0}})},
+        {"SL /usr/./a", sl("/usr/./a"), Cat({Str("SL"), {17, 1, 0, 8, 0, 0, 3}, Str("usr"), {2, 0, 0, 1, 'a'}})},
+        {"SL long", sl("a/" + c300), Cat({Str("SL"), {8, 1, 1, 0, 1, 'a'}, Str("SL"), {255, 1, 1, 1, 248}, Bytes(248, 'c'),
+                                          Str("SL"), {59, 1, 0, 0, 52}, Bytes(52, 'c')})},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
 }
 
 }  // namespace

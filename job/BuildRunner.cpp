@@ -137,4 +137,32 @@ bool BuildRunner::WriteTo(ImageBuilder& builder, const BuildRequest& request) {
     return result;
 }
 
+std::string CaseTwinReaders(FileSystemType kind) {
+    const bool joliet = kind == FileSystemType::Joliet, udf = kind == FileSystemType::Udf;
+    return FormatString(kMsgCaseTwinReaders, LoadString(joliet ? kTextTwinBlindJoliet : udf ? kTextTwinBlindUdf : kTextTwinBlindBridge),
+                        LoadString(joliet ? kTextTwinSeeingJoliet : udf ? kTextTwinSeeingUdf : kTextTwinSeeingBridge));
+}
+
+std::vector<std::string> OutcomeLines(const BuildReport& report, FileSystemType kind) {
+    size_t dangling = 0, special = 0, links = 0, notInJoliet = 0;
+    for (const SkippedEntry& s : report.scan.skipped)
+        ++(s.why == SkippedEntry::DanglingLink ? dangling
+           : s.why == SkippedEntry::Special    ? special
+           : s.why == SkippedEntry::NotInJoliet ? notInJoliet
+                                                : links);
+    std::vector<std::string> lines;
+    std::string kinds;
+    auto add = [&](size_t n, int id) {
+        if (n) kinds += (kinds.empty() ? "" : LoadString(kTextListSeparator)) + FormatString(id, std::to_string(n));
+    };
+    add(dangling, kTextDanglingLinks);
+    add(special, kTextSpecialFiles);
+    if (!kinds.empty()) lines.push_back(FormatString(kMsgSkippedCount, std::to_string(dangling + special), kinds));
+    if (links) lines.push_back(FormatString(kMsgLinksKeptAsFolders, std::to_string(links)));
+    if (notInJoliet) lines.push_back(FormatString(kMsgLinksNotInJoliet, std::to_string(notInJoliet)));
+    if (report.caseTwins)
+        lines.push_back(FormatString(kMsgCaseTwinCount, std::to_string(report.caseTwins)) + ' ' + CaseTwinReaders(kind));
+    return lines;
+}
+
 }  // namespace pm

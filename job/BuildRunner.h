@@ -30,6 +30,13 @@ struct BuildReport {
     JobMessages failures;
 };
 
+// After a build, for the user: how many entries of each outcome that is not
+// a plain copy (left out, kept as empty folders, not in the Joliet tree,
+// case twins), one line each; none when every file went in as itself.
+std::vector<std::string> OutcomeLines(const BuildReport& report, FileSystemType kind);
+// Which readers open one of a pair of case twins, and which open both.
+std::string CaseTwinReaders(FileSystemType kind);
+
 class BuildRunner {
 public:
     BuildRunner(Platform& platform, ProgressSink* sink);

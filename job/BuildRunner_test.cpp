@@ -115,17 +115,14 @@ TEST_F(RunnerTest, Failures) {
 // A whole build reports every sector; a stopped one keeps exactly the
 // sectors written before the stop was noticed, and a stop is no failure.
 TEST_F(RunnerTest, StopAfterAnySector) {
-    // Joliet: descriptors, path tables, directories, data. Bridge: the
-    // recognition sequence, both descriptor sequences, the integrity
-    // sequence, the first anchor, the file set, UDF entries, and (counted
-    // from the end) the trailing Joliet and ISO 9660 blocks and the last anchor.
+    // Every sector goes out through one gate that a stop closes: a stop in
+    // the system area, in the file data (readers busy ahead), amid the UDF
+    // structures and at the very last sector.
     const struct {
         FileSystemType kind;
         int64_t n;  // sectors before the stop; negative counts from the end
-    } cases[] = {{FileSystemType::Joliet, 1},     {FileSystemType::Joliet, 17},    {FileSystemType::Joliet, 25},
-                 {FileSystemType::Joliet, 27},    {FileSystemType::UdfBridge, 20}, {FileSystemType::UdfBridge, 35},
-                 {FileSystemType::UdfBridge, 65}, {FileSystemType::UdfBridge, 257}, {FileSystemType::UdfBridge, 261},
-                 {FileSystemType::UdfBridge, -14}, {FileSystemType::UdfBridge, -1}};
+    } cases[] = {{FileSystemType::Joliet, 1}, {FileSystemType::Joliet, 27}, {FileSystemType::UdfBridge, 257},
+                 {FileSystemType::UdfBridge, -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.n);
         sink = RecordingSink();
@@ -154,17 +151,14 @@ TEST_F(RunnerTest, StopAfterAnySector) {
 }
 
 // File data moved by the system, as copy_file_range does, past the piece
-// read ahead: the bytes of the copy through memory, and a file that shrank
-// before it was moved ends in zeros to its sector's end and is reported.
+// read ahead: a file that shrank before it was moved ends in zeros to its
+// sector's end and is reported. (The moved bytes against the copied: the
+// command line's build into a file and into a pipe.)
 TEST_F(RunnerTest, MovedFileData) {
     std::string big(300001, 'x');
     for (size_t i = 0; i < big.size(); i += 999) big[i] = char(i);
     FakeNode& node = fake.AddFile("/src/big.bin", big);
-    ASSERT_EQ(Run(FileSystemType::UdfBridge).outcome, Outcome::Finished);
-    const std::string copied = Output();
     fake.moveFiles = true;
-    ASSERT_EQ(Run(FileSystemType::UdfBridge).outcome, Outcome::Finished);
-    EXPECT_TRUE(Output() == copied);
     sink.beforeWriting = [&] { node.size = node.content.size() - 70000; };
     BuildReport shrunk = Run(FileSystemType::UdfBridge);
     EXPECT_EQ(FailureReport(shrunk), "/src/big.bin\nファイルが読み取り中に変更されました。\n\nイメージファイルの作成に失敗しました。");

@@ -73,7 +73,7 @@ const char* ExtentName(ExtentKind kind) {
                                         "UdfIntegrity",    "UdfAnchor",        "UdfFileSet",     "UdfDirectories",
                                         "FileData",        "IsoPathTableL",    "IsoPathTableM",  "IsoDirectories",
                                         "JolietPathTableL", "JolietPathTableM", "JolietDirectories", "BootCatalog",
-                                        "BootImage",       "IsoEmptyTree"};
+                                        "BootImage",       "IsoEmptyTree",     "IsoContinuations"};
     return names[size_t(kind)];
 }
 
@@ -136,9 +136,14 @@ void ImageBuilder::PlaceTree() {
     if (boot) PlaceBootExtents();
     if (udf) {
         if (iso || boot) {
-            // Bridge: Joliet first here, the reverse of the Joliet kind.
-            if (iso) PlaceJolietBlock();
+            // Bridge: Joliet first here, the reverse of the Joliet kind;
+            // but with Rock Ridge the ISO 9660 tree first, as there: a
+            // reader going front to back (bsdtar) takes the tree it meets
+            // first and would never see Rock Ridge.
+            const bool rockRidge = m_root.Posix();
+            if (iso && !rockRidge) PlaceJolietBlock();
             if (iso) PlaceIsoBlock();
+            if (iso && rockRidge) PlaceJolietBlock();
             // The reserve sequence comes after the ISO 9660 and Joliet
             // structures and the boot extents: readers that take the UDF
             // volume to end with its last sequence (7-Zip) would otherwise
@@ -207,6 +212,17 @@ void ImageBuilder::PlaceIsoBlock() {
     m_dwIsoPathTableL = uint32_t(Plan(ExtentKind::IsoPathTableL, p));
     m_dwIsoPathTableM = uint32_t(Plan(ExtentKind::IsoPathTableM, p));
     Plan(ExtentKind::IsoDirectories, PlaceIsoDirectories(PlanEnd()) - PlanEnd());
+    if (!m_root.Posix()) return;
+    // After the directories that point into them, so that a reader going
+    // front to back (bsdtar) meets them after the records.
+    uint64_t s = PlanEnd();
+    for (CFileEntry* d : m_directories) {
+        PosixInfo& p = *d->Posix();
+        p.continuationSector = uint32_t(s);
+        p.continuationSectors = uint32_t(SectorsFor(IsoContinuationBytes(*d)));
+        s += p.continuationSectors;
+    }
+    Plan(ExtentKind::IsoContinuations, s - PlanEnd());
 }
 
 void ImageBuilder::PlaceJolietBlock() {
@@ -291,7 +307,8 @@ void ImageBuilder::ComputeBufferSize() {
     uint64_t largest = std::max<uint64_t>({SectorSize, m_dwIsoPathTableSize, m_dwJolietPathTableSize});
     for (const CFileEntry* d : m_directories)
         largest = std::max<uint64_t>({largest, uint32_t(d->m_nIsoSize), uint32_t(d->m_nJolietSize),
-                                      uint32_t(d->m_nUdfSize)});
+                                      uint32_t(d->m_nUdfSize),
+                                      uint64_t(d->Posix() ? d->Posix()->continuationSectors : 0) * SectorSize});
     m_dwBufferSize = uint32_t((largest + SectorSize - 1) / SectorSize * SectorSize);
 }
 

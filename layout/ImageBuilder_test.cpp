@@ -1,6 +1,8 @@
 // Sector maps of the three image kinds and the name checks.
 #include "layout/ImageBuilder.h"
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
@@ -181,6 +183,37 @@ TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
     Place(FileSystemType::Joliet);
     EXPECT_EQ(b.CheckNames(), 1);
     EXPECT_EQ(messages.JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
+}
+
+// With Linux attributes: a hard link shares its file's data and counts its
+// names; the Joliet tree shows the file a symbolic link leads to (through
+// other links too) and leaves out, and reports, every other link.
+TEST(PosixLayout, HardLinksShareDataAndJolietShowsWhatLinksLeadTo) {
+    FakePlatform fake;
+    const uint64_t inode = fake.AddFile("/src/a.txt", "alpha").inode;
+    fake.AddFile("/src/sub/b.txt", "alpha").inode = inode;
+    fake.AddLink("/src/sub/to-a", "../a.txt");
+    fake.AddLink("/src/sub/to-b", "./to-a");
+    for (const char* name : {"folder", "out", "loop", "above"}) fake.AddLink(std::string("/src/") + name, "");
+    fake.Find("/src/folder")->linkTarget = "sub", fake.Find("/src/out")->linkTarget = "/src/a.txt";
+    fake.Find("/src/loop")->linkTarget = "loop", fake.Find("/src/above")->linkTarget = "../src/a.txt";
+    JobMessages messages;
+    BuildRequest request = test::GoldenRequest("/src", FileSystemType::Joliet);
+    request.volume.PosixAttributes = true;
+    ImageBuilder b{fake, request, messages};
+    ASSERT_TRUE(b.Layout());
+    std::map<std::string, const CFileEntry*> at;
+    for (const CFileEntry* f : b.m_files) at[f->Path().substr(5)] = f;
+    ASSERT_EQ(b.DataFiles(), std::vector<CFileEntry*>{const_cast<CFileEntry*>(at["a.txt"])});
+    const uint32_t data = at["a.txt"]->m_dwIsoSector;
+    EXPECT_EQ((U{at["sub/b.txt"]->m_dwIsoSector, at["sub/b.txt"]->Posix()->links, at["a.txt"]->Posix()->links}), (U{data, 2, 2}));
+    for (const char* link : {"sub/to-a", "sub/to-b"})
+        EXPECT_EQ((U{at[link]->m_dwJolietSector, at[link]->m_nJolietSize, at[link]->m_nIsoSize}), (U{data, 5, 0})) << link;
+    std::vector<std::string> left;
+    for (const SkippedEntry& s : b.GetScanReport().skipped)
+        if (s.why == SkippedEntry::NotInJoliet) left.push_back(s.path.substr(5));
+    EXPECT_EQ(left, (std::vector<std::string>{"above", "folder", "loop", "out"}));
+    EXPECT_EQ(b.m_root.Posix()->links, 3u);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ NameRow Row(const ImageBuilder& b, const CFileEntry& e, const CFileEntry* twin) 
     auto because = [&](const char* why) { r.reason += (r.reason.empty() ? "" : "; ") + std::string(why); };
     if (HasIsoTrees(b.Kind())) {
         r.iso = Cp932ToUtf8(e.m_strShortName) + (e.m_bDirectory ? "" : ";1");
+        if (e.Posix() && e.m_pParent && Cp932ToUtf8(e.m_strShortName) != e.m_strName) r.rockRidge = e.m_strName;
         if (!IsoNameFits(e)) because(e.m_bDirectory ? "8.3 name longer than 8 bytes" : "8.3 name longer than 12 bytes");
     }
     if (e.m_bUndecodable) because("name neither UTF-8 nor code page 932");

@@ -33,6 +33,9 @@ struct NameRow {
     bool hidden = false;
     std::string reason;  // why a name does not fit, and what readers make of it; empty when all is well
     bool fits = true;    // every name fits (a name with a case twin fits: the image holds both)
+    // The ISO 9660 tree keeps Linux attributes: its Rock Ridge name, which
+    // readers that know Rock Ridge show; empty where it is the ISO 9660 one.
+    std::string rockRidge;
 };
 
 // Every folder (m_directories, the source folder first), then every file

@@ -91,8 +91,15 @@ void ImageBuilder::LinkPosixEntries() {
         p.dataOwner = it->second;
         p.links = ++it->second->Posix()->links;
     }
-    for (CFileEntry* f : m_files)
-        if (f->Posix()->dataOwner) f->Posix()->links = f->Posix()->dataOwner->Posix()->links;
+    // Serial numbers for Rock Ridge: folders, then files in file order; a
+    // hard link takes its first's, and so readers join the names.
+    uint32_t serial = 0;
+    for (CFileEntry* d : m_directories) d->Posix()->serial = ++serial;
+    for (CFileEntry* f : m_files) {
+        PosixInfo& p = *f->Posix();
+        if (p.dataOwner) p.links = p.dataOwner->Posix()->links;
+        p.serial = p.dataOwner ? p.dataOwner->Posix()->serial : ++serial;
+    }
     Resolver resolver(m_root);
     const bool joliet = HasIsoTrees(Kind());
     for (CFileEntry* f : m_files) {

@@ -262,20 +262,28 @@ const Entry kEntries[] = {
             "(link to no file of the image: not in the Joliet tree)"},
     {10403, "%s 個のシンボリックリンクはイメージ内のファイルを指さないため、Joliet には入っていません (Rock Ridge と UDF にはリンクとして入っています)。一覧は --size --check で表示されます。",  // after a build with such links
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge and UDF hold them as links). --size --check lists them."},
-    {10420, "以上のシンボリックリンクのリンク先は UDF に記録できません。パスの要素にして 1,740 バイトを超えるか、255 バイトを超える名前を含むか、UTF-8 としても Shift_JIS としても読めないためです。",  // --posix: targets the UDF link entry cannot hold
+    {10420, "Rock Ridge では %1 が %2、元のフォルダでは %3 です", "%1 %2 in Rock Ridge, %3 in the source"},  // %1: mode, uid, nlink, link target...
+    {10421, "Rock Ridge の項目がありません", "no Rock Ridge entries"},
+    {10422, "以上のシンボリックリンクのリンク先は UDF に記録できません。パスの要素にして 1,740 バイトを超えるか、255 バイトを超える名前を含むか、UTF-8 としても Shift_JIS としても読めないためです。",  // --posix: targets the UDF link entry cannot hold
             "The targets of the symbolic links above cannot be recorded in UDF (over 1,740 bytes as path components, a name over 255 bytes, or text that is neither UTF-8 nor Shift_JIS)."},
-    {10421, "%1 では%2 です (元のフォルダでは %3)", "%2 in %1 (%3 in the source)"},  // --verify: a Linux attribute differs
-    {10422, "権限", "mode"},
-    {10423, "所有者", "owner"},
-    {10424, "グループ", "group"},
-    {10425, "属性の変更日時", "attributes changed"},
-    {10426, "リンク先", "link target"},
-    {10427, "リンク数", "link count"},
-    {10428, "%1 では %2 とは別のファイルエントリを指しています (ハードリンク)", "a file entry of its own in %1, not %2's (hard link)"},
-    {10429, "%1 ではシンボリックリンク、元のフォルダではそうではありません", "a symbolic link in %1, not in the source"},
-    {10430, "%1 ではシンボリックリンクではなく、元のフォルダではシンボリックリンクです", "not a symbolic link in %1, one in the source"},
+    {10423, "UDF では %1 が %2、元のフォルダでは %3 です", "%1 %2 in UDF, %3 in the source"},  // %1: mode, uid, nlink, link target...
+    {10424, "UDF では %1 とは別のファイルエントリです (ハードリンク)", "a file entry of its own in UDF, not %1's (hard link)"},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
+    {10404, "ブートの設定(&B)...", "B&oot settings..."},  // "Share file &blocks" has B in English
+    {10405, "ブートの設定", "Boot settings"},
+    {10406, "BIOS のブートイメージ(&B):", "&BIOS boot image:"},
+    {10407, "読み込むセクタ数(&L):", "&Load size (sectors):"},
+    {10408, "空欄: イメージ全体", "empty: the whole image"},  // shown in the empty load size box
+    {10409, "ブート情報テーブルを書き込む(&T)", "Write the boot info &table"},
+    {10410, "UEFI のブートイメージ(&U):", "&UEFI boot image:"},
+    {10411, "ブートカタログのパス(&C):", "Boot &catalog path:"},
+    {10412, "空欄: どのツリーにも載せない (例: boot.cat)", "empty: listed in no tree (e.g. boot.cat)"},
+    {10413, "ブートイメージの選択", "Choose a boot image"},
+    {10414, "読み込むセクタ数は 1 から 65535 までの数です (空欄はイメージ全体)。",
+            "The load size is a number from 1 to 65535 (empty: the whole image)."},
+    {10415, "%s\nブートイメージはフルパス (/ から) で指定してください。", "%s\nGive the boot image's full path (from /)."},
+    {10416, "起動可能: %s", "Bootable: %s"},  // beside the kind: the platforms of the boot entries
     {10152, "ﾍﾙﾌﾟ(&H)", "&Help"},
     {10153, "奥付(&A)...", "&About Parumero..."},
     {10154, "イメージの検証(&C)...", "&Check image against folder..."},

@@ -1,5 +1,9 @@
 #include "reader/ImageSource.h"
 
+#include "messages/JobMessages.h"
+#include "messages/Strings.h"
+#include "platform/Platform.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,13 +36,13 @@ bool FileSource::Open(const std::string& path, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
-        error = std::strerror(errno);
+        error = LoadString(CauseTextId(CauseFromErrno(errno)));
         if (fd >= 0) ::close(fd);
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        error = "not a regular file";
+        error = LoadString(kCauseTextNotRegular);
         return false;
     }
     if (m_fd >= 0) ::close(m_fd);

@@ -35,7 +35,8 @@ private:
     size_t m_size;
 };
 
-// A source over an image file. Open fails with the system's reason.
+// A source over an image file. Open fails with the system's reason, in the
+// program's language.
 class FileSource : public ImageSource {
 public:
     FileSource() = default;

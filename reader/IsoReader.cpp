@@ -48,6 +48,9 @@ bool ValidRecordDate(const uint8_t* d) {
 bool AnyNonZero(const uint8_t* from, const uint8_t* to) { return std::any_of(from, to, [](uint8_t b) { return b; }); }
 
 constexpr size_t kMaxProblems = 1000;
+// Continuation areas one record may chain: ours need a few for the longest
+// link target; a chain that goes round stops here.
+constexpr int kMaxContinuations = 32;
 
 }  // namespace
 
@@ -246,10 +249,18 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
             if (!ValidRecordDate(rec + 18)) Problem(at + ": invalid recording date");
             bool isDir = rec[25] & 2;
             std::string id(rec + 33, rec + 33 + n);
+            // The root's "." says whether the tree has Rock Ridge: SP first.
+            const uint32_t su = 33 + n + (n % 2 ? 0 : 1);
+            if (!h.joliet && i == 0 && index == 0 && len >= su + 7 && rec[su] == 'S' && rec[su + 1] == 'P' &&
+                rec[su + 2] >= 7 && rec[su + 4] == 0xBE && rec[su + 5] == 0xEF)
+                m_rockRidge = true, m_suSkip = rec[su + 6];
+            RockRidgeInfo rr;
+            if (!h.joliet && m_rockRidge && su + m_suSkip < len) ReadSystemUse(rec + su + m_suSkip, len - su - m_suSkip, rr, at);
             if (index == 0 || index == 1) {
                 const Dir& expect = index == 0 ? dir : dirs[size_t(dir.parent)];
                 std::string name = index == 0 ? "\".\"" : "\"..\"";
-                if (n != 1 || id[0] != char(index) || len != 34 || !isDir)
+                // Rock Ridge entries follow the identifier; Joliet has none.
+                if (n != 1 || id[0] != char(index) || (len != 34 && (h.joliet || !m_rockRidge)) || !isDir)
                     Problem(at + ": expected the " + name + " record");
                 else if (extent != expect.extent || size != expect.size)
                     Problem(at + ": " + name + " does not describe " + (index == 0 ? "the directory" : "its parent"));
@@ -278,6 +289,7 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
                 e.path = path, e.identifier = id, e.parent = dir.entry, e.isDir = isDir, e.hidden = rec[25] & 1;
                 e.extent = extent, e.size = size;
                 std::copy(rec + 18, rec + 25, e.date);
+                e.rr = std::move(rr);
                 if (isDir) {
                     dirs.push_back({path, id, extent, size, int(i), int(out.size() - 1), {}});
                     dirs[i].subdirs.push_back(id);
@@ -296,6 +308,85 @@ void IsoReader::ReadDirectory(const Hierarchy& h, std::vector<Dir>& dirs, size_t
     }
     if (index < 2) Problem(where + ": no \".\" and \"..\" records");
     if (continues) Problem(where + ": the last record is flagged multi-extent");
+}
+
+void IsoReader::ReadSystemUse(const uint8_t* su, size_t length, RockRidgeInfo& rr, const std::string& at) {
+    std::vector<uint8_t> area(su, su + length);
+    std::vector<std::string> parts;  // of the link target
+    bool continued = false;          // the last component goes on in the next
+    for (int areas = 0;; ++areas) {
+        bool ce = false;
+        uint32_t ceExtent = 0, ceOffset = 0, ceLength = 0;
+        size_t off = 0;
+        for (; off + 4 <= area.size();) {
+            const uint8_t* p = area.data() + off;
+            const size_t n = p[2];
+            if (n == 0 && !AnyNonZero(p, area.data() + area.size())) break;  // padding
+            if (n < 4 || off + n > area.size())
+                return Problem(at + ": System Use entry at byte " + Num(off) + " has a bad length " + Num(n));
+            const std::string sig(p, p + 2);
+            if (sig == "ST") break;
+            if (sig == "CE" && n >= 28) {
+                ce = true;
+                ceExtent = Both32(p + 4, at + " CE location");
+                ceOffset = Both32(p + 12, at + " CE offset");
+                ceLength = Both32(p + 20, at + " CE length");
+            } else if (sig == "PX" && n >= 36) {
+                rr.px = true;
+                rr.mode = Both32(p + 4, at + " PX mode"), rr.links = Both32(p + 12, at + " PX links");
+                rr.uid = Both32(p + 20, at + " PX uid"), rr.gid = Both32(p + 28, at + " PX gid");
+                if (n >= 44) rr.serial = Both32(p + 36, at + " PX serial number");
+            } else if (sig == "TF" && n >= 5) {
+                // Times in flag order: creation, modify, access, attributes, ...
+                const size_t width = p[4] & 0x80 ? 17 : 7;
+                uint8_t* kept[] = {nullptr, rr.mtime, rr.atime, rr.ctime, nullptr, nullptr, nullptr};
+                size_t pos = 5;
+                for (int bit = 0; bit < 7; ++bit) {
+                    if (!(p[4] & (1 << bit))) continue;
+                    if (pos + width > n) return Problem(at + ": TF entry shorter than its flags say");
+                    if (kept[bit] && width == 7) std::copy(p + pos, p + pos + 7, kept[bit]);
+                    pos += width;
+                }
+                rr.tf = true;
+            } else if (sig == "NM" && n >= 5) {
+                if (!(p[4] & 0x06)) rr.name.append(p + 5, p + n);  // not "." or ".."
+                rr.nm = true;
+            } else if (sig == "SL" && n >= 5) {
+                for (size_t c = 5; c + 2 <= n;) {
+                    const uint8_t flags = p[c], len = p[c + 1];
+                    if (c + 2 + len > n) return Problem(at + ": SL component past its entry");
+                    std::string text = flags & 0x02 ? "." : flags & 0x04 ? ".." : std::string(p + c + 2, p + c + 2 + len);
+                    if (flags & 0x08) parts.assign(1, std::string()), text.clear(), continued = false;
+                    else if (continued && !parts.empty()) parts.back() += text;
+                    else parts.push_back(text);
+                    continued = flags & 0x01;
+                    c += 2 + len;
+                }
+                rr.sl = true;
+            }
+            off += n;
+        }
+        // Our continuation areas hold their entries and nothing more: a
+        // length that is off would have a reader take in bytes beyond them.
+        if (areas > 0 && off != area.size())
+            Problem(at + ": continuation area of " + Num(area.size()) + " bytes holds " + Num(off) + " bytes of entries");
+        if (!ce) break;
+        if (areas + 1 >= kMaxContinuations) {
+            Problem(at + ": more than " + Num(kMaxContinuations) + " continuation areas");
+            break;
+        }
+        if (ceOffset >= kSector || ceLength > kSector - ceOffset || !InVolume(ceExtent, 1)) {
+            Problem(at + ": continuation area at sector " + Num(ceExtent) + " byte " + Num(ceOffset) + ", " +
+                    Num(ceLength) + " bytes, is not inside one sector of the volume");
+            break;
+        }
+        area = m_image.Read(uint64_t(ceExtent) * kSector + ceOffset, ceLength);
+        if (area.size() != ceLength) {
+            Problem(at + ": continuation area at sector " + Num(ceExtent) + " cannot be read");
+            break;
+        }
+    }
+    for (size_t i = 0; i < parts.size(); ++i) rr.target += (i ? "/" : "") + parts[i];
 }
 
 std::vector<IsoReader::PathEntry> IsoReader::ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian) {

@@ -24,6 +24,15 @@
 
 namespace pm {
 
+// What the Rock Ridge entries of a record say (ISO 9660 tree only).
+struct RockRidgeInfo {
+    bool px = false, tf = false, nm = false, sl = false;
+    uint32_t mode = 0, links = 0, uid = 0, gid = 0, serial = 0;
+    uint8_t mtime[7] = {}, atime[7] = {}, ctime[7] = {};  // as recorded (short form)
+    std::string name;    // NM, its pieces joined
+    std::string target;  // SL, its components joined by "/"
+};
+
 struct IsoTreeEntry {
     std::string path;        // UTF-8, "/" separated, no leading "/", no ";1"
     std::string identifier;  // the record's identifier bytes (";1" included)
@@ -33,6 +42,7 @@ struct IsoTreeEntry {
     uint32_t extent = 0;
     uint64_t size = 0;
     uint8_t date[7] = {};    // recording date as recorded
+    RockRidgeInfo rr;        // when the image has Rock Ridge
 };
 
 class IsoReader {
@@ -49,6 +59,9 @@ public:
     const std::vector<IsoTreeEntry>& JolietTree() const { return m_joliet; }
     const IsoTreeEntry* Find(const std::vector<IsoTreeEntry>& tree, const std::string& path) const;
     bool HasJoliet() const { return m_hasJoliet; }
+    // The ISO 9660 tree's root "." begins with SP: every record carries
+    // Rock Ridge entries.
+    bool HasRockRidge() const { return m_rockRidge; }
 
     // The bytes of a file's extent (empty when it lies outside the image).
     std::vector<uint8_t> ReadFile(const IsoTreeEntry& e) const;
@@ -67,6 +80,9 @@ private:
     std::vector<PathEntry> ReadPathTable(const Hierarchy& h, uint32_t sector, bool bigEndian);
     void CheckPathTables(const Hierarchy& h, const std::vector<Dir>& dirs);
     void CheckRecordFields(const uint8_t* rec, const std::string& at);
+    // The System Use entries from `su` on, and those of the continuation
+    // areas they chain to.
+    void ReadSystemUse(const uint8_t* su, size_t length, RockRidgeInfo& rr, const std::string& at);
     uint32_t Both32(const uint8_t* p, const std::string& what);
     uint16_t Both16(const uint8_t* p, const std::string& what);
     bool InVolume(uint32_t extent, uint64_t size) const;
@@ -77,6 +93,8 @@ private:
     uint64_t m_sectorsLeft = 0;  // directory sectors the walk may still read
     uint64_t m_treeBytesLeft = 0;  // memory the tree may still take
     bool m_hasJoliet = false;
+    bool m_rockRidge = false;
+    uint32_t m_suSkip = 0;  // bytes before the entries of every System Use area (SP)
     std::vector<std::string> m_problems;
     std::vector<IsoTreeEntry> m_iso;
     std::vector<IsoTreeEntry> m_joliet;

@@ -35,12 +35,13 @@ struct Item {
     uint64_t size = 0;
     std::vector<ImageRun> runs;
     std::array<uint8_t, 12> date{};  // 7 bytes (ISO 9660) or 12 (UDF) as recorded
-    // Linux attributes, where the hierarchy records them (UDF: always).
-    bool posix = false, link = false;
+    RockRidgeInfo rr;                // ISO 9660 with Rock Ridge
+    // UDF: the Linux attributes of the file entry, and the entry itself,
+    // which the names of a hard-linked file share.
     uint32_t mode = 0, uid = 0, gid = 0, links = 0;
-    uint64_t entry = 0;  // what a file's names share when they are hard links
+    uint64_t entry = 0;
     std::array<uint8_t, 12> changed{};
-    std::string target;  // a symbolic link's, as read back
+    std::string target;
 };
 
 enum class Scheme { Iso, Joliet, Udf };
@@ -134,6 +135,7 @@ Hierarchy FromIso(const std::vector<IsoTreeEntry>& tree, bool joliet) {
         it.isDir = e.isDir, it.hidden = e.hidden, it.size = e.size;
         if (!e.isDir && e.size) it.runs.push_back({uint64_t(e.extent) * SectorSize, e.size});
         std::copy(e.date, e.date + 7, it.date.begin());
+        it.rr = e.rr;
     }
     return h;
 }
@@ -150,14 +152,16 @@ Hierarchy FromUdf(const UdfReader& r) {
         if (!n.isDir) it.runs = r.DataRuns(n);
         std::copy(n.modified, n.modified + 12, it.date.begin());
         std::copy(n.attributesChanged, n.attributesChanged + 12, it.changed.begin());
-        // The mode as Linux reads it from the permission field and the flags.
-        it.posix = true, it.link = n.fileType == 12;
-        it.mode = (n.permissions & 07) | (n.permissions >> 2 & 070) | (n.permissions >> 4 & 0700) |
+        // The mode as Linux reads it from the file type, the permissions and the flags.
+        const uint32_t type = n.fileType == 4 ? 0040000 : n.fileType == 12 ? 0120000 : 0100000;
+        it.mode = type | (n.permissions & 07) | (n.permissions >> 2 & 070) | (n.permissions >> 4 & 0700) |
                   (n.icbFlags & 0x40 ? 04000 : 0) | (n.icbFlags & 0x80 ? 02000 : 0) | (n.icbFlags & 0x100 ? 01000 : 0);
         it.uid = n.uid, it.gid = n.gid, it.links = n.linkCount, it.entry = n.entryBlock, it.target = n.linkTarget;
     }
     return h;
 }
+
+bool SameTime(Scheme s, const std::array<uint8_t, 12>& date, int64_t time, std::string& recordedText);
 
 class Verifier {
 public:
@@ -170,8 +174,8 @@ public:
 private:
     void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
     void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
-    void ComparePosix(Hierarchy& h, const CFileEntry& e, const Item& it);
-    void CompareTime(Hierarchy& h, const CFileEntry& e, const std::array<uint8_t, 12>& date, int64_t t, int what);
+    void CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr);
+    void CompareUdfPosix(const Hierarchy& h, const CFileEntry& e, const Item& it);
     bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
     bool HasInfoTable(const CFileEntry& e) const;
 
@@ -201,7 +205,7 @@ void Verifier::Match(Hierarchy& h) {
         for (size_t i = 0; i < inImage.size(); ++i) byId.emplace(h.items[size_t(inImage[i])].id, i);
         std::vector<bool> matched(inImage.size());
         for (const auto& c : d->m_children) {
-            if (h.scheme == Scheme::Joliet && !InJolietTree(*c)) continue;  // a link to no file of the image
+            if (h.scheme == Scheme::Joliet && !InJolietTree(*c)) continue;  // a link to nothing: reported by the build
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
                 Differ(c.get(), FormatNumbered(kVerifyMissing, h.label, ShownName(h.scheme, ExpectedId(h.scheme, *c))));
@@ -222,30 +226,62 @@ void Verifier::Match(Hierarchy& h) {
 void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     if (it.isDir != e.m_bDirectory) return Differ(&e, FormatNumbered(it.isDir ? kVerifyFolderInImage : kVerifyFileInImage, h.label));
     if (it.hidden != e.m_bHidden) Differ(&e, FormatNumbered(it.hidden ? kVerifyHiddenInImage : kVerifyNotHiddenInImage, h.label));
-    // Joliet shows a symbolic link as the file it leads to.
+    // A symbolic link's Joliet record has the size of the file it shows; its
+    // UDF entry, that of its path components, which its target check reads.
     uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : h.scheme == Scheme::Joliet ? e.m_nJolietSize : e.m_nIsoSize;
-    if (!e.m_bDirectory && !it.link && it.size != size)
+    if (!e.m_bDirectory && !(h.scheme == Scheme::Udf && e.IsSymlink()) && it.size != size)
         Differ(&e, FormatNumbered(kVerifySize, h.label, std::to_string(it.size), std::to_string(size)));
-    CompareTime(h, e, it.date, e.m_time, kVerifyModified);
-    if (e.Posix() && it.posix) ComparePosix(h, e, it);
+    if (h.scheme == Scheme::Iso && e.Posix()) CompareRockRidge(e, it.rr);
+    if (h.scheme == Scheme::Udf && e.Posix()) CompareUdfPosix(h, e, it);
+    std::string recorded;
+    if (!SameTime(h.scheme, it.date, e.m_time, recorded))
+        Differ(&e, FormatNumbered(kVerifyModified, h.label, recorded, Utc(e.m_time)));
 }
 
-// The instant the recorded date names must be `t`. Where the field cannot
+// The instant the date names must be the source's. Where the field cannot
 // name it (a time outside its years, a zone offset that is no whole unit of
 // the field), the build's own encoding in this zone is the measure.
-void Verifier::CompareTime(Hierarchy& h, const CFileEntry& e, const std::array<uint8_t, 12>& date, int64_t t, int what) {
+bool SameTime(Scheme s, const std::array<uint8_t, 12>& date, int64_t time, std::string& recordedText) {
     int64_t recorded = 0;
-    bool has = RecordedInstant(h.scheme, date, recorded);
-    if (has && recorded == t) return;
+    bool has = RecordedInstant(s, date, recorded);
+    if (has && recorded == time) return true;
     CalendarTime local;
-    bool exact = LocalTime(t, local) && local.utcOffsetMinutes % (h.scheme == Scheme::Udf ? 1 : 15) == 0 &&
-                 local.year >= (h.scheme == Scheme::Udf ? 1 : 1900) && local.year <= (h.scheme == Scheme::Udf ? 9999 : 2155);
+    bool exact = LocalTime(time, local) && local.utcOffsetMinutes % (s == Scheme::Udf ? 1 : 15) == 0 &&
+                 local.year >= (s == Scheme::Udf ? 1 : 1900) && local.year <= (s == Scheme::Udf ? 9999 : 2155);
     std::array<uint8_t, 12> expect{};
-    h.scheme == Scheme::Udf ? FillTimestampFromTime(expect.data(), t) : WriteDirectoryDate(expect.data(), t);
-    if (!exact && expect == date) return;
-    const std::string shown = has ? Utc(recorded) : LoadString(kVerifyNoTime);
-    Differ(&e, what == kVerifyModified ? FormatNumbered(kVerifyModified, h.label, shown, Utc(t))
-                                       : FormatNumbered(kVerifyAttribute, h.label, LoadString(what) + " " + shown, Utc(t)));
+    s == Scheme::Udf ? FillTimestampFromTime(expect.data(), time) : WriteDirectoryDate(expect.data(), time);
+    if (!exact && expect == date) return true;
+    recordedText = has ? Utc(recorded) : LoadString(kVerifyNoTime);
+    return false;
+}
+
+void Verifier::CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr) {
+    if (!rr.px || !rr.tf || !rr.nm) return Differ(&e, LoadString(kVerifyNoRockRidge));
+    const PosixInfo& p = *e.Posix();
+    auto differ = [&](const char* what, const std::string& image, const std::string& source) {
+        if (image != source) Differ(&e, FormatNumbered(kVerifyRockRidge, what, image, source));
+    };
+    auto octal = [](uint32_t v) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%o", v);
+        return std::string(buf);
+    };
+    differ("mode", octal(rr.mode), octal(p.mode));
+    differ("uid", std::to_string(rr.uid), std::to_string(p.uid));
+    differ("gid", std::to_string(rr.gid), std::to_string(p.gid));
+    differ("nlink", std::to_string(rr.links), std::to_string(p.links));
+    differ("NM", EscapeControls(rr.name), EscapeControls(e.m_strName));
+    if (e.IsSymlink()) differ("link target", EscapeControls(rr.target), EscapeControls(p.linkTarget));
+    else if (rr.sl) differ("link target", EscapeControls(rr.target), "");
+    // Not the access time: the build reads every file after the scan took it.
+    const struct { const char* what; const uint8_t* date; int64_t time; } times[] = {
+        {"mtime", rr.mtime, e.m_time}, {"ctime", rr.ctime, p.ctime}};
+    for (const auto& t : times) {
+        std::array<uint8_t, 12> date{};
+        std::copy(t.date, t.date + 7, date.begin());
+        std::string recorded;
+        if (!SameTime(Scheme::Iso, date, t.time, recorded)) differ(t.what, recorded, Utc(t.time));
+    }
 }
 
 // The target as Linux readers give it back: no empty names, each name in
@@ -264,48 +300,41 @@ std::string ReadableTarget(const std::string& target) {
     return out;
 }
 
-void Verifier::ComparePosix(Hierarchy& h, const CFileEntry& e, const Item& it) {
+void Verifier::CompareUdfPosix(const Hierarchy& h, const CFileEntry& e, const Item& it) {
     const PosixInfo& p = *e.Posix();
-    const auto differ = [&](int what, const std::string& image, const std::string& source) {
-        Differ(&e, FormatNumbered(kVerifyAttribute, h.label, LoadString(what) + " " + image, source));
+    auto differ = [&](const char* what, const std::string& image, const std::string& source) {
+        if (image != source) Differ(&e, FormatNumbered(kVerifyUdfAttribute, what, image, source));
     };
-    const auto octal = [](uint32_t v) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "%04o", v);
-        return std::string(buf);
-    };
-    if (it.link != e.IsSymlink()) return Differ(&e, FormatNumbered(it.link ? kVerifyLinkInImage : kVerifyNoLinkInImage, h.label));
-    if (it.mode != (p.mode & 07777)) differ(kTextMode, octal(it.mode), octal(p.mode & 07777));
-    if (it.uid != p.uid) differ(kTextOwner, std::to_string(it.uid), std::to_string(p.uid));
-    if (it.gid != p.gid) differ(kTextGroup, std::to_string(it.gid), std::to_string(p.gid));
-    // The access time is not compared: the build itself read the file, which
-    // moves it on most mounts (relatime), and --verify scans the source anew.
-    CompareTime(h, e, it.changed, p.ctime, kTextAttributesChanged);
-    if (e.IsSymlink() && it.target != ReadableTarget(p.linkTarget))
-        differ(kTextLinkTarget, EscapeControls(it.target), EscapeControls(ReadableTarget(p.linkTarget)));
+    char mode[2][16];
+    std::snprintf(mode[0], sizeof mode[0], "%o", it.mode), std::snprintf(mode[1], sizeof mode[1], "%o", p.mode);
+    differ("mode", mode[0], mode[1]);
+    differ("uid", std::to_string(it.uid), std::to_string(p.uid));
+    differ("gid", std::to_string(it.gid), std::to_string(p.gid));
+    if (e.IsSymlink()) differ("link target", EscapeControls(it.target), EscapeControls(ReadableTarget(p.linkTarget)));
+    // Not the access time: the build reads every file after the scan took it.
+    std::string recorded;
+    if (!SameTime(Scheme::Udf, it.changed, p.ctime, recorded)) differ("ctime", recorded, Utc(p.ctime));
     if (e.m_bDirectory) return;  // the reader checks a folder's count against its subfolders
-    if (it.links != p.links) differ(kTextLinkCount, std::to_string(it.links), std::to_string(p.links));
+    differ("nlink", std::to_string(it.links), std::to_string(p.links));
     // Every name of a file leads to the one entry of its first name.
     if (p.dataOwner) {
         auto owner = h.found.find(p.dataOwner);
         if (owner != h.found.end() && h.items[size_t(owner->second)].entry != it.entry)
-            Differ(&e, FormatNumbered(kVerifyOwnEntry, h.label, RelativePath(p.dataOwner)));
+            Differ(&e, FormatNumbered(kVerifyOwnEntry, RelativePath(p.dataOwner)));
     }
 }
 
 // Every file once, through the first hierarchy that found it; the others
-// must point at the same bytes.
+// must point at the same bytes. A symbolic link has no data of its own, and
+// a hard link's is compared once.
 void Verifier::CompareData(const std::vector<Hierarchy*>& hs) {
-    for (const CFileEntry* f : m_b.m_files) {
+    for (const CFileEntry* f : m_b.DataFiles()) {
         if (m_out.stopped) return;
         const Item* first = nullptr;
         const char* firstLabel = "";
         for (Hierarchy* h : hs) {
             auto it = h->found.find(f);
             if (it == h->found.end() || h->items[size_t(it->second)].isDir) continue;
-            // A symbolic link's data is its target, which the entry's check
-            // compares; only Joliet shows the file it leads to in its place.
-            if (f->IsSymlink() && h->scheme != Scheme::Joliet) continue;
             const Item& item = h->items[size_t(it->second)];
             if (!first) {
                 first = &item, firstLabel = h->label;

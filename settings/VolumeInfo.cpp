@@ -158,6 +158,31 @@ bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath, int
     return ini.Save(settingsPath, cause);
 }
 
+void LoadBootChoices(BootChoices& boot, const std::string& settingsPath, std::vector<std::string>* outOfRange) {
+    IniFile ini;
+    ini.Load(settingsPath);
+    boot = BootChoices{};
+    boot.BiosImage = ini.GetString("Boot", "BiosImage", "");
+    const std::string size = ini.GetString("Boot", "BiosLoadSize", "");
+    if (!ReadNumber(size, 0, boot.BiosLoadSize) && outOfRange)
+        outOfRange->push_back(FormatString(kMsgSettingOutOfRange, "BiosLoadSize=" + size));
+    boot.BiosInfoTable = ini.GetInt("Boot", "BiosInfoTable", 0) != 0;
+    boot.UefiImage = ini.GetString("Boot", "UefiImage", "");
+    boot.Catalog = ini.GetString("Boot", "Catalog", "");
+}
+
+bool SaveBootChoices(const BootChoices& boot, const std::string& settingsPath, int* cause) {
+    IniFile ini;
+    std::error_code ec;
+    if (!ini.Load(settingsPath, nullptr, cause) && std::filesystem::exists(settingsPath, ec)) return false;
+    ini.SetString("Boot", "BiosImage", boot.BiosImage);
+    ini.SetString("Boot", "BiosLoadSize", boot.BiosLoadSize ? std::to_string(boot.BiosLoadSize) : "");
+    ini.SetString("Boot", "BiosInfoTable", boot.BiosInfoTable ? "1" : "0");
+    ini.SetString("Boot", "UefiImage", boot.UefiImage);
+    ini.SetString("Boot", "Catalog", boot.Catalog);
+    return ini.Save(settingsPath, cause);
+}
+
 void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time) {
     info.Label = label;
     info.UdfLabel.Assign(info.Label);

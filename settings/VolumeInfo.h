@@ -80,6 +80,24 @@ bool IsValidVolumeDate(const VolumeDate& d);
 // False when the file could not be written, with the cause (a FileErrorCause) in
 // `cause`; a file that is there but cannot be read is not replaced.
 bool SaveVolumeInfo(const VolumeInfo& info, const std::string& settingsPath, int* cause = nullptr);
+// The desktop program's boot entries, section "Boot" of the settings file. The
+// command line does not read them: an image there is bootable only when its
+// own options say so, whatever the window last chose.
+struct BootChoices {
+    std::string BiosImage;      // "BiosImage"; empty: no BIOS entry
+    uint16_t BiosLoadSize = 0;  // "BiosLoadSize", 512-byte sectors; 0: the whole image
+    bool BiosInfoTable = false; // "BiosInfoTable"
+    std::string UefiImage;      // "UefiImage"; empty: no UEFI entry
+    std::string Catalog;        // "Catalog", where the trees list the catalog; empty: nowhere
+    bool operator==(const BootChoices&) const = default;
+};
+
+// A file not read leaves the defaults; a load size that is no number of 0 to
+// 65535 is not taken, with its message in `outOfRange` as for the volume keys.
+void LoadBootChoices(BootChoices& boot, const std::string& settingsPath, std::vector<std::string>* outOfRange = nullptr);
+// Writes section "Boot" alone; false, with the cause, as SaveVolumeInfo.
+bool SaveBootChoices(const BootChoices& boot, const std::string& settingsPath, int* cause = nullptr);
+
 void ApplyBuildInputs(VolumeInfo& info, const std::string& label, const VolumeDate& date, const VolumeDate& time);
 
 }  // namespace pm

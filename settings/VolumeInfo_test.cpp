@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <tuple>
 
 #include "TempDir.h"
@@ -14,12 +12,6 @@ namespace pm {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Read(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 std::vector<uint8_t> Bytes(const Cs0String& s) {
     return s.Data() ? std::vector<uint8_t>(s.Data(), s.Data() + s.Length()) : std::vector<uint8_t>();
@@ -116,7 +108,7 @@ TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     ASSERT_TRUE(SaveVolumeInfo(info, t / "link.INI"));
     EXPECT_TRUE(fs::is_symlink(t / "link.INI"));
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-    const std::string text = Read(real);
+    const std::string text = ReadAll(real);
     EXPECT_EQ(text.rfind("[VolumeInfo]\nCustom=1\n; note\nISO_PVD_OS=Linux\n", 0), 0u) << text;
     EXPECT_TRUE(text.ends_with("UDF_PVD_ImplID=実装\n\n[Other]\nname=日本語\n")) << text;
     EXPECT_NE(text.find("ISO_PVD_VolSetSize=65535\n"), std::string::npos);
@@ -131,7 +123,7 @@ TEST(VolumeInfoFile, SaveAndLoadRoundTrip) {
     };
     EXPECT_TRUE(persisted(back) == persisted(info));
     ASSERT_TRUE(SaveVolumeInfo(back, real));
-    EXPECT_EQ(Read(real), text);
+    EXPECT_EQ(ReadAll(real), text);
     info.OS = "two\nlines";
     ASSERT_TRUE(SaveVolumeInfo(info, t / "a/b/parumero.INI"));
     LoadVolumeInfo(back, t / "a/b/parumero.INI");

@@ -23,9 +23,7 @@ FakeNode* Child(FakeNode& folder, const std::string& name) {
 
 class FakeInput : public InputFile {
 public:
-    FakeInput(const FakeNode& node, std::string path, std::atomic<size_t>& open)
-        : m_node(node), m_path(std::move(path)), m_open(open) {}
-    ~FakeInput() override { --m_open; }
+    FakeInput(const FakeNode& node, std::string path) : m_node(node), m_path(std::move(path)) {}
     long long Read(void* data, size_t n, FileError& err) override {
         const long long failAt = m_node.readFailAfter;
         if (failAt >= 0 && m_pos >= uint64_t(failAt)) {
@@ -55,7 +53,6 @@ public:
 private:
     const FakeNode& m_node;
     std::string m_path;
-    std::atomic<size_t>& m_open;
     uint64_t m_pos = 0;
 };
 
@@ -175,14 +172,7 @@ std::unique_ptr<InputFile> FakePlatform::OpenRead(const std::string& path, FileE
     FakeNode* n = Find(path);
     err = FileError{!n ? kCauseFileNotFound : n->directory ? kCauseAccessDenied : n->openCause, path};
     if (err.cause != kCauseNone) return nullptr;
-    const size_t open = ++openInputs;
-    if (open > openLimit) {
-        --openInputs;
-        err.cause = kCauseTooManyOpenFiles;
-        return nullptr;
-    }
-    for (size_t most = mostOpenInputs; open > most && !mostOpenInputs.compare_exchange_weak(most, open);) {}
-    return std::make_unique<FakeInput>(*n, path, openInputs);
+    return std::make_unique<FakeInput>(*n, path);
 }
 
 std::unique_ptr<OutputFile> FakePlatform::CreateOutput(const std::string& path, FileError& err) {

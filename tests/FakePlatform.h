@@ -15,16 +15,13 @@
 // with a hardware error once that many bytes were delivered),
 // node.unlistable (the folder cannot be listed), fake.createCause
 // (CreateOutput fails), fake.outputFailAfter (writes fail, disk full, past
-// that many bytes), fake.openLimit (OpenRead fails with too many open files
-// while that many input files are open; OpenFileRoom says what is left).
+// that many bytes).
 //
 // Output files are captured in `fake.outputs[path]` (bytes as written, also
 // those not yet flushed); `fake.createdFolders` records CreateFolder calls that
 // succeeded, in order. Every node gets a unique inode (device 1) unless set.
 #pragma once
 
-#include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -72,9 +69,6 @@ public:
     int createCause = kCauseNone;
     long long outputFailAfter = -1;
     bool moveFiles = false;  // outputs take MoveFrom, as copy_file_range does
-    size_t openLimit = SIZE_MAX;
-    // Input files open now, and the most that were open at once.
-    std::atomic<size_t> openInputs{0}, mostOpenInputs{0};
     std::map<std::string, std::string> outputs;
     std::vector<std::string> createdFolders;
 
@@ -87,7 +81,6 @@ public:
     bool CreateFolder(const std::string& path) override;
     std::string ProgramPath() override { return programPath; }
     int StandardTimeZoneOffset() override { return 540; }
-    size_t OpenFileRoom() override { return openLimit == SIZE_MAX ? SIZE_MAX : openLimit - std::min(openLimit, openInputs.load()); }
 
 private:
     FakeNode& Add(const std::string& path, bool directory);

@@ -45,6 +45,11 @@ struct PosixInfo {
     uint32_t links = 1;
     int64_t atime = 0, ctime = 0;
     uint64_t device = 0, inode = 0;  // the source's identity, which joins hard links
+    // Rock Ridge's file serial number: one per file of the image, the same
+    // for all its hard links (the layout numbers them).
+    uint32_t serial = 0;
+    // A folder's Rock Ridge continuation areas: their first sector and count.
+    uint32_t continuationSector = 0, continuationSectors = 0;
     std::string linkTarget;          // a symbolic link's target text, as stored
     // A hard link after the first of its file, in file order: that first
     // one, whose data it shares. Null otherwise.

@@ -7,12 +7,9 @@
 #include <QVBoxLayout>
 
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 
 namespace pm {
-
-namespace {
-QString Text(int id) { return QString::fromStdString(LoadString(id)); }
-}  // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Text(kTextAboutTitle));
@@ -45,3 +42,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 }
 
 }  // namespace pm
+
+#include "moc_AboutDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again

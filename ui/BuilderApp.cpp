@@ -8,13 +8,17 @@ namespace pm {
 
 void BuilderApp::LoadSettings() {
     m_settingsPath = SettingsFilePath(m_platform);
-    LoadVolumeInfo(TheVolumeInfo(), m_settingsPath);
+    m_settingsWarnings.clear();
+    LoadVolumeInfo(TheVolumeInfo(), m_settingsPath, nullptr, &m_settingsWarnings);
+    LoadBootChoices(m_boot, m_settingsPath, &m_settingsWarnings);
     TheVolumeInfo().ExceptList.Load(ExceptListPath(m_platform));
 }
 
 int BuilderApp::Run(const std::string& startFolder) {
     LoadSettings();
     MainDialog dialog(m_platform, m_settingsPath);
+    dialog.SetBootChoices(m_boot);
+    dialog.SetSettingsWarnings(m_settingsWarnings);
     if (!startFolder.empty()) dialog.DropFolder(startFolder);
     dialog.exec();
     return 0;

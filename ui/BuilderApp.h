@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "settings/VolumeInfo.h"
 
 namespace pm {
 
@@ -13,7 +16,7 @@ public:
     explicit BuilderApp(Platform& platform) : m_platform(platform) {}
 
     // Loads the volume information and the exclusion list into the
-    // process-wide record.
+    // process-wide record, and the boot choices.
     void LoadSettings();
     // LoadSettings, then the main window, modally; the result is not looked at.
     // A start folder (the command line's) is taken as a dropped one would be.
@@ -24,6 +27,9 @@ public:
 private:
     Platform& m_platform;
     std::string m_settingsPath;
+    BootChoices m_boot;
+    // Values of the settings file that were out of range and not taken.
+    std::vector<std::string> m_settingsWarnings;
 };
 
 }  // namespace pm

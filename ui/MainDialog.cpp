@@ -33,16 +33,15 @@
 #include "platform/Time.h"
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"
+#include "ui/BootDialog.h"
 #include "ui/ByteLimitValidator.h"
+#include "ui/QtText.h"
 #include "job/SizePreview.h"
 #include "ui/VolumeInfoDialog.h"
 
 namespace pm {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Text(int id) { return Q(LoadString(id)); }
 
 VolumeDate Today() {
     VolumeDate d;
@@ -177,6 +176,10 @@ void MainDialog::CreateControls() {
     kindLabel->setBuddy(m_kindList);
     auto* kindRow = new QHBoxLayout;
     kindRow->addWidget(m_kindList);
+    m_bootable = new QLabel(this);
+    named(m_bootable, "static", 1016);
+    m_bootable->hide();
+    kindRow->addWidget(m_bootable);
     kindRow->addStretch(1);
     grid->addWidget(kindLabel, 4, 0);
     grid->addLayout(kindRow, 4, 1);
@@ -246,6 +249,8 @@ void MainDialog::CreateMenus() {
     extra->setObjectName(QStringLiteral("menuExtra"));
     QAction* volume = extra->addAction(Text(kTextVolumeInfoItem), this, &MainDialog::ShowVolumeInfo);
     volume->setObjectName(QStringLiteral("action32772"));
+    QAction* boot = extra->addAction(Text(kTextBootItem), this, &MainDialog::ShowBootSettings);
+    boot->setObjectName(QStringLiteral("actionBoot"));
     QMenu* help = m_menuBar->addMenu(Text(kTextHelpMenu));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(Text(kTextAboutItem), this, &MainDialog::ShowAbout);
@@ -316,6 +321,14 @@ bool MainDialog::ExchangeData(bool fromControls) {
     if (QDate d = ToQDate(m_creationDate); d.isValid()) m_datePicker->setDate(d);
     if (QTime t = ToQTime(m_creationTime); t.isValid()) m_timePicker->setTime(t);
     return true;
+}
+
+void MainDialog::ShowBootable() {
+    std::string platforms;
+    if (!m_boot.BiosImage.empty()) platforms = "BIOS";
+    if (!m_boot.UefiImage.empty()) platforms += (platforms.empty() ? "" : LoadString(kTextListSeparator)) + "UEFI";
+    m_bootable->setText(platforms.empty() ? QString() : Q(FormatString(kTextBootableLabel, platforms)));
+    m_bootable->setVisible(!platforms.empty());
 }
 
 void MainDialog::ShowStatus() {
@@ -465,6 +478,12 @@ BuildRequest MainDialog::CurrentRequest() {
     // request reads nothing else.
     request.volume = TheVolumeInfo();
     ApplyBuildInputs(request.volume, m_strVolumeLabel, m_creationDate, m_creationTime);
+    // The BIOS entry first: it is the catalog's default entry, which
+    // firmware that knows one platform only looks at.
+    if (!m_boot.BiosImage.empty())
+        request.boot.push_back(BootRequest{0x00, m_boot.BiosImage, m_boot.BiosLoadSize, m_boot.BiosInfoTable});
+    if (!m_boot.UefiImage.empty()) request.boot.push_back(BootRequest{0xEF, m_boot.UefiImage, 0, false});
+    if (!request.boot.empty()) request.bootCatalog = m_boot.Catalog;
     ApplySystemInputs(request, m_platform);
     return request;
 }
@@ -539,13 +558,34 @@ void MainDialog::ExitOrStop() {
 
 void MainDialog::reject() { ExitOrStop(); }
 
+void MainDialog::SetSettingsWarnings(std::vector<std::string> lines) {
+    m_settingsWarnings = std::move(lines);
+    std::string text;
+    for (const std::string& line : m_settingsWarnings) text += (text.empty() ? "" : "\n") + line;
+    if (!text.empty()) m_boxes->Show(text, MessageIcon::Exclamation);
+}
+
 void MainDialog::ShowVolumeInfo() {
     ExchangeData(true);
     VolumeInfoDialog dialog(TheVolumeInfo(), m_creationDate, m_creationTime, m_settingsPath, m_boxes, this);
+    dialog.ShowSettingsWarnings(m_settingsWarnings);
     if (dialog.exec() != QDialog::Accepted) return;
+    m_settingsWarnings.clear();  // OK wrote the values in range
     const VolumeDate& c = dialog.Creation();
     if (!IsDateUnset(c)) SplitDateTime(c, m_creationDate, m_creationTime);
     ExchangeData(false);
+}
+
+void MainDialog::SetBootChoices(const BootChoices& boot) {
+    m_boot = boot;
+    ShowBootable();
+}
+
+void MainDialog::ShowBootSettings() {
+    BootDialog dialog(m_boot, m_settingsPath, m_boxes, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ShowBootable();
+    KindChanged();  // the boot images change the size shown
 }
 
 void MainDialog::ShowAbout() {

@@ -71,7 +71,14 @@ public:
     void StartBuild();
     void ExitOrStop();
     void ShowVolumeInfo();
+    // The boot settings window; its OK has saved the choices this window takes.
+    void ShowBootSettings();
+    // The boot choices of the settings file, at start-up.
+    void SetBootChoices(const BootChoices& boot);
     void ShowAbout();
+    // Values of the settings file that were out of range at load: one box
+    // now, and the volume information window lists them until it is saved.
+    void SetSettingsWarnings(std::vector<std::string> lines);
     // Asks for an image file, then compares it with the folder and kind in
     // the window (StartCheck) on the worker thread, with the build's progress
     // display and stop button, ending in one box.
@@ -88,7 +95,9 @@ public:
     uint32_t BeginWork();
     bool RunCheck(const BuildRequest& request);
     // The failures in one box, or the box of a finished or stopped build.
-    void ReportOutcome(JobMessages& failures);
+    // One box: the failures, or the end with the counts of what did not go
+    // in as a plain copy (OutcomeLines).
+    void ReportOutcome(JobMessages& failures, const std::vector<std::string>& counts = {});
     void SetBuildingState(bool on);
     uint32_t SuspendMenusAndSaver();
     void ResumeMenusAndSaver(uint32_t saverCookie);
@@ -128,6 +137,9 @@ private:
     void CreateControls();
     void CreateMenus();
     void ShowStatus();
+    // The line beside the kind that names the platforms the image boots on;
+    // hidden when it boots on none.
+    void ShowBootable();
     // A measurement ended (on the window's thread); older ones are dropped.
     void PreviewDone(uint64_t request, uint64_t sectors, uint64_t bytes);
     // No measurement's result is wanted any more.
@@ -144,6 +156,8 @@ private:
 
     Platform& m_platform;
     std::string m_settingsPath;
+    std::vector<std::string> m_settingsWarnings;
+    BootChoices m_boot;
     std::unique_ptr<MessageBoxes> m_ownBoxes;
     MessageBoxes* m_boxes;
 
@@ -156,6 +170,7 @@ private:
     QDateEdit* m_datePicker = nullptr;
     QTimeEdit* m_timePicker = nullptr;
     QComboBox* m_kindList = nullptr;
+    QLabel* m_bootable = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_byteCounter = nullptr;
     QLabel* m_percentText = nullptr;

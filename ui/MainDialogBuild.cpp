@@ -16,6 +16,7 @@
 #include "job/BuildRunner.h"
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "platform/Platform.h"
 #include "layout/ImageBuilder.h"
 #include "reader/Verify.h"
@@ -24,10 +25,6 @@
 #include "ui/ScreenSaver.h"
 
 namespace pm {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void MainDialog::OnGui(const std::function<void()>& fn) {
     if (QThread::currentThread() == thread())
@@ -60,7 +57,7 @@ bool MainDialog::RunBuild(const BuildRequest& request) {
         RefreshByteCounter();
     });
     if (!result) report.failures.AddText(10048);
-    ReportOutcome(report.failures);
+    ReportOutcome(report.failures, OutcomeLines(report, request.kind));
     ResumeMenusAndSaver(saverCookie);
     SetBuildingState(false);
     m_bBuilding = false;
@@ -154,15 +151,17 @@ bool MainDialog::RunCheck(const BuildRequest& request) {
     return same;
 }
 
-void MainDialog::ReportOutcome(JobMessages& failures) {
-    OnGui([this, &failures] {
+void MainDialog::ReportOutcome(JobMessages& failures, const std::vector<std::string>& counts) {
+    OnGui([this, &failures, &counts] {
         const int shown = failures.ShowAll([this](const std::string& text) {
             m_boxes->Beep();
             m_boxes->Show(text, MessageIcon::Exclamation);
         });
         if (shown) return;
         m_boxes->Beep();
-        m_boxes->Show(LoadString(m_bStopRequested ? 10042 : 10041), MessageIcon::None);
+        std::string text = LoadString(m_bStopRequested ? 10042 : 10041);
+        for (const std::string& line : counts) text += "\n" + line;
+        m_boxes->Show(text, MessageIcon::None);
     });
 }
 

@@ -5,12 +5,10 @@
 #include "ui/MainDialog.h"
 #include "messages/JobMessages.h"
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDateEdit>
@@ -37,9 +35,11 @@
 #include "layout/ImageBuilder.h"
 #include "messages/Strings.h"
 #include "platform/Platform.h"
+#include "reader/BootCatalogReader.h"
 #include "tree/PathUtil.h"
 #include "ui/AboutDialog.h"
 #include "ui/AppIcon.h"
+#include "ui/BootDialog.h"
 #include "ui/VolumeInfoDialog.h"
 
 using namespace pm;
@@ -106,11 +106,6 @@ void Drop(QWidget* target, const QString& path) {
     QApplication::sendEvent(target, &drop);
 }
 
-void SetMtime(const QString& path, std::time_t t) {
-    struct timeval tv[2] = {{t, 0}, {t, 0}};
-    QVERIFY(::utimes(path.toLocal8Bit().constData(), tv) == 0);
-}
-
 // The real file system, and beside it a made-up folder "/huge" of 100,000
 // files in 200 folders that no disk holds. While `hold` is set a listing
 // under it waits (a slow disk under the test's control); `listed` counts them.
@@ -139,21 +134,6 @@ struct HugeTreePlatform : Platform {
     bool CreateFolder(const std::string& path) override { return real->CreateFolder(path); }
     std::string ProgramPath() override { return real->ProgramPath(); }
     int StandardTimeZoneOffset() override { return real->StandardTimeZoneOffset(); }
-};
-
-// A folder nobody may write in for one scope: the immutable flag binds root
-// too, whom permission bits do not stop (the tests run as root).
-struct ReadOnlyFolder {
-    explicit ReadOnlyFolder(const QString& path) : fd(::open(path.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY)) {
-        int fixed = 0;
-        made = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (fixed = flags | FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &fixed) == 0);
-    }
-    ~ReadOnlyFolder() {
-        if (made) ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        ::close(fd);
-    }
-    int fd, flags = 0;
-    bool made = false;
 };
 
 QString SizeText(uint64_t sectorCount) {
@@ -228,9 +208,9 @@ private slots:
         AboutDialog about;
         QCOMPARE(captions(*dialog) << about.windowTitle(),
                  QStringList({"ぱるめろ", "フォルダ(&F):", "イメージ名(&I):", "ボリュームラベル(&V):", "作成日時(&T):",
-                              "ファイルシステム(&S):", "", "", "", "...", "...", "作成開始(&E)", "終了(&X)",
+                              "ファイルシステム(&S):", "", "", "", "", "...", "...", "作成開始(&E)", "終了(&X)",
                               "Joliet  (CD-ROM)", "UDF Bridge  (DVD-ROM)", "UDF", "ｼｽﾃﾑ(&Y)", "終了(&X)",
-                              "追加情報(&P)", "ボリューム情報(&V)...", "イメージの検証(&C)...", "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
+                              "追加情報(&P)", "ボリューム情報(&V)...", "ブートの設定(&B)...", "イメージの検証(&C)...", "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
                               "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)",
                               "ぱるめろのﾊﾞｰｼﾞｮﾝ情報"}));
         QVERIFY(about.findChild<QPushButton*>("button1")->isDefault());
@@ -299,6 +279,7 @@ private slots:
         QCOMPARE(QFileInfo(image).size(), written);
 
         QVERIFY(QFile::remove(src + "/big.bin"));
+        QVERIFY(QFile::link("nowhere", src + "/gone"));  // the closing box says it is left out
         QStringList seen;  // while the box is up: the final count, still in the building state
         boxes.onShow = [&] {
             seen = QStringList{Label(1013)->text(), Label(1003)->text(), Button(2)->text()}
@@ -309,7 +290,8 @@ private slots:
         QCOMPARE(Edit(1015)->text(), typed);  // the box keeps the text as typed
         const qint64 size = QFileInfo(image).size();
         QVERIFY(size > 0 && size < announced);
-        QCOMPARE(boxes.shown, QStringList({"中止します。", S(10041)}));
+        QCOMPARE(boxes.shown, QStringList({"中止します。", S(10041) + "\n1 個の項目 (リンク先のないリンク 1) はイメージに含まれていません。"
+                                                                 "一覧は --size --check で表示されます。"}));
         QCOMPARE(boxes.beeps, 2);
         QCOMPARE(seen, QStringList({"100%", QString::fromStdString(ByteCounterText(size, size)), S(10043), "0"}));
         if (saver) {
@@ -393,7 +375,8 @@ private slots:
         const QString image = Edit(1015)->text();
         WriteFile(holiday + "/photo.jpg", QByteArray(3000, 'p'));
         WriteFile(other + "/x.txt", "x");
-        SetMtime(holiday, 1281847530);  // 2010-08-15 13:45:30 JST
+        const struct timeval taken[2] = {{1281847530, 0}, {1281847530, 0}};  // 2010-08-15 13:45:30 JST
+        QVERIFY(::utimes(holiday.toLocal8Bit().constData(), taken) == 0);
         Type(Edit(1002), holiday + "/");
         QTest::keyClick(Edit(1002), Qt::Key_Return);  // takes the folder, starts nothing
         QCOMPARE(Edit(1002)->text() + Edit(1004)->text(), holiday + "Holiday");
@@ -461,7 +444,12 @@ private slots:
             for (int id = 1129; id <= 1134; ++id) row << v->Edit(id)->text();
             return row.join(' ');
         };
+        // Values out of range at load: one box, then listed in the window until OK saves.
+        dialog->SetSettingsWarnings({"VolNumber=70000", "ExpirationYear=-5"});
+        QCOMPARE(boxes.shown, QStringList({"!VolNumber=70000\nExpirationYear=-5"}));
+        boxes.shown.clear();
         OpenVolumeInfo([&](VolumeInfoDialog* v) {
+            QCOMPARE(v->findChild<QLabel*>("labelSettingsWarnings")->text(), "VolNumber=70000\nExpirationYear=-5");
             QCOMPARE(QStringList({v->windowTitle(), button(v, 1)->text(), button(v, 4)->text(), button(v, 2)->text()}),
                      QStringList({"ボリューム情報の設定", "OK", "標準に設定(&F)", "ｷｬﾝｾﾙ"}));
             QVERIFY(button(v, 2)->isDefault() && !button(v, 1)->isDefault());
@@ -489,6 +477,15 @@ private slots:
             Type(v->Edit(1129), QStringLiteral("2030"));
             QTest::mouseClick(button(v, 4), Qt::LeftButton);
             QVERIFY(v->isVisible());
+            // A save that fails (a folder holds the name the new file is written
+            // under first, for any user on any file system): a box with the file
+            // and the cause, the typed value kept, the file as it was.
+            QVERIFY(QDir().mkpath(ini + ".tmp"));
+            Type(v->Edit(1109), QStringLiteral("unsaved"));
+            QTest::mouseClick(button(v, 4), Qt::LeftButton);
+            QCOMPARE(boxes.shown.last(), "!" + ini + "\n設定ファイルに保存できませんでした。\n原因は不明です。");
+            QCOMPARE(v->Edit(1109)->text(), QStringLiteral("unsaved"));
+            QVERIFY(QDir(ini + ".tmp").removeRecursively());
             Type(v->Edit(1109), QStringLiteral("changed"));
             QTest::mouseClick(button(v, 2), Qt::LeftButton);
         });
@@ -496,7 +493,7 @@ private slots:
         LoadVolumeInfo(saved, ini.toStdString());
         QCOMPARE(saved.OS + saved.ImplID + std::to_string(saved.VolSetSize), "Linux" + std::string(22, 'i') + "3");
         QCOMPARE(saved.Creation, (VolumeDate{2030, 1, 0, 2, 3, 4, 5, 0}));
-        QCOMPARE(TheVolumeInfo().OS, std::string("Linux"));  // Cancel keeps what was set
+        QCOMPARE(TheVolumeInfo().OS, std::string("unsaved"));  // set though not saved; Cancel keeps it
         QCOMPARE(Date()->date(), QDate(2020, 1, 2));
 
         OpenVolumeInfo([&](VolumeInfoDialog* v) {
@@ -517,24 +514,66 @@ private slots:
         });
         QVERIFY(IsDateUnset(TheVolumeInfo().Creation));
         QCOMPARE(QDateTime(Date()->date(), Time()->time()), QDateTime(QDate(2011, 12, 13), QTime(14, 15, 16)));
-        QCOMPARE(boxes.shown.size(), 2);
+        QCOMPARE(boxes.shown.size(), 3);
     }
 
-    // "標準に設定(&F)" into a folder that cannot be written: a box names the
-    // file and the cause, the window keeps what was typed, the file its bytes.
-    void defaultsThatCannotBeSaved() {
-        const QString ini = dir.path() + "/locked/parumero.INI";
-        WriteFile(ini, "[VolumeInfo]\nOS=before\n");
-        ReadOnlyFolder locked(dir.path() + "/locked");
-        if (!locked.made) QSKIP("this file system has no immutable folders");
-        VolumeInfoDialog v(TheVolumeInfo(), VolumeDate{}, VolumeDate{}, ini.toStdString(), &boxes);
-        v.show();
-        Type(v.Edit(1109), QStringLiteral("typed"));
-        QTest::mouseClick(v.findChild<QPushButton*>("button4"), Qt::LeftButton);
-        QCOMPARE(boxes.shown, QStringList({"!" + ini + "\n設定ファイルに保存できませんでした。\nアクセスが禁止されています。"}));
-        QVERIFY(v.isVisible() && v.Edit(1109)->text() == "typed" && TheVolumeInfo().OS == "typed");
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == "[VolumeInfo]\nOS=before\n");
+    // The boot settings window from the menu refuses a missing image and a
+    // load size out of range; OK names the platforms beside the kind, writes
+    // section [Boot], and the next build has both entries and the catalog.
+    void bootSettings() {
+        const QString src = dir.path() + "/boot/src", bios = dir.path() + "/boot/bios.bin",
+                      uefi = dir.path() + "/boot/efi.img", ini = dir.path() + "/parumero.INI", image = dir.path() + "/boot.iso";
+        QFile::remove(ini);
+        WriteFile(src + "/a.txt", "a");
+        WriteFile(bios, QByteArray(2048, 'b'));
+        QByteArray fat(512, 0);  // just the boot sector fields the build checks
+        fat[12] = 2, fat[13] = 1, fat[14] = 1, fat[16] = 2, fat[510] = 0x55, fat[511] = char(0xAA);
+        WriteFile(uefi, fat);
+        QVERIFY(Label(1016)->isHidden());
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* b = dialog->findChild<BootDialog*>();
+            auto edit = [b](int id) { return b->findChild<QLineEdit*>(QStringLiteral("edit%1").arg(id)); };
+            auto* ok = b->findChild<QPushButton*>("button1");
+            Type(edit(1201), bios + "x");
+            Type(edit(1203), "70000");
+            QTest::mouseClick(ok, Qt::LeftButton);
+            Type(edit(1201), bios);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            QCOMPARE(b->focusWidget(), edit(1203));
+            Type(edit(1203), "4");
+            b->findChild<QCheckBox*>("check1204")->setChecked(true);
+            Type(edit(1205), uefi);
+            Type(edit(1207), "boot.cat");
+            QTest::mouseClick(ok, Qt::LeftButton);
+            ran = !b->isVisible();
+        });
+        dialog->findChild<QAction*>("actionBoot")->trigger();
+        QVERIFY(ran);
+        QCOMPARE(boxes.shown, QStringList({"!" + bios + "x\nブートイメージが見つかりません。", "!" + S(kMsgLoadSizeRange)}));
+        QVERIFY(Label(1016)->isVisible());
+        QCOMPARE(Label(1016)->text(), QStringLiteral("起動可能: BIOS、UEFI"));
+        QFile saved(ini);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString(saved.readAll()), "[Boot]\nBiosImage=" + bios + "\nBiosLoadSize=4\nBiosInfoTable=1\nUefiImage=" +
+                                               uefi + "\nCatalog=boot.cat\n");
+
+        Type(Edit(1002), src);
+        Type(Edit(1015), image);
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsBuilding(), kBuildTimeoutMs);
+        FileSource file;
+        std::string why;
+        QVERIFY(file.Open(image.toStdString(), why));
+        const BootCatalogRead read = ReadBootCatalog(file);
+        QCOMPARE(read.entries.size(), size_t(2));
+        QVERIFY(read.entries[0].entry.platform == BootPlatform::Bios && read.entries[1].entry.platform == BootPlatform::Uefi);
+        QCOMPARE(read.entries[0].entry.loadSectors, uint16_t(4));
+        QFile built(image);
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        const QByteArray bytes = built.readAll();
+        QCOMPARE(bytes.mid(qsizetype(read.entries[0].entry.imageSector) * 2048 + 8, 4), QByteArray("\x10\0\0\0", 4));  // the table's descriptor sector
+        QVERIFY(bytes.contains("boot.cat;1"));  // listed in the ISO 9660 tree
     }
 
 private:

@@ -9,6 +9,7 @@
 
 #include "messages/JobMessages.h"
 #include "messages/Strings.h"
+#include "ui/QtText.h"
 #include "ui/ByteLimitValidator.h"
 
 namespace pm {
@@ -39,7 +40,6 @@ const LabelledField kDateRows[] = {
 };
 const int kDateUnits[6] = {kTextYearUnit, kTextMonthUnit, kTextDayUnit, kTextHourUnit, kTextMinuteUnit, kTextSecondUnit};
 
-QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 }  // namespace
 
@@ -59,6 +59,16 @@ VolumeInfoDialog::VolumeInfoDialog(VolumeInfo& info, const VolumeDate& creationD
 }
 
 VolumeInfoDialog::~VolumeInfoDialog() = default;
+
+void VolumeInfoDialog::ShowSettingsWarnings(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    QStringList text;
+    for (const std::string& line : lines) text << Q(line);
+    auto* label = new QLabel(text.join(QLatin1Char('\n')), this);
+    label->setObjectName(QStringLiteral("labelSettingsWarnings"));
+    label->setWordWrap(true);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, label);
+}
 
 QLineEdit* VolumeInfoDialog::Edit(int fieldId) const {
     auto it = m_edits.find(fieldId);
@@ -168,3 +178,5 @@ void VolumeInfoDialog::OnSetDefaults() {
 }
 
 }  // namespace pm
+
+#include "moc_VolumeInfoDialog.cpp"  // in this file's batch, not in a file of its own that reads Qt again

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/VolumeInfo.h"
 #include "settings/VolumeInfoForm.h"
@@ -33,6 +34,9 @@ public:
     const VolumeDate& Creation() const { return m_form.Creation(); }
 
     QLineEdit* Edit(int fieldId) const;
+    // Lists, above the fields, the settings file's values that were out of
+    // range at load (the fields show the defaults taken instead).
+    void ShowSettingsWarnings(const std::vector<std::string>& lines);
 
 private:
     void CreateControls();

@@ -75,6 +75,16 @@ void ImageWriter::WriteDirectories(bool joliet) {
     }
 }
 
+void ImageWriter::WriteContinuations() {
+    for (const CFileEntry* d : m_b.m_directories) {
+        const PosixInfo& p = *d->Posix();
+        if (m_stopped || !Expect(p.continuationSector)) return;
+        std::fill(m_buffer.begin(), m_buffer.end(), 0);
+        EmitBuffer(SectorsFor(WriteIsoContinuations(*d, m_buffer.data())));
+        if (!Expect(p.continuationSector + uint64_t(p.continuationSectors))) return;
+    }
+}
+
 void ImageWriter::WriteUdfVolumeSequence(const UdfVolume& v) {
     uint8_t* s = m_buffer.data();
     FillPrimaryVolumeDescriptor(s, uint32_t(m_counter), v);
@@ -328,6 +338,7 @@ bool ImageWriter::WriteExtent(const PlannedExtent& x, const UdfVolume& v) {
     case ExtentKind::JolietPathTableM: WritePathTable(x.kind, x.length); break;
     case ExtentKind::IsoDirectories: WriteDirectories(false); break;
     case ExtentKind::JolietDirectories: WriteDirectories(true); break;
+    case ExtentKind::IsoContinuations: WriteContinuations(); break;
     }
     return true;
 }

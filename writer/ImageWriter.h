@@ -43,6 +43,7 @@ private:
     void PatchBootInfo(const CFileEntry* treeFile, uint8_t* data, uint32_t got, const PlacedBootEntry* own = nullptr);
     bool CopyBootImage(const PlacedBootEntry& e, uint64_t sectors);
     void WriteDirectories(bool joliet);
+    void WriteContinuations();
     void WriteUdfVolumeSequence(const UdfVolume& v);
     void WriteUdfTree();
     bool WriteFileData();

@@ -180,12 +180,9 @@ TEST_F(WriterTest, FiveGibibyteFileInUdf) {
     EXPECT_EQ(GetLE32(fe.data() + 176 + GetLE32(fe.data() + 168)), SectorSize * 0x7FFFFu);  // the first, after the attributes
 }
 
-// When the writer and the layout disagree, the build ends at the first
-// sector out of place with the internal error text: never a shifted image.
 // 2,000 files of random sizes read ahead by one reader or by eight give the
-// same bytes; a file that cannot be opened or read ends the image exactly
-// where the writer reaches it; a stop while readers are busy ends after
-// whole sectors.
+// same bytes; a stop while readers wait for room ends after whole sectors.
+// (A file that fails amid read-ahead: the runner's failure test.)
 TEST_F(WriterTest, ReadAheadChangesNoByte) {
     std::mt19937 random(7);
     for (int i = 0; i < 2000; ++i) {
@@ -200,21 +197,6 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
         image[n > 1] = Build(FileSystemType::UdfBridge);
     }
     EXPECT_TRUE(image[0] == image[1]);
-    for (auto fail : {+[](FakeNode& f) { f.openCause = kCauseFileNotFound; }, +[](FakeNode& f) { f.readFailAfter = 0; }}) {
-        messages.Clear();
-        out = SectorCapture();
-        Prepare(FileSystemType::UdfBridge);
-        const CFileEntry* f = b.m_files[1500];
-        FakeNode& node = *fake.Find(f->Path());
-        fail(node);
-        EXPECT_FALSE(b.WriteImage());
-        EXPECT_NE(messages.JoinedText().find(f->Path()), std::string::npos);
-        EXPECT_EQ(messages.Entries().size(), 1u);
-        ASSERT_EQ(out.bytes.size(), size_t(f->m_dwIsoSector) * SectorSize);
-        EXPECT_TRUE(std::equal(out.bytes.begin(), out.bytes.end(), image[1].begin()));
-        node.openCause = kCauseNone;
-        node.readFailAfter = -1;
-    }
     out = SectorCapture();
     Prepare(FileSystemType::UdfBridge);
     out.stopAt = b.m_files[100]->m_dwIsoSector + 1;
@@ -222,24 +204,17 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
     EXPECT_EQ(out.count, out.stopAt);
 }
 
-// Under a low open-file limit the readers keep fewer files open ahead, so
-// the build never meets the limit itself; the window follows the room left.
-TEST_F(WriterTest, ReadAheadStaysWithinTheOpenFileLimit) {
+// Under a low open-file limit the readers keep fewer files open ahead, and
+// leave room for the rest of the program (met for real by the command line
+// under a limit of 64).
+TEST(ReadAhead, WindowFollowsTheRoomLeft) {
     EXPECT_EQ(ReadAhead::WindowFor(SIZE_MAX), ReadAhead::kWindow);
     EXPECT_EQ(ReadAhead::WindowFor(ReadAhead::kSpareFiles + 10), 10u);
     EXPECT_EQ(ReadAhead::WindowFor(3), 1u);
-    for (int i = 0; i < 600; ++i) fake.AddFile("/src/f" + std::to_string(i), std::string(size_t(i), 'f'));
-    for (size_t limit : {size_t(50), size_t(2)}) {
-        SCOPED_TRACE(limit);
-        messages.Clear();
-        out = SectorCapture();
-        fake.openLimit = limit;
-        fake.mostOpenInputs = 0;
-        Build(FileSystemType::Joliet);
-        EXPECT_LE(fake.mostOpenInputs.load(), limit);
-    }
 }
 
+// When the writer and the layout disagree, the build ends at the first
+// sector out of place with the internal error text: never a shifted image.
 TEST_F(WriterTest, PlanMismatchEndsTheBuild) {
     fake.AddFile("/src/a.txt", "alpha");
     fake.AddFile("/src/sub/b.txt", "beta");

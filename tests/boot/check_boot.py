@@ -6,7 +6,8 @@
 # readers must find the entries asked for; with it SeaBIOS and OVMF in qemu (no
 # KVM) must boot each entry, the loaders printing their marker twice (powering
 # off can cut the last line). CASE both: the UEFI image outside the source;
-# both-inside: both in it; uefi-large: a 40 MiB UEFI image alone.
+# both-inside: both in it; uefi-large: a 40 MiB UEFI image alone; windows: both
+# inside, beside a sparse sources/install.wim of 4.5 GiB read back whole.
 import argparse, os, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
@@ -133,7 +134,13 @@ def main():
         open(os.path.join(src, "readme.txt"), "w").write("a bootable image\n")
         bios = a.case != "uefi-large"
         bios_args = bios_loader(src, a.kind) if bios else []
-        efi = uefi_loader(work, os.path.join(src if a.case == "both-inside" else work, "efiboot.img"),
+        if a.case == "windows":  # a setup disc's big file: sparse, marked at the start, at 4 GiB and at its end
+            wim = os.path.join(src, "sources", "install.wim")
+            os.makedirs(os.path.dirname(wim))
+            with open(wim, "wb") as f:
+                for at, mark in ((0, b"start"), (4 << 30, b"4 GiB"), ((9 << 29) - 5, b"end.")):
+                    f.seek(at), f.write(mark)
+        efi = uefi_loader(work, os.path.join(src if a.case in ("both-inside", "windows") else work, "efiboot.img"),
                           40 if a.case == "uefi-large" else 2)
         args = (["--boot-bios", *bios_args] if bios else []) + ["--boot-uefi", efi]
         image = os.path.join(work, f"{a.kind}.iso")
@@ -146,6 +153,13 @@ def main():
                 remaster(rep, a, work, src, os.path.relpath(bios_args[0], src), efi)
             for firmware in (["seabios"] if bios else []) + ["ovmf"] if a.firmware else []:
                 boot(rep, image, firmware)
+            if a.case == "windows":
+                from check_large import streamed
+                want = streamed(["cat", wim])
+                for reader, cmd in (("7z (UDF)", ["7z", "x", "-so", image, "sources/install.wim"]),
+                                    ("bsdtar", ["bsdtar", "-xOf", image, "sources/install.wim"]),
+                                    ("osirrox", ["osirrox", "-indev", image, "-concat", "overwrite", "-", "/sources/install.wim"])):
+                    rep.result(f"install.wim whole through {reader}", streamed(cmd) == want)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     sys.exit(rep.close())

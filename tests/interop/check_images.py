@@ -278,7 +278,7 @@ def main(argv):
     missing = [t for t in READERS[args.kind].split() if not shutil.which(t)]
     if importlib.util.find_spec("pycdlib") is None:
         missing.append("python3-pycdlib")
-    if not rep.result("readers installed", not missing, f"missing {missing} (scripts/setup.sh installs them)"):
+    if not rep.result("readers installed", not missing, f"missing {missing} (scripts/test.sh installs them)"):
         return rep.close()
     work = tempfile.mkdtemp(prefix=f"parumero-interop-{args.kind}-")
     try:

@@ -5,9 +5,10 @@ a hard-link pair and a long name goes into an image of one kind, and one boot
 mounts every view that kind has. Rock Ridge and UDF must give back mode,
 owner, size, time, link count, link target and data; the Joliet view (norock)
 names, sizes and data, a link to a file inside the tree as that file.
-pycdlib's UDF walk must give the same modes, owners, link counts and links,
-and one entry for the names of a hard-linked file (7-Zip opens no UDF volume
-with a symbolic link: it knows files and folders only).
+Before the boot, xorriso, bsdtar and pycdlib list the Rock Ridge tree too,
+pycdlib the UDF tree (where the names of a hard-linked file share one entry;
+7-Zip opens no UDF volume with a symbolic link: it knows files and folders
+only), and --verify --posix compares the image with the source.
 --peer: the same tree through genisoimage -R -J -udf, which checks this harness.
 Exit 77 (skipped) without a kernel, or while parumero-cli has no --posix."""
 import argparse, os, re, shutil, stat, sys, tempfile
@@ -50,20 +51,56 @@ def make_tree(root, kind):
             os.utime(os.path.join(d, n), (TIME, TIME), follow_symlinks=False)
 
 
-def pycdlib_udf(image, src, udf_only):
-    """Differences between the source and pycdlib's reading of the UDF tree (its names the interop suite checks)."""
-    iso, want, diffs, entries = open_pycdlib(image, udf_only), kmount.source_view(src), [], {}
+def mode_of(text):
+    """st_mode of an ls mode string such as drwxr-x---."""
+    kind = {"d": stat.S_IFDIR, "l": stat.S_IFLNK, "-": stat.S_IFREG}[text[0]]
+    return kind | sum(1 << (8 - i) for i, c in enumerate(text[1:10]) if c != "-")
+
+
+def peer_views(image, kind):
+    """{reader: (view, fields)}: the Rock Ridge tree as xorriso, bsdtar and pycdlib list it. xorriso's lsdl
+    counts no links, nor does bsdtar where the data comes before the directories (the bridge), and the
+    listings give no time to the second."""
+    def entry(mode, uid, gid, nlink, target):
+        return kmount.Entry(mode_of(mode) if isinstance(mode, str) else mode, int(uid), int(gid), None, None,
+                            None if nlink is None else int(nlink), None, target)
+    xorriso, bsdtar, pycd = {}, {}, {}
+    for line in text(run(["xorriso", "-indev", image, "-find", "/", "-exec", "lsdl"]).stdout).splitlines():
+        if m := re.match(r"(\S{10}) +\d+ +(\d+) +(\d+) +\d+ .+? '/(.+?)'(?: -> '(.*)')?$", line):
+            xorriso[m[4]] = entry(m[1], m[2], m[3], None, m[5])
+    for line in text(run(["bsdtar", "-tvf", image]).stdout).splitlines():
+        if m := re.match(r"(\S{10}) +(\d+) +(\d+) +(\d+) +\d+ \w+ +\d+ +[\d:]+ (.+?)(?: -> (.*)| link to .*)?$", line):
+            if m[5] != ".":
+                bsdtar[m[5]] = entry(m[1], m[3], m[4], m[2], m[6])
+    import pycdlib
+    iso = pycdlib.PyCdlib()
+    iso.open(image)
+    for d, dirs, files in iso.walk(rr_path="/"):
+        for n in dirs + files:
+            rr = iso.get_record(rr_path=d.rstrip("/") + "/" + n).rock_ridge
+            px = rr.dr_entries.px_record or rr.ce_entries.px_record
+            pycd[os.path.join(d, n).lstrip("/")] = entry(rr.get_file_mode(), px.posix_user_id, px.posix_group_id,
+                                                         px.posix_file_links,
+                                                         rr.symlink_path().decode() if rr.is_symlink() else None)
+    iso.close()
+    return {"xorriso lsdl": (xorriso, ("mode", "uid", "gid", "target")),
+            "bsdtar -tvf": (bsdtar, ("mode", "uid", "gid") + ("nlink",) * (kind == "joliet") + ("target",)),
+            "pycdlib": (pycd, ("mode", "uid", "gid", "nlink", "target"))}
+
+
+def udf_view(image, src, udf_only):
+    """(view, entries): the UDF tree as pycdlib reads it, and how many entries each file of the source has."""
+    iso, view, entries = open_pycdlib(image, udf_only), {}, {}
     for d, dirs, files in iso.walk(udf_path="/"):
-        for rel in (os.path.join(d, n)[1:] for n in dirs + files if os.path.join(d, n)[1:] in want):
-            r, w = iso.get_record(udf_path="/" + rel), want[rel]
+        for n in dirs + files:
+            r, rel = iso.get_record(udf_path=os.path.join(d, n)), os.path.join(d, n)[1:]
             p, f = r.perms, r.icb_tag.flags
-            mode = (p & 7 | p >> 2 & 0o70 | p >> 4 & 0o700 | (f & 0x40) << 5 | (f & 0x80) << 3 | (f & 0x100) << 1)
-            got = (oct(mode), r.uid, r.gid, r.is_symlink(), None if r.is_dir() else r.file_link_count)
-            exp = (oct(stat.S_IMODE(w.mode)), w.uid, w.gid, stat.S_ISLNK(w.mode), None if r.is_dir() else w.nlink)
-            diffs += [f"{rel}: (mode, uid, gid, link, nlink) {got} instead of {exp}"] * (got != exp)
+            mode = (stat.S_IFDIR if r.is_dir() else stat.S_IFLNK if r.is_symlink() else stat.S_IFREG) | p & 7 | \
+                p >> 2 & 0o70 | p >> 4 & 0o700 | (f & 0x40) << 5 | (f & 0x80) << 3 | (f & 0x100) << 1
+            view[rel] = kmount.Entry(mode, r.uid, r.gid, None, None, r.file_link_count, None, None)
             entries.setdefault(os.lstat(os.path.join(src, rel)).st_ino, set()).add(r.orig_extent_loc)
     iso.close()
-    return diffs + [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
+    return view, [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
 
 
 def main():
@@ -86,11 +123,17 @@ def main():
                 return 77
         if not rep.result("build", p.returncode == 0, text(p.stderr)):
             return rep.close()
-        if not a.peer and "udf" in views:  # the attributes of the ISO 9660 tree are not compared yet
+        if not a.peer and "iso9660" in views:  # the same tree as other readers of Rock Ridge list it
+            for reader, (view, what) in peer_views(image, a.kind).items():
+                diffs = kmount.compare(src, view, what)
+                rep.result(f"{reader}: {', '.join(what)} as in the source", not diffs, "\n".join(diffs))
+        if not a.peer and "udf" in views:
+            view, diffs = udf_view(image, src, a.kind == "udf")
+            diffs += kmount.compare(src, view, ("mode", "uid", "gid", "nlink"))
+            rep.result("pycdlib, UDF: mode, uid, gid, nlink, one entry for hard links", not diffs, "\n".join(diffs))
+        if not a.peer:
             p = Cli(a.cli, work + "/v", "UTC").verify(src, image, a.kind, "--posix")
             rep.result("parumero-cli --verify --posix", p.returncode == 0, text(p.stdout + p.stderr))
-            diffs = pycdlib_udf(image, src, a.kind == "udf")
-            rep.result("pycdlib: UDF modes, owners, link counts, links and hard links", not diffs, "\n".join(diffs))
         try:
             got = kmount.listing(image, list(views))
         except kmount.Unavailable as e:
