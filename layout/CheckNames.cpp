@@ -14,6 +14,7 @@
 #include "tree/PathUtil.h"
 #include "tree/Text.h"
 #include "udf/FileEntries.h"
+#include "udf/PathComponents.h"
 
 namespace pm {
 
@@ -117,6 +118,10 @@ int ImageBuilder::CheckNames() {
     // One UDF file entry holds at most 217 allocation descriptors.
     if (udf && count == 0)
         count = Report(m_messages, {}, m_files, kMsgTooLargeForUdf, [](const CFileEntry& e) { return e.m_nUdfSize <= kMaxUdfFileSize; });
+    // A symbolic link's target lives in its file entry, which has room for 1,740 bytes.
+    if (udf && count == 0 && m_root.Posix())
+        count = Report(m_messages, {}, m_files, kMsgUdfLinkTargets,
+                       [](const CFileEntry& e) { return !e.IsSymlink() || LinkTargetFits(e.Posix()->linkTarget); }, true);
     // Sector numbers are 32 bits everywhere in the image.
     if (count == 0 && m_nTotalSectors > 0xFFFFFFFFull) {
         std::string n = std::to_string(m_nTotalSectors);

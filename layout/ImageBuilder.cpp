@@ -276,6 +276,17 @@ uint64_t ImageBuilder::PlaceUdfTree(uint64_t s) {
         d->m_wLinkCount = 1;
         for (const auto& c : d->m_children) {
             if (c->m_bDirectory) continue;
+            // A hard link after the first names the first one's entry: one
+            // entry for the file, counting all its names. The first comes
+            // earlier in this walk, which takes the files in file order.
+            if (const PosixInfo* p = c->Posix()) {
+                c->m_wLinkCount = uint16_t(std::min<uint32_t>(p->links, 0xFFFF));
+                if (p->dataOwner) {
+                    c->m_dwUdfEntryBlock = p->dataOwner->m_dwUdfEntryBlock;
+                    c->m_dwUniqueId = p->dataOwner->m_dwUniqueId;
+                    continue;
+                }
+            }
             c->m_dwUdfEntryBlock = next++;
             c->m_dwUniqueId = m_dwUdfNextUniqueId++;
         }

@@ -267,6 +267,10 @@ const Entry kEntries[] = {
             "%s symbolic links lead to no file of the image and are not in the Joliet tree (Rock Ridge, and the UDF tree of a bridge, keep them as links). --size --check lists them."},
     {10420, "Rock Ridge では %1 が %2、元のフォルダでは %3 です", "%1 %2 in Rock Ridge, %3 in the source"},  // %1: mode, uid, nlink, link target...
     {10421, "Rock Ridge の項目がありません", "no Rock Ridge entries"},
+    {10422, "以上のシンボリックリンクのリンク先は UDF に記録できません。パスの要素にして 1,740 バイトを超えるか、255 バイトを超える名前を含むか、UTF-8 としても Shift_JIS としても読めないためです。",  // --posix: targets the UDF link entry cannot hold
+            "The targets of the symbolic links above cannot be recorded in UDF (over 1,740 bytes as path components, a name over 255 bytes, or text that is neither UTF-8 nor Shift_JIS)."},
+    {10423, "UDF では %1 が %2、元のフォルダでは %3 です", "%1 %2 in UDF, %3 in the source"},  // %1: mode, uid, nlink, link target...
+    {10424, "UDF では %1 とは別のファイルエントリです (ハードリンク)", "a file entry of its own in UDF, not %1's (hard link)"},
     {10401, "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "Keep &Linux attributes (Rock Ridge, UDF)"},
     {10151, "ボリューム情報(&V)...", "&Volume information..."},
     {10404, "ブートの設定(&B)...", "B&oot settings..."},  // "Share file &blocks" has B in English

@@ -120,6 +120,10 @@ enum TextId : int {
     // --verify of the Linux attributes Rock Ridge records
     kVerifyRockRidge = 10420,
     kVerifyNoRockRidge = 10421,
+    // --posix in the UDF tree
+    kMsgUdfLinkTargets = 10422,
+    kVerifyUdfAttribute = 10423,
+    kVerifyOwnEntry = 10424,
     kTextAboutTitle = 10155,
     kTextVersion = 10156,
     kTextOk = 10157,

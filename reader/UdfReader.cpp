@@ -14,8 +14,13 @@ namespace {
 
 constexpr uint32_t kBlock = 2048;
 // The ICB flags of every file entry of ours: short_ad, non-relocatable,
-// archive, contiguous.
+// archive, contiguous; a symbolic link's holds its data in the entry
+// (allocation type 3), and setuid, setgid and sticky follow the source.
 constexpr uint16_t kEntryFlags = 0x0230;
+constexpr uint16_t kModeFlags = 0x01C0;
+constexpr uint16_t kDataInEntry = 3;
+// A symbolic link's components: Linux takes at most a page of them.
+constexpr uint64_t kMaxLinkBytes = 4096;
 
 bool AnyNonZero(const uint8_t* from, const uint8_t* to) {
     return std::any_of(from, to, [](uint8_t v) { return v != 0; });
@@ -60,6 +65,34 @@ std::string Cs0ToUtf8(const uint8_t* p, size_t n) {
     std::u16string u;
     for (size_t i = 1; i + (p[0] == 16) < n; i += p[0] / 8) u.push_back(p[0] == 8 ? p[i] : char16_t((p[i] << 8) | p[i + 1]));
     return Utf16ToUtf8(u);
+}
+
+// A symbolic link's path components back into a path: root "/", parent
+// "..", current ".", names in CS0. False when one runs past the data, has no
+// name where one is needed, or is of a type that names no place.
+bool PathFromComponents(const uint8_t* p, size_t n, std::string& out) {
+    out.clear();
+    for (size_t at = 0; at < n;) {
+        if (n - at < 4 || n - at - 4 < p[at + 1]) return false;
+        const uint8_t type = p[at], length = p[at + 1], *id = p + at + 4;
+        at += 4 + size_t(length);
+        if (type == 1 || type == 2) {  // a root; 1 with a name is a root only its maker knows
+            if (type == 1 && length != 0) return false;
+            out = "/";
+            continue;
+        }
+        std::string part = type == 3 ? ".." : type == 4 ? "." : "";
+        if (type == 5) {
+            if (length < 2 || (id[0] != 8 && id[0] != 16)) return false;
+            part = Cs0ToUtf8(id, length);
+            if (part.empty() || part.find('/') != std::string::npos || part.find('\0') != std::string::npos) return false;
+        } else if (part.empty() || length != 0) {
+            return false;
+        }
+        if (!out.empty() && out.back() != '/') out += '/';
+        out += part;
+    }
+    return true;
 }
 
 std::string Dstring(const uint8_t* f, size_t width) { return Cs0ToUtf8(f, std::min<size_t>(f[width - 1], width - 1)); }
@@ -248,6 +281,10 @@ bool UdfReader::ReadEntry(uint32_t block, const std::string& path, UdfNode& n, u
     n.size = Le64(b + 56);
     uint64_t blocksRecorded = Le64(b + 64);
     std::copy(b + 84, b + 96, n.modified);
+    std::copy(b + 96, b + 108, n.attributesChanged);
+    n.uid = Le32(b + 36), n.gid = Le32(b + 40), n.permissions = Le32(b + 44);
+    n.icbFlags = Le16(b + 34);
+    n.fileType = fileType;
     n.uniqueId = Le64(b + 160);
     uint64_t eaLength = Le32(b + 168), adLength = Le32(b + 172);
     uint64_t adStart = 176 + eaLength;
@@ -255,15 +292,24 @@ bool UdfReader::ReadEntry(uint32_t block, const std::string& path, UdfNode& n, u
         return Problem(what + ": descriptors run past the entry or its CRC"), false;
     if (eaLength >= 24 && Le16(b + 176) != 262) Problem(what + ": extended attributes without a header descriptor");
     else if (eaLength >= 24) CheckTag(b + 176, eaLength, block, what + " (extended attribute header)");
-    if ((Le16(b + 34) & 7) != 0) return Problem(what + ": not short allocation descriptors"), false;
+    const uint16_t allocation = n.icbFlags & 7;
+    if (allocation != 0 && allocation != kDataInEntry)
+        return Problem(what + ": neither short allocation descriptors nor data in the entry"), false;
     // What every entry of ours holds; readers act on each of them (another
     // strategy or record format reads the data otherwise, a flag such as
     // "transformed" or "stream" changes what the bytes mean).
     if (Le16(b + 20) != 4 || Le16(b + 22) != 0 || Le16(b + 24) != 1 || AnyNonZero(b + 28, b + 34))
         Problem(what + ": ICB strategy " + N(Le16(b + 20)) + " / " + N(Le16(b + 22)) + " / " + N(Le16(b + 24)) + ", not 4 / 0 / 1 without a parent");
-    if (Le16(b + 34) != kEntryFlags) Problem(what + ": ICB flags " + N(Le16(b + 34)) + ", not " + N(kEntryFlags));
+    if ((n.icbFlags & ~(kModeFlags | 7)) != kEntryFlags) Problem(what + ": ICB flags " + N(n.icbFlags) + ", not " + N(kEntryFlags));
     if (AnyNonZero(b + 50, b + 56)) Problem(what + ": record format, display attributes or record length not zero");
     if (AnyNonZero(b + 112, b + 128)) Problem(what + ": an extended attribute ICB");
+    if (allocation == kDataInEntry) {
+        if (n.size != adLength) Problem(what + ": " + N(adLength) + " bytes in the entry, length " + N(n.size));
+        if (blocksRecorded != 0) Problem(what + ": logical blocks recorded " + N(blocksRecorded) + " for data in the entry");
+        n.size = adLength;
+        n.embeddedAt = uint32_t(adStart);
+        return true;
+    }
     uint64_t total = 0, blocks = 0;
     for (uint64_t at = adStart; at + 8 <= adStart + adLength; at += 8) {
         uint32_t len = Le32(b + at) & 0x3FFFFFFF;
@@ -340,12 +386,20 @@ void UdfReader::WalkFolder(size_t self, uint32_t parentBlock, std::vector<Folder
         uint8_t fileType = 0;
         if (!ReadEntry(target, childPath, c, fileType)) continue;
         // The node, its path twice (node and index), its identifier, its extents.
-        uint64_t cost = sizeof(UdfNode) + 64 + 2 * childPath.size() + id.size() + sizeof(UdfExtent) * c.extents.size();
+        uint64_t cost = sizeof(UdfNode) + 64 + 2 * childPath.size() + id.size() + sizeof(UdfExtent) * c.extents.size() +
+                        c.linkTarget.size();
         if (cost > m_treeBytesLeft) return Problem(childPath + ": the tree takes more memory than this reader allows");
         m_treeBytesLeft -= cost;
         c.path = childPath, c.identifier = id, c.parent = int(self), c.isDir = isDir, c.hidden = chars & 0x01;
         if (isDir) ++subfolders;
-        if (fileType != (isDir ? 4 : 5)) Problem(childPath + (isDir ? ": folder" : ": file") + " entry has file type " + N(fileType));
+        if (isDir ? fileType != 4 : fileType != 5 && fileType != 12)
+            Problem(childPath + (isDir ? ": folder" : ": file") + " entry has file type " + N(fileType));
+        if (fileType == 12) {
+            std::optional<std::vector<uint8_t>> data;
+            if (c.size <= kMaxLinkBytes) data = ReadData(c);
+            if (!data || !PathFromComponents(data->data(), data->size(), c.linkTarget))
+                Problem(childPath + ": symbolic link of " + N(c.size) + " bytes whose path components cannot be read");
+        }
         if (c.linkCount < 1) Problem(childPath + ": link count 0");
         // The identifier repeats the entry's unique id.
         if (uint32_t(c.uniqueId) != fidUniqueId)
@@ -398,11 +452,11 @@ bool UdfReader::Read() {
 
     uint32_t files = 0, dirs = 0;
     uint64_t largest = 0;
-    std::unordered_set<uint64_t> ids;
+    std::unordered_map<uint64_t, uint32_t> ids;  // unique id -> its entry: hard links share both
     for (const UdfNode& n : m_nodes) {
         (n.isDir ? dirs : files) += 1;
         largest = std::max(largest, n.uniqueId);
-        if (n.path != "/" && n.uniqueId != 0 && !ids.insert(n.uniqueId).second)
+        if (n.path != "/" && n.uniqueId != 0 && ids.emplace(n.uniqueId, n.entryBlock).first->second != n.entryBlock)
             Problem(n.path + ": unique id " + N(n.uniqueId) + " used twice");
     }
     if (files != m_facts.integrityFiles || dirs != m_facts.integrityDirs)
@@ -420,6 +474,10 @@ const UdfNode* UdfReader::Find(const std::string& path) const {
 
 std::vector<ImageRun> UdfReader::DataRuns(const UdfNode& n) const {
     std::vector<ImageRun> runs;
+    if (n.embeddedAt) {
+        if (n.size) runs.push_back({(uint64_t(m_facts.partitionStart) + n.entryBlock) * kBlock + n.embeddedAt, n.size});
+        return runs;
+    }
     uint64_t left = n.size;
     for (const UdfExtent& x : n.extents) {
         uint64_t length = std::min<uint64_t>(x.length, left);
@@ -432,8 +490,12 @@ std::vector<ImageRun> UdfReader::DataRuns(const UdfNode& n) const {
 std::optional<std::vector<uint8_t>> UdfReader::ReadFile(const std::string& path) const {
     const UdfNode* n = Find(path);
     if (!n || n->isDir) return std::nullopt;
+    return ReadData(*n);
+}
+
+std::optional<std::vector<uint8_t>> UdfReader::ReadData(const UdfNode& n) const {
     std::vector<uint8_t> data;
-    for (const ImageRun& r : DataRuns(*n)) {
+    for (const ImageRun& r : DataRuns(n)) {
         std::vector<uint8_t> piece = m_image.Read(r.offset, size_t(r.length));
         if (piece.size() != r.length) return std::nullopt;
         data.insert(data.end(), piece.begin(), piece.end());

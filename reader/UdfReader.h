@@ -3,7 +3,7 @@
 // file entries and identifiers, and every fixed field other readers act on:
 // partition numbers and references, ICB strategy and flags, record format,
 // extent types, identifier characteristics) and hands back the tree it found and where
-// the bytes of its files lie. It reads through an ImageSource and trusts no
+// the bytes of its files lie, with the Linux attributes an entry records. It reads through an ImageSource and trusts no
 // field: places and lengths are checked before use, the walk is iterative and
 // visits each entry once, and what it holds in memory is bounded.
 #pragma once
@@ -42,6 +42,12 @@ struct UdfNode {
     uint64_t uniqueId = 0;
     uint16_t linkCount = 0;
     uint8_t modified[12] = {};  // modification time as recorded
+    uint8_t attributesChanged[12] = {};
+    uint8_t fileType = 0;       // 4 folder, 5 file, 12 symbolic link
+    uint16_t icbFlags = 0;
+    uint32_t uid = 0, gid = 0, permissions = 0;
+    uint32_t embeddedAt = 0;    // the data lies in the entry's block from this byte; 0: in `extents`
+    std::string linkTarget;     // a symbolic link's target, its components read back into a path (UTF-8)
 };
 
 // What the volume descriptors say.
@@ -74,6 +80,7 @@ public:
     // The file's recorded bytes; nothing when there is no such file or they
     // cannot be read.
     std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) const;
+    std::optional<std::vector<uint8_t>> ReadData(const UdfNode& n) const;
 
 private:
     struct Entry;

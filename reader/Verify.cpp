@@ -36,6 +36,12 @@ struct Item {
     std::vector<ImageRun> runs;
     std::array<uint8_t, 12> date{};  // 7 bytes (ISO 9660) or 12 (UDF) as recorded
     RockRidgeInfo rr;                // ISO 9660 with Rock Ridge
+    // UDF: the Linux attributes of the file entry, and the entry itself,
+    // which the names of a hard-linked file share.
+    uint32_t mode = 0, uid = 0, gid = 0, links = 0;
+    uint64_t entry = 0;
+    std::array<uint8_t, 12> changed{};
+    std::string target;
 };
 
 enum class Scheme { Iso, Joliet, Udf };
@@ -145,6 +151,12 @@ Hierarchy FromUdf(const UdfReader& r) {
         it.isDir = n.isDir, it.hidden = n.hidden, it.size = n.size;
         if (!n.isDir) it.runs = r.DataRuns(n);
         std::copy(n.modified, n.modified + 12, it.date.begin());
+        std::copy(n.attributesChanged, n.attributesChanged + 12, it.changed.begin());
+        // The mode as Linux reads it from the file type, the permissions and the flags.
+        const uint32_t type = n.fileType == 4 ? 0040000 : n.fileType == 12 ? 0120000 : 0100000;
+        it.mode = type | (n.permissions & 07) | (n.permissions >> 2 & 070) | (n.permissions >> 4 & 0700) |
+                  (n.icbFlags & 0x40 ? 04000 : 0) | (n.icbFlags & 0x80 ? 02000 : 0) | (n.icbFlags & 0x100 ? 01000 : 0);
+        it.uid = n.uid, it.gid = n.gid, it.links = n.linkCount, it.entry = n.entryBlock, it.target = n.linkTarget;
     }
     return h;
 }
@@ -163,6 +175,7 @@ private:
     void Differ(const CFileEntry* e, const std::string& what) { m_out.differences.push_back(RelativePath(e) + ": " + what); }
     void CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it);
     void CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr);
+    void CompareUdfPosix(const Hierarchy& h, const CFileEntry& e, const Item& it);
     bool SameContent(const CFileEntry& e, const std::vector<ImageRun>& runs, std::string& what);
     bool HasInfoTable(const CFileEntry& e) const;
 
@@ -213,11 +226,13 @@ void Verifier::Match(Hierarchy& h) {
 void Verifier::CompareEntry(Hierarchy& h, const CFileEntry& e, const Item& it) {
     if (it.isDir != e.m_bDirectory) return Differ(&e, FormatNumbered(it.isDir ? kVerifyFolderInImage : kVerifyFileInImage, h.label));
     if (it.hidden != e.m_bHidden) Differ(&e, FormatNumbered(it.hidden ? kVerifyHiddenInImage : kVerifyNotHiddenInImage, h.label));
-    // A symbolic link's Joliet record has the size of the file it shows.
+    // A symbolic link's Joliet record has the size of the file it shows; its
+    // UDF entry, that of its path components, which its target check reads.
     uint64_t size = h.scheme == Scheme::Udf ? e.m_nUdfSize : h.scheme == Scheme::Joliet ? e.m_nJolietSize : e.m_nIsoSize;
-    if (!e.m_bDirectory && it.size != size)
+    if (!e.m_bDirectory && !(h.scheme == Scheme::Udf && e.IsSymlink()) && it.size != size)
         Differ(&e, FormatNumbered(kVerifySize, h.label, std::to_string(it.size), std::to_string(size)));
     if (h.scheme == Scheme::Iso && e.Posix()) CompareRockRidge(e, it.rr);
+    if (h.scheme == Scheme::Udf && e.Posix()) CompareUdfPosix(h, e, it);
     std::string recorded;
     if (!SameTime(h.scheme, it.date, e.m_time, recorded))
         Differ(&e, FormatNumbered(kVerifyModified, h.label, recorded, Utc(e.m_time)));
@@ -266,6 +281,46 @@ void Verifier::CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr) {
         std::copy(t.date, t.date + 7, date.begin());
         std::string recorded;
         if (!SameTime(Scheme::Iso, date, t.time, recorded)) differ(t.what, recorded, Utc(t.time));
+    }
+}
+
+// The target as Linux readers give it back: no empty names, each name in
+// the form the build gives names.
+std::string ReadableTarget(const std::string& target) {
+    std::string out = !target.empty() && target[0] == '/' ? "/" : "";
+    for (size_t pos = 0; pos <= target.size();) {
+        size_t end = std::min(target.find('/', pos), target.size());
+        std::string part = target.substr(pos, end - pos), name;
+        pos = end + 1;
+        if (part.empty()) continue;
+        DecodeName(part, name);
+        if (!out.empty() && out.back() != '/') out += '/';
+        out += name;
+    }
+    return out;
+}
+
+void Verifier::CompareUdfPosix(const Hierarchy& h, const CFileEntry& e, const Item& it) {
+    const PosixInfo& p = *e.Posix();
+    auto differ = [&](const char* what, const std::string& image, const std::string& source) {
+        if (image != source) Differ(&e, FormatNumbered(kVerifyUdfAttribute, what, image, source));
+    };
+    char mode[2][16];
+    std::snprintf(mode[0], sizeof mode[0], "%o", it.mode), std::snprintf(mode[1], sizeof mode[1], "%o", p.mode);
+    differ("mode", mode[0], mode[1]);
+    differ("uid", std::to_string(it.uid), std::to_string(p.uid));
+    differ("gid", std::to_string(it.gid), std::to_string(p.gid));
+    if (e.IsSymlink()) differ("link target", EscapeControls(it.target), EscapeControls(ReadableTarget(p.linkTarget)));
+    // Not the access time: the build reads every file after the scan took it.
+    std::string recorded;
+    if (!SameTime(Scheme::Udf, it.changed, p.ctime, recorded)) differ("ctime", recorded, Utc(p.ctime));
+    if (e.m_bDirectory) return;  // the reader checks a folder's count against its subfolders
+    differ("nlink", std::to_string(it.links), std::to_string(p.links));
+    // Every name of a file leads to the one entry of its first name.
+    if (p.dataOwner) {
+        auto owner = h.found.find(p.dataOwner);
+        if (owner != h.found.end() && h.items[size_t(owner->second)].entry != it.entry)
+            Differ(&e, FormatNumbered(kVerifyOwnEntry, RelativePath(p.dataOwner)));
     }
 }
 

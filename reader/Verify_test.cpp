@@ -152,6 +152,38 @@ TEST(Verify, RockRidgeContinuesWhereRecordsEnd) {
     EXPECT_NE(text.find(name + "link: link target ../" + std::string(300, 'c') + "/abcdefgh/"), std::string::npos) << text;
 }
 
+// With Linux attributes, a clean UDF image (a hard-link pair sharing one
+// entry, a symbolic link held in its entry) passes; a source whose mode,
+// owner, link target and hard links changed after the build is named with
+// what differs.
+TEST(Verify, ComparesUdfAttributes) {
+    TzScope tz{"UTC"};
+    FakePlatform fake;
+    FakeNode& a = fake.AddFile("/src/a.txt", "alpha");
+    a.mode = 0100640, a.uid = 1001, a.links = 2;
+    FakeNode& a2 = fake.AddFile("/src/sub/a2.txt", "alpha");
+    a2.mode = a.mode, a2.uid = a.uid, a2.links = 2, a2.inode = a.inode;
+    fake.AddLink("/src/sub/l", "..//a.txt/");
+    fake.Find("/src/sub")->mode = 040750;
+    JobMessages messages;
+    BuildRequest request = GoldenRequest("/src", FileSystemType::Udf);
+    request.volume.PosixAttributes = true;
+    ImageBuilder b{fake, request, messages};
+    Bytes image = WriteToMemory(b);
+    MemorySource source(image);
+    EXPECT_EQ(Joined(VerifyImage(b, source)), "");
+    a.mode = 0104644, a.uid = 7, a2.inode = 99;
+    fake.Find("/src/sub/l")->linkTarget = "../b.txt";
+    ImageBuilder again{fake, request, messages};
+    ASSERT_TRUE(again.Layout());
+    SetLanguage(Language::English);
+    const VerifyResult r = VerifyImage(again, source);
+    SetLanguage(Language::Japanese);
+    EXPECT_EQ(Joined(r), "a.txt: mode 100640 in UDF, 104644 in the source\na.txt: uid 1001 in UDF, 7 in the source\n"
+                         "a.txt: nlink 2 in UDF, 1 in the source\nsub/a2.txt: nlink 2 in UDF, 1 in the source\n"
+                         "sub/l: link target ../a.txt in UDF, ../b.txt in the source\n");
+}
+
 // Faults planted in the fields other readers act on, each with its tag made
 // good again where it has one (as a faulty writer would leave it): --verify
 // names every one. Sector numbers come from the layout of the same build.

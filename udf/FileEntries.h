@@ -27,7 +27,9 @@ uint32_t FidSize(int nameBytes);
 uint64_t FidAreaSize(const CFileEntry& folder);
 
 // Clears `blockSize` bytes and fills the node's file entry; returns its
-// length (308 + 8 per allocation descriptor).
+// length (308 + 8 per allocation descriptor, or + a symbolic link's path
+// components, which the entry holds itself). With Linux attributes it
+// records the node's permissions, owner, group and times.
 uint32_t FillFileEntry(const CFileEntry& node, uint8_t* block, uint32_t blockSize, const std::string& implId);
 
 // Fills one file identifier descriptor describing `described` at `pos`;

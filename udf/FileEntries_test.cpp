@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "disc/OnDisc.h"
+#include "udf/PathComponents.h"
 #include "udf/Primitives.h"
 #include "FakePlatform.h"
 #include "ImageCheck.h"
@@ -100,6 +101,45 @@ TEST(UdfFileEntries, AllocationDescriptors) {
         EXPECT_EQ(Bytes(e.begin() + c.used - 8, e.begin() + c.used), c.last);
         EXPECT_EQ(Bytes(e.begin() + 2048, e.end()), Bytes(16, 0xAA));
     }
+}
+
+// With Linux attributes: permissions (delete following write, the owner's
+// change attribute), setuid/setgid/sticky in the ICB flags, owner and group,
+// the three times; a symbolic link's target as path components inside its
+// entry (allocation type 3). The fields are spelt out, the hash pins the rest.
+TEST(UdfFileEntries, PosixAttributes) {
+    test::TzScope tz("UTC");
+    const struct { uint32_t mode; const char* target; uint16_t flags; uint32_t permissions; Bytes data; const char* hash; } rows[] = {
+        {0100755, "", 0x0230, 0x7CA5, {}, "bdcdf2708ac522e4"},
+        {0104750, "", 0x0270, 0x7CA0, {}, "db74cc9d05672287"},
+        {0041777, "", 0x0330, 0x7EF7, {}, "f64229066d6d18e2"},
+        {0120777, "./../a/\xC3\xA9", 0x0233, 0x7EF7, {4, 0, 0, 0, 3, 0, 0, 0, 5, 2, 0, 0, 8, 'a', 5, 2, 0, 0, 8, 0xE9}, "3d132e3765700a2c"},
+        {0120777, "/usr//\xE6\x97\xA5/", 0x0233, 0x7EF7, {1, 0, 0, 0, 5, 4, 0, 0, 8, 'u', 's', 'r', 5, 3, 0, 0, 16, 0x65, 0xE5}, "e744d52ba6a81c5b"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.target);
+        CFileEntry n;
+        n.KeepPosix(DirEntry{.mode = r.mode, .uid = 1001, .gid = 2002, .atime = 1600000001, .ctime = 1600000002,
+                             .linkTarget = r.target});
+        n.m_bDirectory = (r.mode & kModeTypeMask) == kModeFolder;
+        n.m_time = 1600000000, n.m_wLinkCount = 3, n.m_nUdfSize = 5, n.m_dwUdfDataBlock = 40, n.m_dwUdfEntryBlock = 9;
+        Bytes e(2048);
+        const uint32_t used = FillFileEntry(n, e.data(), 2048, "");
+        EXPECT_EQ(GetLE16(e.data() + 34), r.flags);
+        EXPECT_EQ(std::pair(GetLE32(e.data() + 36), GetLE32(e.data() + 40)), std::pair(1001u, 2002u));  // uid, gid
+        EXPECT_EQ(GetLE32(e.data() + 44), r.permissions);
+        EXPECT_EQ(e[27], n.m_bDirectory ? 4 : r.data.empty() ? 5 : 12);
+        if (!r.data.empty()) EXPECT_EQ(Bytes(e.begin() + 308, e.begin() + used), r.data);
+        EXPECT_TRUE(TagIsSound(e.data(), kTagFileEntry, 9, uint16_t(used)));
+        EXPECT_EQ(test::HashBytes(e), r.hash);
+    }
+    // What one entry holds: 1,740 bytes of components, each name at most 255 bytes as CS0.
+    std::string six;
+    for (int i = 0; i < 6; ++i) six += std::string(254, 'a') + "/";  // 6 x 259 bytes
+    EXPECT_TRUE(LinkTargetFits(six + std::string(181, 'b')));
+    EXPECT_FALSE(LinkTargetFits(six + std::string(182, 'b')));
+    EXPECT_FALSE(LinkTargetFits(std::string(255, 'a')));
+    EXPECT_FALSE(LinkTargetFits("\xFF\xFF"));  // neither UTF-8 nor code page 932
 }
 
 }  // namespace

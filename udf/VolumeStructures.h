@@ -19,7 +19,7 @@ class VolumeInfo;
 struct UdfVolume {
     const ImageLayout& layout;
     const VolumeInfo& info;
-    uint32_t fileCount = 0;       // every file of the tree
+    uint32_t fileCount = 0;       // every file of the tree: each name of a hard link, each symbolic link
     uint32_t dirCount = 0;        // every folder, the root included
     uint32_t rootEntryBlock = 2;  // partition block of the root's file entry
     Cs0String volumeSetId{};

@@ -121,7 +121,7 @@ void ImageWriter::WriteUdfTree() {
     if (!entry(m_b.m_root) || !identifiers(m_b.m_root)) return;
     for (const CFileEntry* d : m_b.m_directories) {
         for (const auto& c : d->m_children)
-            if (!c->m_bDirectory && !entry(*c)) return;
+            if (!c->m_bDirectory && &c->DataOwner() == c.get() && !entry(*c)) return;  // a hard link shares its file's entry
         for (const auto& c : d->m_children)
             if (c->m_bDirectory && (!entry(*c) || !identifiers(*c))) return;
     }

@@ -27,11 +27,13 @@ def main(cli, out):
                 f.write(data)
         for name in ("none.ini", "none.txt"):  # an --except file that is missing refuses the build
             open(os.path.join(work, name), "w").close()
-        for kind in ("joliet", "bridge", "udf", "posix"):
+        for kind in ("joliet", "bridge", "udf", "posix", "udf-posix"):
             image, options = os.path.join(work, kind + ".iso"), ["--kind", kind]
             if kind == "posix":  # Rock Ridge: its entries, a link's SL, the root's CE
                 os.symlink("../a.txt", os.path.join(src, "sub", "link"))
                 options = ["--kind", "joliet", "--posix"]
+            if kind == "udf-posix":  # the link's path components in its UDF entry
+                options = ["--kind", "udf", "--posix"]
             subprocess.run([cli, "--quiet", *options, "--settings", os.path.join(work, "none.ini"),
                             "--except", os.path.join(work, "none.txt"), src, image], check=True, stdout=subprocess.DEVNULL)
             with open(image, "rb") as f, open(os.path.join(out, kind), "wb") as seed:

@@ -134,8 +134,8 @@ class Cli:
         return run([self.path, "--kind", kind, *options, "--settings", self.settings, "--except", self.except_file,
                     "--label", LABEL, "--date", DATE, "--", source, image], env=dict(self.env, **env))
 
-    def verify(self, source, image, kind):  # parsed as a script parses it: in English
-        return run([self.path, "--verify", "--kind", kind, "--except", self.except_file, "--", source, image],
+    def verify(self, source, image, kind, *options):  # parsed as a script parses it: in English
+        return run([self.path, "--verify", "--kind", kind, *options, "--except", self.except_file, "--", source, image],
                    env=dict(self.env, LC_ALL="C"))
 
     def size(self, source, kind):

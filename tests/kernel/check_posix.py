@@ -5,7 +5,10 @@ a hard-link pair and a long name goes into an image of one kind, and one boot
 mounts every view that kind has. Rock Ridge and UDF must give back mode,
 owner, size, time, link count, link target and data; the Joliet view (norock)
 names, sizes and data, a link to a file inside the tree as that file.
-Before the boot, xorriso, bsdtar and pycdlib list the Rock Ridge tree too.
+Before the boot, xorriso, bsdtar and pycdlib list the Rock Ridge tree too,
+pycdlib the UDF tree (where the names of a hard-linked file share one entry;
+7-Zip opens no UDF volume with a symbolic link: it knows files and folders
+only), and --verify --posix compares the image with the source.
 --peer: the same tree through genisoimage -R -J -udf, which checks this harness.
 Exit 77 (skipped) without a kernel, or while parumero-cli has no --posix."""
 import argparse, os, re, shutil, stat, sys, tempfile
@@ -13,7 +16,7 @@ import argparse, os, re, shutil, stat, sys, tempfile
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [here, os.path.join(here, "..", "interop")]
 import kmount  # noqa: E402
-from check_images import Cli, Report, run, text  # noqa: E402
+from check_images import Cli, Report, open_pycdlib, run, text  # noqa: E402
 
 TIME = 1_600_000_000
 FULL, JOLIET = (kmount.FIELDS, "keep"), (("size", "md5"), "joliet")
@@ -85,6 +88,21 @@ def peer_views(image, kind):
             "pycdlib": (pycd, ("mode", "uid", "gid", "nlink", "target"))}
 
 
+def udf_view(image, src, udf_only):
+    """(view, entries): the UDF tree as pycdlib reads it, and how many entries each file of the source has."""
+    iso, view, entries = open_pycdlib(image, udf_only), {}, {}
+    for d, dirs, files in iso.walk(udf_path="/"):
+        for n in dirs + files:
+            r, rel = iso.get_record(udf_path=os.path.join(d, n)), os.path.join(d, n)[1:]
+            p, f = r.perms, r.icb_tag.flags
+            mode = (stat.S_IFDIR if r.is_dir() else stat.S_IFLNK if r.is_symlink() else stat.S_IFREG) | p & 7 | \
+                p >> 2 & 0o70 | p >> 4 & 0o700 | (f & 0x40) << 5 | (f & 0x80) << 3 | (f & 0x100) << 1
+            view[rel] = kmount.Entry(mode, r.uid, r.gid, None, None, r.file_link_count, None, None)
+            entries.setdefault(os.lstat(os.path.join(src, rel)).st_ino, set()).add(r.orig_extent_loc)
+    iso.close()
+    return view, [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli")
@@ -109,6 +127,13 @@ def main():
             for reader, (view, what) in peer_views(image, a.kind).items():
                 diffs = kmount.compare(src, view, what)
                 rep.result(f"{reader}: {', '.join(what)} as in the source", not diffs, "\n".join(diffs))
+        if not a.peer and "udf" in views:
+            view, diffs = udf_view(image, src, a.kind == "udf")
+            diffs += kmount.compare(src, view, ("mode", "uid", "gid", "nlink"))
+            rep.result("pycdlib, UDF: mode, uid, gid, nlink, one entry for hard links", not diffs, "\n".join(diffs))
+        if not a.peer:
+            p = Cli(a.cli, work + "/v", "UTC").verify(src, image, a.kind, "--posix")
+            rep.result("parumero-cli --verify --posix", p.returncode == 0, text(p.stdout + p.stderr))
         try:
             got = kmount.listing(image, list(views))
         except kmount.Unavailable as e:
