@@ -12,6 +12,7 @@
 #include "job/BuildRunner.h"
 #include "messages/Strings.h"
 #include "reader/BootCatalogReader.h"
+#include "reader/UdfReader.h"
 #include "reader/Verify.h"
 
 namespace pm {
@@ -118,6 +119,10 @@ TEST(Boot, EveryKindReadsBackAndVerifies) {
         EXPECT_EQ(entries, (std::vector<std::pair<BootPlatform, int>>{
                                {BootPlatform::Bios, 4}, {BootPlatform::Uefi, 12}, {BootPlatform::Uefi, 16}, {BootPlatform::Uefi, 0}}));
         ASSERT_TRUE(read.present && read.problems.empty() && read.entries.size() == 4);
+        if (kind != FileSystemType::Joliet) {  // the named catalog is in the ISO 9660 and Joliet trees only
+            UdfReader udf(source);
+            EXPECT_TRUE(udf.Read() && udf.Find("/isolinux/isolinux.bin") && !udf.Find("/isolinux/boot.cat"));
+        }
 
         auto verify = [&](const std::vector<uint8_t>& b) {
             JobMessages m;

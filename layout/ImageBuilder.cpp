@@ -275,7 +275,7 @@ uint64_t ImageBuilder::PlaceUdfTree(uint64_t s) {
     for (CFileEntry* d : m_directories) {
         d->m_wLinkCount = 1;
         for (const auto& c : d->m_children) {
-            if (c->m_bDirectory) continue;
+            if (c->m_bDirectory || !InUdfTree(*c)) continue;
             // A hard link after the first names the first one's entry: one
             // entry for the file, counting all its names. The first comes
             // earlier in this walk, which takes the files in file order.

@@ -19,6 +19,7 @@
 #include "reader/UdfReader.h"
 #include "tree/PathUtil.h"
 #include "tree/Text.h"
+#include "udf/FileEntries.h"
 #include "udf/Primitives.h"
 
 namespace pm {
@@ -206,6 +207,7 @@ void Verifier::Match(Hierarchy& h) {
         std::vector<bool> matched(inImage.size());
         for (const auto& c : d->m_children) {
             if (h.scheme == Scheme::Joliet && !InJolietTree(*c)) continue;  // a link to nothing: reported by the build
+            if (h.scheme == Scheme::Udf && !InUdfTree(*c)) continue;
             auto it = byId.find(ExpectedId(h.scheme, *c));
             if (it == byId.end()) {
                 Differ(c.get(), FormatNumbered(kVerifyMissing, h.label, ShownName(h.scheme, ExpectedId(h.scheme, *c))));

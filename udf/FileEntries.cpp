@@ -64,11 +64,14 @@ uint32_t PutAllocationDescriptors(const CFileEntry& node, uint8_t* block, uint32
 
 }  // namespace
 
+bool InUdfTree(const CFileEntry& e) { return !e.m_bBootCatalog; }
+
 uint32_t FidSize(int nameBytes) { return 4 * ((uint32_t(nameBytes) + 41) / 4); }
 
 uint64_t FidAreaSize(const CFileEntry& folder) {
     uint64_t size = FidSize(0);  // the parent entry: 40 bytes
-    for (const auto& child : folder.m_children) size += FidSize(child->UdfIdentifierBytes());
+    for (const auto& child : folder.m_children)
+        if (InUdfTree(*child)) size += FidSize(child->UdfIdentifierBytes());
     return size;
 }
 
@@ -147,6 +150,7 @@ uint32_t FillDirectoryContents(const CFileEntry& folder, uint8_t* buf, uint32_t 
     const CFileEntry& parent = folder.m_pParent ? *folder.m_pParent : folder;
     uint32_t p = FillFileIdentifier(parent, buf, blockSize, folder.m_dwUdfDataBlock, true);
     for (const auto& child : folder.m_children) {
+        if (!InUdfTree(*child)) continue;
         // A descriptor may run over into the next block; its tag names the
         // block where it starts.
         uint32_t location = folder.m_dwUdfDataBlock + p / blockSize;

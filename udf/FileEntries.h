@@ -19,6 +19,10 @@ constexpr uint32_t kFileEntryFixedLength = 308;  // up to the allocation descrip
 constexpr uint32_t kMaxAllocationDescriptors = 217;
 constexpr uint64_t kMaxUdfFileSize = 217ull * 0x3FFFF800;
 
+// The boot catalog, listed where the user names it, goes in the ISO 9660
+// and Joliet trees only: the UDF tree has no entry for it.
+bool InUdfTree(const CFileEntry& e);
+
 // Padded size of a file identifier descriptor whose name has `nameBytes`
 // bytes: 38 + nameBytes rounded up to a multiple of 4.
 uint32_t FidSize(int nameBytes);

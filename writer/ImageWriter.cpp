@@ -121,7 +121,7 @@ void ImageWriter::WriteUdfTree() {
     if (!entry(m_b.m_root) || !identifiers(m_b.m_root)) return;
     for (const CFileEntry* d : m_b.m_directories) {
         for (const auto& c : d->m_children)
-            if (!c->m_bDirectory && &c->DataOwner() == c.get() && !entry(*c)) return;  // a hard link shares its file's entry
+            if (!c->m_bDirectory && &c->DataOwner() == c.get() && InUdfTree(*c) && !entry(*c)) return;  // a hard link shares its file's entry
         for (const auto& c : d->m_children)
             if (c->m_bDirectory && (!entry(*c) || !identifiers(*c))) return;
     }
@@ -350,7 +350,7 @@ bool ImageWriter::Run() {
     m_changed = false;
 
     // Drawn once, so the main and the reserve sequence carry the same identifier.
-    UdfVolume v{m_b, m_info, uint32_t(m_b.m_files.size()), uint32_t(m_b.m_directories.size()),
+    UdfVolume v{m_b, m_info, uint32_t(std::count_if(m_b.m_files.begin(), m_b.m_files.end(), [](const CFileEntry* f) { return InUdfTree(*f); })), uint32_t(m_b.m_directories.size()),
                 m_b.m_root.m_dwUdfEntryBlock,
                 HasUdf(m_b.Kind()) ? MakeVolumeSetIdentifier(m_info, m_b.Request().seedSeconds) : Cs0String()};
 
