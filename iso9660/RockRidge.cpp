@@ -5,6 +5,7 @@
 
 #include "disc/OnDisc.h"
 #include "iso9660/Fields.h"
+#include "tree/Text.h"
 
 namespace pm {
 
@@ -142,7 +143,7 @@ SystemUse SystemUseOf(const CFileEntry& e, SuRecord which, bool root) {
         for (size_t at = 0; at < name.size() || at == 0; at += kNmText)
             su.Add(d, PutNm(d, at + kNmText < name.size() ? kContinue : 0, name.substr(at, kNmText)));
         if (e.IsSymlink())
-            for (const std::string& sl : SlEntries(p.linkTarget)) su.Add(reinterpret_cast<const uint8_t*>(sl.data()), sl.size());
+            for (const std::string& sl : SlEntries(LinkTargetText(p.linkTarget))) su.Add(reinterpret_cast<const uint8_t*>(sl.data()), sl.size());
     }
     if (rootDot) su.Add(d, PutEr(d));
     return su;

@@ -273,7 +273,7 @@ void Verifier::CompareRockRidge(const CFileEntry& e, const RockRidgeInfo& rr) {
     differ("gid", std::to_string(rr.gid), std::to_string(p.gid));
     differ("nlink", std::to_string(rr.links), std::to_string(p.links));
     differ("NM", EscapeControls(rr.name), EscapeControls(e.m_strName));
-    if (e.IsSymlink()) differ("link target", EscapeControls(rr.target), EscapeControls(p.linkTarget));
+    if (e.IsSymlink()) differ("link target", EscapeControls(rr.target), EscapeControls(LinkTargetText(p.linkTarget)));
     else if (rr.sl) differ("link target", EscapeControls(rr.target), "");
     // Not the access time: the build reads every file after the scan took it.
     const struct { const char* what; const uint8_t* date; int64_t time; } times[] = {

@@ -270,4 +270,9 @@ std::string EscapeControls(const std::string& s) {
     return out;
 }
 
+std::string LinkTargetText(const std::string& raw) {
+    std::string utf8;
+    return DecodeName(raw, utf8) ? utf8 : raw;  // "/" is never part of a code page 932 character
+}
+
 }  // namespace pm

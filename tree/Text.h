@@ -20,6 +20,10 @@ std::string Cp932ToUtf8(const std::string& s);
 // page 932 reading. False when it is neither (utf8 then holds a display form
 // with U+FFFD, which must never reach an image).
 bool DecodeName(const std::string& raw, std::string& utf8);
+// A symbolic link's target as an image records it: read as names are (so
+// that a link to a code page 932 name leads to that name as the image holds
+// it), and kept as stored when it is neither UTF-8 nor code page 932.
+std::string LinkTargetText(const std::string& raw);
 // For messages: bytes that are not UTF-8 shown as \xFF.
 std::string EscapeInvalidUtf8(const std::string& s);
 // For lines of text that a script splits: as EscapeInvalidUtf8, and control
