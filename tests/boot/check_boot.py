@@ -72,10 +72,6 @@ def check_readers(rep, kind, image, loader, efi):
         "xorriso -report_el_torito": (["xorriso", "-indev", image, "-report_el_torito", "plain"],
                                       r"boot img :\s+\d+\s+(\S+)\s+y\s+none\s+\S+\s+\S+\s+(\d+)\s+(\d+)",
                                       [("BIOS", "4", str(bios_at)), ("UEFI", str(efi_load), str(efi_at))]),
-        "dumpet": (["dumpet", "-i", image], r"PlatformId: (0x..)|Load Sectors: (\d+)|Key bytes: (0x55aa)",
-                   [("0x00", "", ""), ("", "", "0x55aa"), ("", "4", ""), ("0xef", "", ""), ("", str(efi_load), "")]),
-        "isoinfo -d": (["isoinfo", "-d", "-i", image], r"Arch (\d)|Key (55 AA)|Nsect (\d+)|Bootoff \S+ (\d+)",
-                       [("0", "", "", ""), ("", "55 AA", "", ""), ("", "", "4", ""), ("", "", "", str(bios_at))]),
         "7z [BOOT] listing": (["7z", "l", "-tiso", image], r"\s(\d+)\s+\d+\s+\[BOOT\]/\d-Boot-NoEmul\.img",
                               ["2048", str(len(efi_bytes))]),
         # As 7z opens it by itself (UDF where there is one), the boot extents
