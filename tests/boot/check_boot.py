@@ -149,13 +149,10 @@ def main():
                 remaster(rep, a, work, src, os.path.relpath(bios_args[0], src), efi)
             for firmware in (["seabios"] if bios else []) + ["ovmf"] if a.firmware else []:
                 boot(rep, image, firmware)
-            if a.case == "windows":
+            if a.case == "windows":  # its sections through the ISO 9660 readers: interop_large_files
                 from check_large import streamed
-                want = streamed(["cat", wim])
-                for reader, cmd in (("7z (UDF)", ["7z", "x", "-so", image, "sources/install.wim"]),
-                                    ("bsdtar", ["bsdtar", "-xOf", image, "sources/install.wim"]),
-                                    ("osirrox", ["osirrox", "-indev", image, "-concat", "overwrite", "-", "/sources/install.wim"])):
-                    rep.result(f"install.wim whole through {reader}", streamed(cmd) == want)
+                rep.result("install.wim whole through 7z (UDF)",
+                           streamed(["7z", "x", "-so", image, "sources/install.wim"]) == streamed(["cat", wim]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     sys.exit(rep.close())
