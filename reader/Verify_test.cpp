@@ -31,6 +31,18 @@ std::string Joined(const VerifyResult& r) {
     return s;
 }
 
+// The image against a fresh layout of `request` over the source as it is now.
+VerifyResult VerifyAgain(FakePlatform& fake, const BuildRequest& request, const ImageSource& image,
+                         Language language = Language::English) {
+    JobMessages messages;
+    ImageBuilder again{fake, request, messages};
+    EXPECT_TRUE(again.Layout());
+    SetLanguage(language);
+    VerifyResult r = VerifyImage(again, image);
+    SetLanguage(Language::Japanese);
+    return r;
+}
+
 // A clean image of every kind passes; each kind of difference, made in the
 // image or in the source after the build, is one line naming the path, in
 // English exactly as scripts parse it and in Japanese. (Content that differs
@@ -84,13 +96,9 @@ TEST(Verify, NamesEachKindOfDifferenceInBothLanguages) {
         MemorySource clean(image);
         EXPECT_TRUE(VerifyImage(b, clean).Identical());
         c.damage(fake, image, uint64_t(b.m_files[1]->m_dwIsoSector) * SectorSize);  // sub/b.txt
-        ImageBuilder again{fake, GoldenRequest("/src", c.kind), messages};
-        ASSERT_TRUE(again.Layout());
         MemorySource damaged(image);
         for (Language language : {Language::English, Language::Japanese}) {
-            SetLanguage(language);
-            const VerifyResult r = VerifyImage(again, damaged);
-            SetLanguage(Language::Japanese);
+            const VerifyResult r = VerifyAgain(fake, GoldenRequest("/src", c.kind), damaged, language);
             const std::string& line = language == Language::English ? c.en : c.ja;
             EXPECT_FALSE(r.Identical());
             EXPECT_NE(("\n" + Joined(r)).find("\n" + line + "\n"), std::string::npos) << line << " not among:\n" << Joined(r);
@@ -142,12 +150,7 @@ TEST(Verify, RockRidgeContinuesWhereRecordsEnd) {
     EXPECT_NE(IsoReader(loopedSource).ProblemText().find("more than 32 continuation areas"), std::string::npos);
     first.mode = 0100700;
     fake.Find("/src/" + name + "link")->linkTarget = "../x";
-    ImageBuilder again{fake, request, messages};
-    ASSERT_TRUE(again.Layout());
-    SetLanguage(Language::English);
-    r = VerifyImage(again, source);
-    SetLanguage(Language::Japanese);
-    const std::string text = Joined(r);
+    const std::string text = Joined(VerifyAgain(fake, request, source));
     EXPECT_NE(text.find("h1: mode 100755 in Rock Ridge, 100700 in the source\n"), std::string::npos) << text;
     EXPECT_NE(text.find(name + "link: link target ../" + std::string(300, 'c') + "/abcdefgh/"), std::string::npos) << text;
 }
@@ -174,12 +177,7 @@ TEST(Verify, ComparesUdfAttributes) {
     EXPECT_EQ(Joined(VerifyImage(b, source)), "");
     a.mode = 0104644, a.uid = 7, a2.inode = 99;
     fake.Find("/src/sub/l")->linkTarget = "../b.txt";
-    ImageBuilder again{fake, request, messages};
-    ASSERT_TRUE(again.Layout());
-    SetLanguage(Language::English);
-    const VerifyResult r = VerifyImage(again, source);
-    SetLanguage(Language::Japanese);
-    EXPECT_EQ(Joined(r), "a.txt: mode 100640 in UDF, 104644 in the source\na.txt: uid 1001 in UDF, 7 in the source\n"
+    EXPECT_EQ(Joined(VerifyAgain(fake, request, source)), "a.txt: mode 100640 in UDF, 104644 in the source\na.txt: uid 1001 in UDF, 7 in the source\n"
                          "a.txt: nlink 2 in UDF, 1 in the source\nsub/a2.txt: nlink 2 in UDF, 1 in the source\n"
                          "sub/l: link target ../a.txt in UDF, ../b.txt in the source\n");
 }

@@ -36,10 +36,10 @@ packages=(
   # --reflink on a loop-mounted btrfs (and XFS in bench/reflink.sh)
   btrfs-progs xfsprogs
   # the firmwares and boot loaders that boot the bootable images, and the
-  # tools that make a FAT image and read a boot catalog; qemu also boots the
+  # tools that make a FAT image; qemu also boots the
   # kernel of the kernel tests, which fetch it and busybox themselves (apt-get
   # download into a cache, nothing installed)
-  qemu-system-x86 ovmf isolinux syslinux-common grub-efi-amd64-bin grub-common mtools dosfstools dumpet
+  qemu-system-x86 ovmf isolinux syslinux-common grub-efi-amd64-bin grub-common mtools dosfstools
 )
 "$here/scripts/apt-install.sh" "${packages[@]}"
 cmake -S "$here" -B "$build" -DPARUMERO_TESTS=ON "${unity[@]}" >/dev/null

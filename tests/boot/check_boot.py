@@ -72,12 +72,6 @@ def check_readers(rep, kind, image, loader, efi):
         "xorriso -report_el_torito": (["xorriso", "-indev", image, "-report_el_torito", "plain"],
                                       r"boot img :\s+\d+\s+(\S+)\s+y\s+none\s+\S+\s+\S+\s+(\d+)\s+(\d+)",
                                       [("BIOS", "4", str(bios_at)), ("UEFI", str(efi_load), str(efi_at))]),
-        "dumpet": (["dumpet", "-i", image], r"PlatformId: (0x..)|Load Sectors: (\d+)|Key bytes: (0x55aa)",
-                   [("0x00", "", ""), ("", "", "0x55aa"), ("", "4", ""), ("0xef", "", ""), ("", str(efi_load), "")]),
-        "isoinfo -d": (["isoinfo", "-d", "-i", image], r"Arch (\d)|Key (55 AA)|Nsect (\d+)|Bootoff \S+ (\d+)",
-                       [("0", "", "", ""), ("", "55 AA", "", ""), ("", "", "4", ""), ("", "", "", str(bios_at))]),
-        "7z [BOOT] listing": (["7z", "l", "-tiso", image], r"\s(\d+)\s+\d+\s+\[BOOT\]/\d-Boot-NoEmul\.img",
-                              ["2048", str(len(efi_bytes))]),
         # As 7z opens it by itself (UDF where there is one), the boot extents
         # must not read as data after the end of the volume.
         "7z t: nothing after the volume": (["7z", "t", image], r"Everything is Ok|WARNING|Warning", ["Everything is Ok"]),
@@ -153,13 +147,10 @@ def main():
                 remaster(rep, a, work, src, os.path.relpath(bios_args[0], src), efi)
             for firmware in (["seabios"] if bios else []) + ["ovmf"] if a.firmware else []:
                 boot(rep, image, firmware)
-            if a.case == "windows":
+            if a.case == "windows":  # its sections through the ISO 9660 readers: interop_large_files
                 from check_large import streamed
-                want = streamed(["cat", wim])
-                for reader, cmd in (("7z (UDF)", ["7z", "x", "-so", image, "sources/install.wim"]),
-                                    ("bsdtar", ["bsdtar", "-xOf", image, "sources/install.wim"]),
-                                    ("osirrox", ["osirrox", "-indev", image, "-concat", "overwrite", "-", "/sources/install.wim"])):
-                    rep.result(f"install.wim whole through {reader}", streamed(cmd) == want)
+                rep.result("install.wim whole through 7z (UDF)",
+                           streamed(["7z", "x", "-so", image, "sources/install.wim"]) == streamed(["cat", wim]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     sys.exit(rep.close())

@@ -5,8 +5,8 @@ a hard-link pair and a long name goes into an image of one kind, and one boot
 mounts every view that kind has. Rock Ridge and UDF must give back mode,
 owner, size, time, link count, link target and data; the Joliet view (norock)
 names, sizes and data, a link to a file inside the tree as that file.
-Before the boot, xorriso, bsdtar and pycdlib list the Rock Ridge tree too,
-pycdlib the UDF tree (where the names of a hard-linked file share one entry;
+Before the boot, bsdtar and pycdlib list the Rock Ridge tree too, pycdlib
+the UDF tree's entries (the names of a hard-linked file share one;
 7-Zip opens no UDF volume with a symbolic link: it knows files and folders
 only), and --verify --posix compares the image with the source.
 --peer: the same tree through genisoimage -R -J -udf, which checks this harness.
@@ -58,16 +58,13 @@ def mode_of(text):
 
 
 def peer_views(image, kind):
-    """{reader: (view, fields)}: the Rock Ridge tree as xorriso, bsdtar and pycdlib list it. xorriso's lsdl
-    counts no links, nor does bsdtar where the data comes before the directories (the bridge), and the
-    listings give no time to the second."""
+    """{reader: (view, fields)}: the Rock Ridge tree as bsdtar (which, in a bridge, reads only the first tree
+    it meets) and pycdlib list it. bsdtar counts no links where the data comes before the directories (the
+    bridge), and the listings give no time to the second."""
     def entry(mode, uid, gid, nlink, target):
         return kmount.Entry(mode_of(mode) if isinstance(mode, str) else mode, int(uid), int(gid), None, None,
                             None if nlink is None else int(nlink), None, target)
-    xorriso, bsdtar, pycd = {}, {}, {}
-    for line in text(run(["xorriso", "-indev", image, "-find", "/", "-exec", "lsdl"]).stdout).splitlines():
-        if m := re.match(r"(\S{10}) +\d+ +(\d+) +(\d+) +\d+ .+? '/(.+?)'(?: -> '(.*)')?$", line):
-            xorriso[m[4]] = entry(m[1], m[2], m[3], None, m[5])
+    bsdtar, pycd = {}, {}
     for line in text(run(["bsdtar", "-tvf", image]).stdout).splitlines():
         if m := re.match(r"(\S{10}) +(\d+) +(\d+) +(\d+) +\d+ \w+ +\d+ +[\d:]+ (.+?)(?: -> (.*)| link to .*)?$", line):
             if m[5] != ".":
@@ -83,24 +80,20 @@ def peer_views(image, kind):
                                                          px.posix_file_links,
                                                          rr.symlink_path().decode() if rr.is_symlink() else None)
     iso.close()
-    return {"xorriso lsdl": (xorriso, ("mode", "uid", "gid", "target")),
-            "bsdtar -tvf": (bsdtar, ("mode", "uid", "gid") + ("nlink",) * (kind == "joliet") + ("target",)),
+    return {"bsdtar -tvf": (bsdtar, ("mode", "uid", "gid") + ("nlink",) * (kind == "joliet") + ("target",)),
             "pycdlib": (pycd, ("mode", "uid", "gid", "nlink", "target"))}
 
 
-def udf_view(image, src, udf_only):
-    """(view, entries): the UDF tree as pycdlib reads it, and how many entries each file of the source has."""
-    iso, view, entries = open_pycdlib(image, udf_only), {}, {}
+def shared_udf_entries(image, src, udf_only):
+    """The files of the source whose names pycdlib finds in more than one UDF entry (the kernel, which
+    checks the attributes, shows no entry locations)."""
+    iso, entries = open_pycdlib(image, udf_only), {}
     for d, dirs, files in iso.walk(udf_path="/"):
         for n in dirs + files:
-            r, rel = iso.get_record(udf_path=os.path.join(d, n)), os.path.join(d, n)[1:]
-            p, f = r.perms, r.icb_tag.flags
-            mode = (stat.S_IFDIR if r.is_dir() else stat.S_IFLNK if r.is_symlink() else stat.S_IFREG) | p & 7 | \
-                p >> 2 & 0o70 | p >> 4 & 0o700 | (f & 0x40) << 5 | (f & 0x80) << 3 | (f & 0x100) << 1
-            view[rel] = kmount.Entry(mode, r.uid, r.gid, None, None, r.file_link_count, None, None)
-            entries.setdefault(os.lstat(os.path.join(src, rel)).st_ino, set()).add(r.orig_extent_loc)
+            ino = os.lstat(os.path.join(src, d[1:], n)).st_ino
+            entries.setdefault(ino, set()).add(iso.get_record(udf_path=os.path.join(d, n)).orig_extent_loc)
     iso.close()
-    return view, [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
+    return [f"names of one file in {len(e)} entries" for e in entries.values() if len(e) > 1]
 
 
 def main():
@@ -128,17 +121,16 @@ def main():
                 diffs = kmount.compare(src, view, what)
                 rep.result(f"{reader}: {', '.join(what)} as in the source", not diffs, "\n".join(diffs))
         if not a.peer and "udf" in views:
-            view, diffs = udf_view(image, src, a.kind == "udf")
-            diffs += kmount.compare(src, view, ("mode", "uid", "gid", "nlink"))
-            rep.result("pycdlib, UDF: mode, uid, gid, nlink, one entry for hard links", not diffs, "\n".join(diffs))
+            diffs = shared_udf_entries(image, src, a.kind == "udf")
+            rep.result("pycdlib, UDF: one entry for hard links", not diffs, "\n".join(diffs))
         if not a.peer:
             p = Cli(a.cli, work + "/v", "UTC").verify(src, image, a.kind, "--posix")
             rep.result("parumero-cli --verify --posix", p.returncode == 0, text(p.stdout + p.stderr))
         try:
             got = kmount.listing(image, list(views))
-        except kmount.Unavailable as e:
+        except kmount.Unavailable as e:  # a skip, unless a check above failed
             print(f"SKIP  no kernel to mount with: {e}")
-            return 77
+            return rep.close() or 77
         for view, (what, links) in views.items():
             if rep.result(f"{view}: mounted", got[view].error is None, got[view].error or ""):
                 diffs = kmount.compare(src, got[view], what, links)
