@@ -19,7 +19,7 @@ const char kErSource[] = "PLEASE CONTACT THE IEEE STANDARDS DEPARTMENT, PISCATAW
 
 // Entry flags.
 constexpr uint8_t kContinue = 0x01;                            // NM, SL and SL components
-constexpr uint8_t kCurrent = 0x02, kParent = 0x04, kRoot = 0x08;  // SL components
+constexpr uint8_t kSlCurrent = 0x02, kSlParent = 0x04, kSlRoot = 0x08;  // SL components
 constexpr uint8_t kTfModify = 0x02, kTfAccess = 0x04, kTfAttributes = 0x08;
 
 // Signature, length and version 1: the four bytes every entry starts with.
@@ -108,9 +108,9 @@ std::vector<std::string> SlEntries(const std::string& target) {
         size_t end = std::min(target.find('/', pos), target.size());
         std::string part = target.substr(pos, end - pos);
         uint8_t flags = 0;
-        if (pos == 0 && end == 0 && !target.empty()) flags = kRoot;
-        else if (part == ".") flags = kCurrent;
-        else if (part == "..") flags = kParent;
+        if (pos == 0 && end == 0 && !target.empty()) flags = kSlRoot;
+        else if (part == ".") flags = kSlCurrent;
+        else if (part == "..") flags = kSlParent;
         if (flags) part.clear();
         size_t done = 0;
         do {
