@@ -8,6 +8,10 @@
 
 #include "layout/ImageBuilder.h"
 
+#ifndef PARUMERO_READ_PIECE_KIB
+#define PARUMERO_READ_PIECE_KIB 256
+#endif
+
 namespace pm {
 
 class InputFile;
@@ -24,8 +28,9 @@ public:
     bool Run();
 
     // Source files are read in pieces of this size and handed over sector
-    // by sector straight from the read buffer.
-    static constexpr uint32_t kReadPiece = 1u << 20;
+    // by sector straight from the read buffer (bench/buffer_size.sh builds
+    // the program with each size it compares).
+    static constexpr uint32_t kReadPiece = PARUMERO_READ_PIECE_KIB * 1024u;
     // What the system moves from a source file into the image in one call,
     // where it can: the stop button is noticed between two of them.
     static constexpr uint64_t kMovePiece = uint64_t(8) << 20;
