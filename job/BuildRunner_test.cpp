@@ -165,6 +165,17 @@ TEST_F(RunnerTest, MovedFileData) {
     test::ExpectImageHolds(Output(), FileSystemType::UdfBridge,
                            {{"a.txt", "alpha"}, {"b.txt", std::string(5000, 'b')}, {"big.bin", big.substr(0, 230001) + std::string(70000, '\0')},
                             {"写真/empty", ""}, {"写真/説明.txt", "説明"}});
+    // A large boot image still gets its boot information table (at byte 8:
+    // the primary descriptor's sector, 16), though the system moves the rest.
+    sink.beforeWriting = nullptr;
+    node.size = node.content.size();
+    BuildRequest boot = Request("/src", FileSystemType::Joliet);
+    boot.boot = {{.image = "/src/big.bin", .infoTable = true}};
+    BuildReport r = runner.Run(boot);
+    ASSERT_EQ(r.outcome, Outcome::Finished) << r.failures.JoinedText();
+    const size_t at = Output().find(big.substr(64, 4000));
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(Output().substr(at - 56, 4), std::string("\x10\0\0\0", 4));
 }
 
 // The window's two kinds of work at once: previews of every kind while a

@@ -70,6 +70,7 @@ public:
     bool EmitSector(const uint8_t* data);
     void SetMoveCallback(MoveCallback fn) { m_pfnMove = fn; }
     long long MoveFileBytes(InputFile& in, size_t length, bool& go);
+    bool CanMoveFiles() const { return m_pfnMove != nullptr; }
 
     const BuildRequest& Request() const { return m_request; }
     FileSystemType Kind() const { return m_request.kind; }

@@ -83,6 +83,9 @@ public:
     // Size and last write of the open file now, to notice a file that
     // changed while it was copied. False when they cannot be had.
     virtual bool Stat(uint64_t& size, int64_t& mtime) = 0;
+    // Asks the system to start reading the whole file from the start, for a
+    // copy that comes later and does not wait for it now.
+    virtual void ReadSoon() {}
 };
 
 class OutputFile {

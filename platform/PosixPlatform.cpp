@@ -189,6 +189,12 @@ public:
         return true;
     }
 
+    void ReadSoon() override {
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(m_fd, 0, kAdviseFrom, POSIX_FADV_WILLNEED);
+        m_advised = true;
+    }
+
     int Fd() const { return m_fd; }
     const std::string& Path() const { return m_path; }
 

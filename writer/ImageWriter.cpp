@@ -145,12 +145,15 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
         Emit(m_buffer.data());
     }
     // Exactly the size the scan saw: a file that grew contributes no more, one
-    // that shrank is filled up with zeros. The first piece was read ahead.
+    // that shrank is filled up with zeros. The first piece was read ahead,
+    // unless the file was left to the system to move whole.
     uint64_t remaining = f.m_nIsoSize;
     bool atEnd = p.atEnd;
-    bool first = true;
+    bool ahead = p.read;  // the read-ahead piece comes next
+    bool first = true;    // a boot information table goes into the first piece
+    const bool patched = !ahead && NeedsBootInfo(f);
     while (remaining > 0 && !m_stopped) {
-        if (!first && m_canMove && !atEnd && remaining >= SectorSize) {
+        if (!ahead && !(first && patched) && m_canMove && !atEnd && remaining >= SectorSize) {
             // The rest goes from file to image by the system where it can,
             // whole sectors at a time, in pieces after which a stop is seen.
             const uint64_t whole = std::min<uint64_t>(remaining / SectorSize * SectorSize, kMovePiece);
@@ -165,15 +168,16 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
                 m_counter += sectors;
                 remaining -= sectors * SectorSize;
                 atEnd = uint64_t(moved) < whole;  // shrunk: the rest is zeros
+                first = false;
                 if (!go) m_stopped = true;
                 continue;
             }
             m_canMove = false;
         }
-        const uint32_t want = first ? p.asked : uint32_t(std::min<uint64_t>(remaining, kReadPiece));
-        uint8_t* data = first ? p.data : m_piece.data();
+        const uint32_t want = ahead ? p.asked : uint32_t(std::min<uint64_t>(remaining, kReadPiece));
+        uint8_t* data = ahead ? p.data : m_piece.data();
         uint32_t got = p.got;
-        if (first ? p.readFailed : !ReadPiece(*p.in, data, want, got, atEnd, p.err)) {
+        if (ahead ? p.readFailed : !ReadPiece(*p.in, data, want, got, atEnd, p.err)) {
             p.err.path = path;
             m_b.Messages().AddFileError(kMsgCannotReadFile, p.err);
             return false;
@@ -181,7 +185,7 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
         const uint32_t sectors = uint32_t(SectorsFor(want));
         std::memset(data + got, 0, size_t(sectors) * SectorSize - got);
         if (first) PatchBootInfo(&f, data, got);
-        first = false;
+        first = ahead = false;
         for (uint32_t i = 0; i < sectors && !m_stopped; ++i) Emit(data + size_t(i) * SectorSize);
         remaining -= want;
     }
@@ -198,6 +202,12 @@ bool ImageWriter::CopyFile(const CFileEntry& f, Prefetched p) {
         m_changed = true;
     }
     return true;
+}
+
+bool ImageWriter::NeedsBootInfo(const CFileEntry& f) const {
+    for (const PlacedBootEntry& e : m_b.m_boot)
+        if (e.infoTable && e.treeFile == &f) return true;
+    return false;
 }
 
 // A boot image that asked for the boot information table gets it in its
@@ -254,7 +264,7 @@ bool ImageWriter::WriteFileData() {
     m_piece.assign(kReadPiece, 0);
     // Lives only while file data is written: a stop or a failure ends and
     // joins the readers on the way out.
-    ReadAhead ahead(m_b.GetPlatform(), m_b.DataFiles(), m_b.Request().readers);
+    ReadAhead ahead(m_b.GetPlatform(), m_b.DataFiles(), m_b.Request().readers, m_b.CanMoveFiles());
     for (const CFileEntry* f : m_b.DataFiles()) {
         if (m_stopped) break;
         // The zero sector that brings a file's data to a 4 KiB boundary.

@@ -45,6 +45,7 @@ private:
     // One step per kind of extent; false when a source file failed.
     bool WriteExtent(const PlannedExtent& x, const UdfVolume& v);
     void WritePathTable(ExtentKind kind, uint64_t sectors);
+    bool NeedsBootInfo(const CFileEntry& f) const;
     void PatchBootInfo(const CFileEntry* treeFile, uint8_t* data, uint32_t got, const PlacedBootEntry* own = nullptr);
     bool CopyBootImage(const PlacedBootEntry& e, uint64_t sectors);
     void WriteDirectories(bool joliet);

@@ -29,8 +29,8 @@ size_t ReadAhead::WindowFor(size_t room) {
     return room > kSpareFiles ? std::min(kWindow, room - kSpareFiles) : 1;
 }
 
-ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers)
-    : m_platform(platform), m_files(files), m_window(WindowFor(platform.OpenFileRoom())), m_ring(m_window),
+ReadAhead::ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers, bool openOnlyLarge)
+    : m_platform(platform), m_files(files), m_openOnlyLarge(openOnlyLarge), m_window(WindowFor(platform.OpenFileRoom())), m_ring(m_window),
       m_pieces(std::make_unique_for_overwrite<uint8_t[]>(kBudget + kPiece)) {
     readers = std::clamp(readers, 1u, kMaxReaders);
     try {
@@ -50,7 +50,12 @@ ReadAhead::~ReadAhead() {
     for (std::thread& t : m_threads) t.join();
 }
 
+bool ReadAhead::OpenOnly(size_t i) const {
+    return m_openOnlyLarge && m_files[i]->m_nIsoSize > kPiece;
+}
+
 uint32_t ReadAhead::Want(size_t i) const {
+    if (OpenOnly(i)) return 0;
     return uint32_t(SectorsFor(std::min<uint64_t>(m_files[i]->m_nIsoSize, kPiece)) * SectorSize);
 }
 
@@ -67,6 +72,12 @@ void ReadAhead::Fill(size_t i, Prefetched& p) {
     p.err = FileError();
     p.in = m_platform.OpenRead(f.Path(), p.err);
     if (!p.in || m_stop) return;
+    if (OpenOnly(i)) {
+        p.read = false;
+        p.asked = 0;
+        p.in->ReadSoon();
+        return;
+    }
     p.readFailed = !ReadPiece(*p.in, p.data, p.asked, p.got, p.atEnd, p.err);
     // A whole file is asked here whether it holds more than the scan saw,
     // on the reader's thread rather than the writer's.

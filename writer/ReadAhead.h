@@ -37,6 +37,7 @@ struct Prefetched {
     uint32_t asked = 0;             // bytes the first piece was to hold: got, unless the file ended
     uint32_t got = 0;
     uint8_t* data = nullptr;        // the first piece, room up to whole sectors; valid until the next Take
+    bool read = true;               // false: only opened (a large file, left to the writer whole)
 };
 
 class ReadAhead {
@@ -61,7 +62,11 @@ public:
     // fewer under a low open-file limit (at least one).
     static size_t WindowFor(size_t room);
 
-    ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers);
+    // `openOnlyLarge`: files over kPiece are opened and their reading asked
+    // of the system, but not read here: the writer has the system move them
+    // into the image whole, and a piece read here would cross memory three
+    // times (read, gather, write) for nothing.
+    ReadAhead(Platform& platform, const std::vector<CFileEntry*>& files, unsigned readers, bool openOnlyLarge = false);
     // Ends the readers (after the read in progress) and joins them.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -76,6 +81,7 @@ private:
         Prefetched p;
         bool ready = false;
     };
+    bool OpenOnly(size_t i) const;
     // Bytes of buffer file i needs: its first piece in whole sectors.
     uint32_t Want(size_t i) const;
     // A reader may claim file m_next now (m_mutex held).
@@ -90,6 +96,7 @@ private:
 
     Platform& m_platform;
     const std::vector<CFileEntry*>& m_files;
+    const bool m_openOnlyLarge;
     std::mutex m_mutex;
     std::condition_variable m_ready;  // a slot was filled
     std::condition_variable m_room;   // the writer took a slot, or the end
