@@ -142,9 +142,10 @@ for tree in $trees; do
             fi
         done
     elif [ "$tree" = large ]; then
-        check "joliet within 1.2x cat" "$(ratio 4 0)" 'r <= 1.2'
-        check "bridge within 1.25x cat" "$(ratio 5 0)" 'r <= 1.25'
-        check "udf within 1.25x cat" "$(ratio 6 0)" 'r <= 1.25'
+        for i in 4 5 6; do
+            check "${labels[$i]} at most 1.0x cat" "$(ratio $i 0)" 'r <= 1.0'
+            check "${labels[$i]} at most 0.7x genisoimage -J" "$(ratio $i 1)" 'r <= 0.7'
+        done
     fi
     for p in 1 2; do check "joliet faster than ${labels[$p]}" "$(ratio 4 $p)" 'r < 1'; done
     check "bridge faster than genisoimage -J -udf" "$(ratio 5 3)" 'r < 1'
