@@ -49,7 +49,7 @@ TEST(UdfPrimitives, ImplementationId) {
         {"あいうえおかきくけこさし", "*\x82\xA0\x82\xA2\x82\xA4\x82\xA6\x82\xA8\x82\xA9\x82\xAB\x82\xAD\x82\xAF\x82\xB1\x82\xB3"},
         {"", "*"},
     };
-    for (const auto& [text, want] : cases) EXPECT_EQ(Filled(32, [&](uint8_t* f) { FillImplementationId(f, text); }), Id(32, 1, want)) << text;
+    for (const auto& c : cases) EXPECT_EQ(Filled(32, [&](uint8_t* f) { FillImplementationId(f, c.first); }), Id(32, 1, c.second)) << c.first;
 }
 
 // CS0 text, zero padding, the used length in the last byte; cut on whole
