@@ -249,12 +249,23 @@ public:
         auto* source = dynamic_cast<PosixInputFile*>(&in);
         if (!source || !m_canMove) return kCannotMoveHere;
         if (!Flush(err)) return -1;
+        if (m_holes < 0) m_holes = FreshRegularFile() ? 1 : 0;
         // A short count is no end of the file: only 0 is. So the call is
         // repeated until all n bytes or the end, and a short total means the
         // file is shorter than it was.
         size_t total = 0;
         while (total < n) {
-            ssize_t moved = ::copy_file_range(source->Fd(), nullptr, m_fd, nullptr, n - total, 0);
+            size_t piece = n - total;
+            if (m_holes > 0) {
+                const long long hole = Hole(source->Fd(), piece);
+                if (hole < 0) break;  // the end of the file
+                if (hole > 0) {
+                    if (!SkipHole(source->Fd(), size_t(hole), err)) return total > 0 ? (long long)total : -1;
+                    total += size_t(hole);
+                    continue;
+                }
+            }
+            ssize_t moved = ::copy_file_range(source->Fd(), nullptr, m_fd, nullptr, piece, 0);
             if (moved > 0) {
                 m_written += uint64_t(moved);
                 total += size_t(moved);
@@ -302,6 +313,50 @@ private:
         return true;
     }
 
+    // Holes of a sparse source stay holes in the image: nothing is read or
+    // written for them, and they take no space (a sparse 9 GiB disk image
+    // goes in at the speed of its data). Only into a regular file this build
+    // began empty, where a range passed over is sure to read as zeros.
+    bool FreshRegularFile() {
+        struct stat st;
+        return m_ownsFd && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) &&
+               uint64_t(st.st_size) == m_written && ::lseek(m_fd, 0, SEEK_CUR) == off_t(m_written);
+    }
+
+    // The bytes of the hole at the source's position, at most `most`: 0 when
+    // data comes first (`most` then shrinks to the data before the next
+    // hole), -1 at the end of the file. The position is kept.
+    long long Hole(int fd, size_t& most) {
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        off_t data = ::lseek(fd, at, SEEK_DATA);
+        long long hole = 0;
+        struct stat st;
+        if (data < 0 && errno == ENXIO && ::fstat(fd, &st) == 0) {
+            if (st.st_size <= at) return -1;
+            data = st.st_size;  // a hole to the end
+        }
+        if (data < 0) {
+            m_holes = 0;  // a file system that cannot say
+        } else if (data > at) {
+            hole = (long long)std::min<uint64_t>(most, uint64_t(data - at));
+        } else {
+            const off_t next = ::lseek(fd, at, SEEK_HOLE);
+            if (next > at) most = std::min<uint64_t>(most, uint64_t(next - at));
+        }
+        ::lseek(fd, at, SEEK_SET);
+        return hole;
+    }
+
+    // Passes over n bytes of source and image; the image's length follows,
+    // so that one ending in a hole is as long as its last sector says.
+    bool SkipHole(int fd, size_t n, FileError& err) {
+        const off_t to = off_t(m_written + n);
+        if (::lseek(fd, off_t(n), SEEK_CUR) < 0 || ::lseek(m_fd, to, SEEK_SET) != to || ::ftruncate(m_fd, to) != 0)
+            return Fail(errno, err);
+        m_written += n;
+        return true;
+    }
+
     bool Fail(int errnum, FileError& err) {
         m_failed = CauseFromErrno(errnum);
         if (m_failed == kCauseNone) m_failed = kCauseGeneric;
@@ -332,6 +387,7 @@ private:
     uint64_t m_written = 0;
     int m_failed = kCauseNone;
     bool m_canMove = true;
+    int m_holes = -1;  // holes may be passed over: -1 not yet known
 };
 
 class PosixPlatform : public Platform {

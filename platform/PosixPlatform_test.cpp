@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <map>
 
 #include "TempDir.h"
@@ -154,6 +155,20 @@ TEST(PosixPlatform, OutputGathersTruncatesAndLocksOutASecondWriter) {
     EXPECT_EQ(ReadAll(path).back(), 'z');
     EXPECT_FALSE(out->Write("z", 1, err));
     EXPECT_NE(platform->CreateOutput(path, second), nullptr);  // free again after Close
+    // Moved by the system, a sparse source's holes stay holes in the image,
+    // one at its end too; the bytes are those of the source.
+    const std::string sparse = t.Write("sparse", "");
+    ASSERT_EQ(::truncate(sparse.c_str(), 8 << 20), 0);
+    { std::FILE* f = std::fopen(sparse.c_str(), "r+"); std::fseek(f, (4 << 20) + 1, SEEK_SET); std::fputs("data", f); std::fclose(f); }
+    auto in = platform->OpenRead(sparse, err);
+    out = platform->CreateOutput(t / "sparse.iso", err);
+    ASSERT_TRUE(in && out && out->Write("x", 1, err));
+    ASSERT_EQ(out->MoveFrom(*in, 8 << 20, err), 8 << 20);
+    ASSERT_TRUE(out->Close(err));
+    struct stat st;
+    ASSERT_EQ(::stat((t / "sparse.iso").c_str(), &st), 0);
+    EXPECT_EQ(ReadAll(t / "sparse.iso"), "x" + ReadAll(sparse));
+    EXPECT_LT(st.st_blocks * 512, 1 << 20);
     // A full disk (its cause and report: the command line's image on
     // /dev/full): progress counts only what reached the file.
     out = platform->CreateOutput("/dev/full", err);
