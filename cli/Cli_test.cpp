@@ -148,22 +148,17 @@ protected:
 
 // A build and its check; the same bytes a second later under another locale
 // down standard output (SOURCE_DATE_EPOCH replaces the clock in the UDF
-// volume set identifier); an older image inside the source left out. An
-// entry that cannot be taken is listed by the size check and counted by the build.
+// volume set identifier); an older image inside the source left out.
 TEST_F(Cli, BuildSucceeds) {
     tmp.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");  // a name from a Japanese Windows archive
     std::string big(300001, 'b');  // past the piece read ahead, and not whole sectors: moved by the kernel
     for (size_t i = 0; i < big.size(); i += 4099) big[i] = char(i);
     tmp.Write("src/big.bin", big);
     const std::map<std::string, std::string> files{{"a.txt", "alpha"}, {"big.bin", big}, {"日本語.txt", "sjis"}};
-    ASSERT_EQ(::symlink("nowhere", (tmp / "src/dangling").c_str()), 0);
-    ASSERT_EQ(Run({"--size", "--check", tmp / "src"}), 0) << Err();
-    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n以上の項目はイメージに含まれません。\n"), std::string::npos);
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     std::vector<std::string> args{"--kind", "bridge", "--date", "2024-01-01 00:00:00", "--verify-after", tmp / "src", tmp / "out/disc"};
     ASSERT_EQ(Run(args), 0) << Err();
     EXPECT_EQ(Out(), "イメージの作成が終了しました。\n一致しました (フォルダ 1 個、ファイル 3 個、300,010 バイトを比較)\n");
-    EXPECT_EQ(Err().rfind("1 個の項目", 0), 0u) << Err();
     // ".iso" was added, and the missing folder made.
     const std::string image = ReadAll(tmp / "out/disc.iso");
     test::ExpectImageHolds(image, FileSystemType::UdfBridge, files);
@@ -297,9 +292,11 @@ TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
     const struct timespec future[2] = {{7258118400, 0}, {7258118400, 0}};  // 2200-01-01
     ASSERT_EQ(::utimensat(AT_FDCWD, (tmp / "src/a.txt").c_str(), future, 0), 0);
     ASSERT_EQ(Run({"--size", "--check", "--kind", "bridge", tmp / "src"}), 0) << Err();
+    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n"), std::string::npos) << Out();
     EXPECT_NE(Out().find(tmp / "src/a.txt (更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)\n"),
               std::string::npos) << Out();
-    EXPECT_NE(Out().find(tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find("以上の項目はイメージに含まれません。\n" + tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"),
+              std::string::npos) << Out();
     EXPECT_NE(Out().find(tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
                          "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
                          "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。 "

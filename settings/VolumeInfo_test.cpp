@@ -81,11 +81,6 @@ TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
         EXPECT_TRUE(v.VolNumber >= 1 && v.VolNumber <= v.VolSetSize);
         for (const VolumeDate* d : {&v.Creation, &v.Modification, &v.Expiration, &v.Effective}) EXPECT_TRUE(IsValidVolumeDate(*d));
     }
-    VolumeInfo leap;
-    LoadVolumeInfo(leap, t.Write("d.INI", "[VolumeInfo]\nISO_PVD_Effective_Year=2024\nISO_PVD_Effective_Month=2\n"
-                                         "ISO_PVD_Effective_Day=29\nISO_PVD_VolSetSize=65535\nISO_PVD_VolNumber=65535\n"));
-    EXPECT_EQ(leap.Effective, Date(2024, 2, 29, 0, 0, 0));
-    EXPECT_EQ(leap.VolNumber, 65535);
 }
 
 // Every persisted field comes back as saved (blanks and quotes at either end,
