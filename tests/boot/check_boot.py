@@ -131,8 +131,9 @@ def main():
         if a.case == "windows":  # a setup disc's big file: sparse, marked at the start, at 4 GiB and at its end
             wim = os.path.join(src, "sources", "install.wim")
             os.makedirs(os.path.dirname(wim))
+            wim_marks = {0: b"start", 4 << 30: b"4 GiB", (9 << 29) - 5: b"end."}
             with open(wim, "wb") as f:
-                for at, mark in ((0, b"start"), (4 << 30, b"4 GiB"), ((9 << 29) - 5, b"end.")):
+                for at, mark in wim_marks.items():
                     f.seek(at), f.write(mark)
         efi = uefi_loader(work, os.path.join(src if a.case in ("both-inside", "windows") else work, "efiboot.img"),
                           40 if a.case == "uefi-large" else 2)
@@ -149,8 +150,8 @@ def main():
                 boot(rep, image, firmware)
             if a.case == "windows":  # its sections through the ISO 9660 readers: interop_large_files
                 from check_large import streamed
-                rep.result("install.wim whole through 7z (UDF)",
-                           streamed(["7z", "x", "-so", image, "sources/install.wim"]) == streamed(["cat", wim]))
+                rep.check("install.wim whole through 7z (UDF)",
+                          lambda: streamed(["7z", "x", "-so", image, "sources/install.wim"], os.path.getsize(wim), wim_marks))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     sys.exit(rep.close())
