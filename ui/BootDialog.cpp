@@ -17,12 +17,7 @@
 namespace pm {
 
 BootDialog::BootDialog(BootChoices& boot, std::string settingsPath, MessageBoxes* boxes, QWidget* parent)
-    : QDialog(parent), m_boot(boot), m_settingsPath(std::move(settingsPath)) {
-    if (!boxes) {
-        m_ownBoxes = std::make_unique<QtMessageBoxes>(this);
-        boxes = m_ownBoxes.get();
-    }
-    m_boxes = boxes;
+    : QDialog(parent), m_boot(boot), m_settingsPath(std::move(settingsPath)), m_boxes(boxes, this) {
     setWindowTitle(Text(kTextBootTitle));
     CreateControls();
     m_bios->setText(Q(m_boot.BiosImage));

@@ -37,8 +37,7 @@ private:
 
     BootChoices& m_boot;
     std::string m_settingsPath;
-    std::unique_ptr<MessageBoxes> m_ownBoxes;
-    MessageBoxes* m_boxes;
+    DialogBoxes m_boxes;
     QLineEdit* m_bios = nullptr;
     QLineEdit* m_loadSize = nullptr;
     QCheckBox* m_infoTable = nullptr;

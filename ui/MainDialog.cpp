@@ -74,12 +74,7 @@ QStringList SaveDialogFilters(const std::string& table) {
 }
 
 MainDialog::MainDialog(Platform& platform, std::string settingsPath, MessageBoxes* boxes, QWidget* parent)
-    : QDialog(parent), m_platform(platform), m_settingsPath(std::move(settingsPath)) {
-    if (!boxes) {
-        m_ownBoxes = std::make_unique<QtMessageBoxes>(this);
-        boxes = m_ownBoxes.get();
-    }
-    m_boxes = boxes;
+    : QDialog(parent), m_platform(platform), m_settingsPath(std::move(settingsPath)), m_boxes(boxes, this) {
     m_strSourceFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     m_strImagePath = m_strSourceFolder;
     m_creationDate = Today();

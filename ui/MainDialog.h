@@ -158,8 +158,7 @@ private:
     std::string m_settingsPath;
     std::vector<std::string> m_settingsWarnings;
     BootChoices m_boot;
-    std::unique_ptr<MessageBoxes> m_ownBoxes;
-    MessageBoxes* m_boxes;
+    DialogBoxes m_boxes;
 
     QMenuBar* m_menuBar = nullptr;
     QLineEdit* m_editFolder = nullptr;

@@ -2,6 +2,7 @@
 // read and answer them instead of a person.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "settings/VolumeInfoForm.h"
@@ -28,6 +29,20 @@ public:
 
 private:
     QWidget* m_parent;
+};
+
+// A dialog's boxes: those it was given (tests give a recorder), or real ones
+// over the dialog.
+class DialogBoxes {
+public:
+    DialogBoxes(MessageBoxes* given, QWidget* dialog)
+        : m_own(given ? nullptr : std::make_unique<QtMessageBoxes>(dialog)), m_boxes(given ? given : m_own.get()) {}
+    MessageBoxes* operator->() const { return m_boxes; }
+    operator MessageBoxes*() const { return m_boxes; }
+
+private:
+    std::unique_ptr<MessageBoxes> m_own;
+    MessageBoxes* m_boxes;
 };
 
 }  // namespace pm

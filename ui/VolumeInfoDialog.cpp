@@ -46,12 +46,7 @@ const int kDateUnits[6] = {kTextYearUnit, kTextMonthUnit, kTextDayUnit, kTextHou
 VolumeInfoDialog::VolumeInfoDialog(VolumeInfo& info, const VolumeDate& creationDate,
                                    const VolumeDate& creationTime, std::string settingsPath,
                                    MessageBoxes* boxes, QWidget* parent)
-    : QDialog(parent), m_info(info), m_settingsPath(std::move(settingsPath)) {
-    if (!boxes) {
-        m_ownBoxes = std::make_unique<QtMessageBoxes>(this);
-        boxes = m_ownBoxes.get();
-    }
-    m_boxes = boxes;
+    : QDialog(parent), m_info(info), m_settingsPath(std::move(settingsPath)), m_boxes(boxes, this) {
     setWindowTitle(Text(kTextVolumeInfoTitle));
     CreateControls();
     m_form.Load(m_info, creationDate, creationTime);

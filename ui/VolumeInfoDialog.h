@@ -49,8 +49,7 @@ private:
 
     VolumeInfo& m_info;
     std::string m_settingsPath;
-    std::unique_ptr<MessageBoxes> m_ownBoxes;
-    MessageBoxes* m_boxes;
+    DialogBoxes m_boxes;
     VolumeInfoForm m_form;
     std::map<int, QLineEdit*> m_edits;
 };
