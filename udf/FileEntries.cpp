@@ -11,7 +11,6 @@
 
 namespace pm {
 
-
 namespace {
 
 constexpr uint8_t kFileTypeDirectory = 4;
