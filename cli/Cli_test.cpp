@@ -206,8 +206,7 @@ TEST_F(Cli, RefusalsAndUsage) {
     EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso") || std::filesystem::exists(tmp / "src.iso"));
     EXPECT_EQ(ReadAll(tmp / "src/a.txt"), "alpha");
     ::setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
+    EXPECT_EQ((std::tuple{Run({"--help"}), Out().rfind("usage: parumero-cli", 0)}), std::tuple(0, 0u));
     for (const char* option : {"--verify ", "--verify-after ", "--names ", "--hide-dot-files "})
         EXPECT_NE(Out().find(option), std::string::npos) << option;
     EXPECT_EQ((std::tuple{Run({"--size", tmp / "src"}), Out()}),

@@ -205,9 +205,8 @@ TEST_F(WriterTest, ReadAheadChangesNoByte) {
 // leave room for the rest of the program (met for real by the command line
 // under a limit of 64).
 TEST(ReadAhead, WindowFollowsTheRoomLeft) {
-    EXPECT_EQ(ReadAhead::WindowFor(SIZE_MAX), ReadAhead::kWindow);
-    EXPECT_EQ(ReadAhead::WindowFor(ReadAhead::kSpareFiles + 10), 10u);
-    EXPECT_EQ(ReadAhead::WindowFor(3), 1u);
+    EXPECT_EQ(std::tuple(ReadAhead::WindowFor(SIZE_MAX), ReadAhead::WindowFor(ReadAhead::kSpareFiles + 10), ReadAhead::WindowFor(3)),
+              std::tuple(ReadAhead::kWindow, 10u, 1u));
 }
 
 // When the writer and the layout disagree, the build ends at the first
