@@ -168,12 +168,11 @@ TEST_F(Cli, BuildSucceeds) {
     EXPECT_EQ(Run(args, -1, -1, {"/bin/sh", "-c", "\"$0\" \"$@\" | cat"}), 0) << Err();
     ::unsetenv("SOURCE_DATE_EPOCH");
     EXPECT_TRUE(Out() == image);
-    EXPECT_EQ(Run({"--verify", "--kind", "bridge", tmp / "src", tmp / "out/disc.iso"}), 0);
-    EXPECT_EQ(Out(), "identical (1 folder, 3 files, 300,010 bytes compared)\n");  // what scripts parse
+    EXPECT_EQ((std::tuple{Run({"--verify", "--kind", "bridge", tmp / "src", tmp / "out/disc.iso"}), Out()}),
+              std::tuple(0, "identical (1 folder, 3 files, 300,010 bytes compared)\n"));  // what scripts parse
     // An older image inside the source is rewritten, and not read into the new one.
     const std::string old = tmp.Write("src/old.iso", "an older image");
-    EXPECT_EQ(Run({"--quiet", tmp / "src", old}), 0);
-    EXPECT_EQ(Out() + Err(), "");
+    EXPECT_EQ((std::tuple{Run({"--quiet", tmp / "src", old}), Out() + Err()}), std::tuple(0, ""));
     test::ExpectImageHolds(ReadAll(old), FileSystemType::Joliet, files);
 }
 
@@ -201,40 +200,34 @@ TEST_F(Cli, RefusalsAndUsage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
-        EXPECT_EQ(Run(c.args), c.status) << Err();
-        EXPECT_NE(Err().find(c.says), std::string::npos) << Err();
-        EXPECT_TRUE(ReadAll(keep) == "old image");
+        EXPECT_EQ((std::tuple{Run(c.args), Err().find(c.says) != std::string::npos, ReadAll(keep) == "old image"}),
+                  std::tuple(c.status, true, true)) << Err();
     }
-    EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso"));
-    EXPECT_FALSE(std::filesystem::exists(tmp / "src.iso"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "out/.iso") || std::filesystem::exists(tmp / "src.iso"));
     EXPECT_EQ(ReadAll(tmp / "src/a.txt"), "alpha");
     ::setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_EQ(Out().rfind("usage: parumero-cli", 0), 0u);
+    EXPECT_EQ((std::tuple{Run({"--help"}), Out().rfind("usage: parumero-cli", 0)}), std::tuple(0, 0u));
     for (const char* option : {"--verify ", "--verify-after ", "--names ", "--hide-dot-files "})
         EXPECT_NE(Out().find(option), std::string::npos) << option;
-    EXPECT_EQ(Run({"--size", tmp / "src"}), 0);
-    EXPECT_EQ(Out(), "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n");
+    EXPECT_EQ((std::tuple{Run({"--size", tmp / "src"}), Out()}),
+              std::tuple(0, "Size of the image file: 26 sectors  53,248 bytes\nFits on a CD 700 MB.\n"));
     const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-    EXPECT_EQ(Run({"--size", tmp / "src"}, -1, full), 1);
-    EXPECT_EQ(Err(), "parumero-cli: Writing to standard output failed.\n");
+    EXPECT_EQ((std::tuple{Run({"--size", tmp / "src"}, -1, full), Err()}), std::tuple(1, "parumero-cli: Writing to standard output failed.\n"));
     // The image's bytes fail at the last flush: reported once, not as a success.
     EXPECT_EQ(Run({tmp / "src", "-"}, -1, full), 1);
     ::close(full);
     EXPECT_EQ(Err(), "standard output\nWriting to the image file failed.\nDisk full.\n\nThe image file could not be created.\n");
-    EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "src"}), 0);
-    EXPECT_EQ(Out(), ".\t\t\tsrc\t0\t\na.txt\t\t\ta.txt\t0\t\n");
     // A tab or newline in a name stays on its line, escaped (UDF takes them).
     tmp.Write("ctl/a\tb\nc", "");
-    EXPECT_EQ(Run({"--names", "--kind", "udf", tmp / "ctl"}), 0);
-    EXPECT_EQ(Out(), ".\t\t\tctl\t0\t\na\\tb\\nc\t\t\ta\\tb\\nc\t0\t\n");
+    for (auto [folder, names] : {std::pair{"src", "a.txt\t\t\ta.txt"}, {"ctl", "a\\tb\\nc\t\t\ta\\tb\\nc"}})
+        EXPECT_EQ((std::tuple{Run({"--names", "--kind", "udf", tmp / folder}), Out()}),
+                  std::tuple(0, ".\t\t\t" + std::string(folder) + "\t0\t\n" + names + "\t0\t\n"));
     // SOURCE_DATE_EPOCH that is no number: said, and the build goes on; quiet
     // --verify-after prints nothing on success.
     ::setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
-    EXPECT_EQ(Run({"--quiet", "--verify-after", tmp / "src", tmp / "e.iso"}), 0);
+    EXPECT_EQ((std::tuple{Run({"--quiet", "--verify-after", tmp / "src", tmp / "e.iso"}), Out(), Err()}),
+              std::tuple(0, "", "parumero-cli: SOURCE_DATE_EPOCH (yesterday) is not a number of seconds; it is ignored\n"));
     ::unsetenv("SOURCE_DATE_EPOCH");
-    EXPECT_EQ(Out(), "");
-    EXPECT_EQ(Err(), "parumero-cli: SOURCE_DATE_EPOCH (yesterday) is not a number of seconds; it is ignored\n");
     tmp.Write("src/" + std::string(65, 'n'), "");
     EXPECT_EQ(Run({"--names", "--no-short-names", tmp / "src"}), 1);
     EXPECT_NE(Out().find("\t0\t8.3 name longer than 12 bytes; Joliet name longer than 64 characters\n"), std::string::npos);
@@ -247,22 +240,18 @@ TEST_F(Cli, UnreadableEntriesRefuseTheBuild) {
     tmp.Write("src/closed/inner.txt", "");
     tmp.Write("src/secret.txt", "");
     const std::string keep = tmp.Write("keep.iso", "old image");
-    ASSERT_EQ(::chmod(tmp.Path().c_str(), 0755), 0);
-    ASSERT_EQ(::chmod((tmp / "src/closed").c_str(), 0700), 0);
-    ASSERT_EQ(::chmod((tmp / "src/secret.txt").c_str(), 0600), 0);
-    ASSERT_EQ(::chmod(keep.c_str(), 0666), 0);
-    ASSERT_EQ(Run({tmp / "src", keep}, -1, -1, {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}), 1);
-    EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
-                         "\nファイルを開けませんでした。\nアクセスが禁止されています。\n\nイメージファイルの作成に失敗しました。\n");
-    EXPECT_EQ(ReadAll(keep), "old image");
+    for (auto [path, mode] : {std::pair{tmp.Path(), 0755}, {tmp / "src/closed", 0700}, {tmp / "src/secret.txt", 0600}, {keep, 0666}})
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+    const std::vector<std::string> nobody{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    const std::string closed = tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
+                               "\nファイルを開けませんでした。\nアクセスが禁止されています。\n";
+    ASSERT_EQ(Run({tmp / "src", keep}, -1, -1, nobody), 1);
+    EXPECT_EQ(Err() + ReadAll(keep), closed + "\nイメージファイルの作成に失敗しました。\nold image");
     // --verify of an image made by one who may read all stops the same way,
     // and calls nothing of the closed folder missing from the source.
     ASSERT_EQ(Run({"--quiet", tmp / "src", keep}), 0) << Err();
     ASSERT_EQ(::chmod(keep.c_str(), 0644), 0);
-    EXPECT_EQ(Run({"--verify", tmp / "src", keep}, -1, -1, {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}), 1);
-    EXPECT_EQ(Out(), "");
-    EXPECT_EQ(Err(), tmp / "src/closed\nファイルを開けませんでした。\nアクセスが禁止されています。\n" + tmp / "src/secret.txt" +
-                         "\nファイルを開けませんでした。\nアクセスが禁止されています。\n");
+    EXPECT_EQ((std::tuple{Run({"--verify", tmp / "src", keep}, -1, -1, nobody), Out(), Err()}), std::tuple(1, "", closed));
 }
 
 // An image in a missing folder of a read-only file system (a tmpfs mounted
@@ -292,17 +281,16 @@ TEST_F(Cli, CaseTwinsAndSkippedEntriesAreReported) {
     const struct timespec future[2] = {{7258118400, 0}, {7258118400, 0}};  // 2200-01-01
     ASSERT_EQ(::utimensat(AT_FDCWD, (tmp / "src/a.txt").c_str(), future, 0), 0);
     ASSERT_EQ(Run({"--size", "--check", "--kind", "bridge", tmp / "src"}), 0) << Err();
-    EXPECT_NE(Out().find(tmp / "src/dangling (リンク先がありません)\n"), std::string::npos) << Out();
-    EXPECT_NE(Out().find(tmp / "src/a.txt (更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)\n"),
-              std::string::npos) << Out();
-    EXPECT_NE(Out().find("以上の項目はイメージに含まれません。\n" + tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n"),
-              std::string::npos) << Out();
-    EXPECT_NE(Out().find(tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
-                         "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
-                         "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。 "
-                         "Windows (Joliet と UDF) と Linux カーネルの Joliet では組の一方しか開けません。"
-                         "両方とも開けるのは Linux カーネルの UDF、7-Zip、bsdtar、xorriso です。\n"),
-              std::string::npos) << Out();
+    for (const std::string& listed :
+         {tmp / "src/dangling (リンク先がありません)\n",
+          tmp / "src/a.txt (更新日時が 2155 年より後: ISO 9660 と Joliet には 2155-12-31 23:59:59 と記録されます)\n",
+          "以上の項目はイメージに含まれません。\n" + tmp / "src/inc/up (親フォルダへのリンク。空のフォルダとして入ります)\n",
+          tmp / "src/doc/Index.html (index.html と大文字・小文字だけが違います)\n" + tmp.Path() +
+              "/src/inc/xt_MARK.h (xt_mark.h と大文字・小文字だけが違います)\n"
+              "以上の名前は、同じフォルダの別の名前と大文字・小文字だけが違います。イメージには両方とも入ります。 "
+              "Windows (Joliet と UDF) と Linux カーネルの Joliet では組の一方しか開けません。"
+              "両方とも開けるのは Linux カーネルの UDF、7-Zip、bsdtar、xorriso です。\n"})
+        EXPECT_NE(Out().find(listed), std::string::npos) << listed << Out();
     EXPECT_EQ(Run({"--names", tmp / "src"}), 0);
     EXPECT_NE(Out().find("doc/Index.html\tINDEX~1.HTM;1\tIndex.html\t\t0\tdiffers from \"index.html\" only in letter case: "
                          "one of the two on Windows and Linux's Joliet; both in 7-Zip, bsdtar, xorriso\n"), std::string::npos) << Out();
@@ -330,15 +318,11 @@ TEST_F(Cli, StopsAndLimits) {
         const pid_t pid = Start({tmp / "src", keep});
         ASSERT_GT(pid, 0);
         ::kill(pid, signal);  // pending until the program takes it
-        EXPECT_EQ(Wait(pid, 120), 130) << Err();
-        EXPECT_EQ(Err(), "中止します。\n");
-        EXPECT_EQ(Out(), "");
-        EXPECT_TRUE(ReadAll(keep) == "old image");
+        EXPECT_EQ((std::tuple{Wait(pid, 120), Err(), Out(), ReadAll(keep)}), std::tuple(130, "中止します。\n", "", "old image"));
     }
     blockStops = false;
     const std::vector<std::string> limited{"/bin/sh", "-c", "ulimit -n 64 && exec \"$@\"", "sh"};
-    EXPECT_EQ(Run({"--quiet", tmp / "src", keep}, -1, -1, limited), 0) << Err();
-    EXPECT_EQ(Err(), "");
+    EXPECT_EQ((std::tuple{Run({"--quiet", tmp / "src", keep}, -1, -1, limited), Err()}), std::tuple(0, ""));
     EXPECT_EQ(Run({"--verify", tmp / "src", keep}, -1, -1, limited), 0) << Err();
     EXPECT_EQ(Out(), "一致しました (フォルダ 2 個、ファイル 1001 個、2,895 バイトを比較)\n");
     const std::string fifo = tmp / "fifo.iso";
@@ -399,12 +383,10 @@ TEST_F(Cli, InterruptLeavesThePartialImage) {
     while ((::stat(image.c_str(), &st) != 0 || st.st_size == 0) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ::kill(pid, SIGINT);
-    EXPECT_EQ(Wait(pid), 130) << Err();
-    EXPECT_EQ(Err(), "中止します。\n");
-    EXPECT_EQ(Out(), "");  // nothing a script could take for the finished message
+    // Nothing on standard output a script could take for the finished message.
+    EXPECT_EQ((std::tuple{Wait(pid), Err(), Out()}), std::tuple(130, "中止します。\n", ""));
     ASSERT_EQ(::stat(image.c_str(), &st), 0);
-    EXPECT_GT(st.st_size, 0);
-    EXPECT_LT(uint64_t(st.st_size), size);
+    EXPECT_TRUE(st.st_size > 0 && uint64_t(st.st_size) < size) << st.st_size;
 }
 
 }  // namespace

@@ -23,9 +23,7 @@ TEST(Progress, EveryPercentAndEveryPixelOnce) {
         ASSERT_EQ(c.barPos, moves) << sector;
         if (sector == 99 || sector == 100 || sector == 9999) texts += "[" + c.PercentText() + "]";
     }
-    EXPECT_EQ(texts + c.PercentText(), "[][1%][99%]100%");
-    EXPECT_EQ(percents, 100);
-    EXPECT_EQ(moves, 400);
+    EXPECT_EQ(texts + c.PercentText() + " " + std::to_string(percents) + " " + std::to_string(moves), "[][1%][99%]100% 100 400");
     // A new build starts from nothing; with nothing to count nothing moves.
     c.Start(0, 400);
     EXPECT_EQ(c.barPos + c.percentShown, 0);

@@ -40,10 +40,9 @@ TEST(ShortNames, AliasShapes) {
 TEST(ShortNames, CollisionsCountUpInNameOrderAndStayUnique) {
     std::vector<std::string> names = {"LongFileName2.txt", "longfi~2.txt", "LongFileName1.txt",
                                       "LongFileName3.txt"};
-    auto a = Aliases(names);
-    EXPECT_EQ(a["LongFileName1.txt"], "LONGFI~1.TXT");
-    EXPECT_EQ(a["LongFileName2.txt"], "LONGFI~3.TXT");  // ~2 is a legal name already
-    EXPECT_EQ(a["LongFileName3.txt"], "LONGFI~4.TXT");
+    auto a = Aliases(names);  // ~2 is a legal name already
+    EXPECT_EQ(a, (std::map<std::string, std::string>{{"LongFileName1.txt", "LONGFI~1.TXT"}, {"LongFileName2.txt", "LONGFI~3.TXT"},
+                                                     {"LongFileName3.txt", "LONGFI~4.TXT"}, {"longfi~2.txt", ""}}));
     // Many collisions shorten the base and stay unique.
     names.clear();
     for (int i = 0; i < 120; ++i) names.push_back("日本語のファイル" + std::to_string(i) + ".txt");
@@ -53,9 +52,8 @@ TEST(ShortNames, CollisionsCountUpInNameOrderAndStayUnique) {
         EXPECT_LE(Utf8ToCp932(alias).find('.'), 8u) << alias;
         EXPECT_TRUE(seen.insert(alias).second) << alias;
     }
-    EXPECT_EQ(a["日本語のファイル0.txt"], "日本語~1.TXT");
-    EXPECT_EQ(seen.count("日本~10.TXT"), 1u);   // 5 bytes left: 語 does not fit whole
-    EXPECT_EQ(seen.count("日本~100.TXT"), 1u);
+    // 5 bytes left: 語 does not fit whole.
+    EXPECT_EQ(a["日本語のファイル0.txt"] + std::to_string(seen.count("日本~10.TXT") + seen.count("日本~100.TXT")), "日本語~1.TXT2");
 }
 
 }  // namespace

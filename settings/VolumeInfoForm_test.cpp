@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pm {
 namespace {
 
@@ -38,9 +40,7 @@ TEST(VolumeInfoForm, ChecksInOrderAndStoresWhatPassed) {
     ASSERT_TRUE(form.Validate().ok);
     info.Effective.dayOfWeek = 4;  // not a used member: left alone
     form.Store(info);
-    EXPECT_EQ(info.OS + info.ImplID, "OSimpl");
-    EXPECT_EQ(info.VolSetSize, 65535);
-    EXPECT_EQ(info.VolNumber, 2);
+    EXPECT_EQ(std::tuple(info.OS + info.ImplID, info.VolSetSize, info.VolNumber), std::tuple("OSimpl", 65535, 2));
     EXPECT_EQ(info.Effective, (VolumeDate{65531, 0, 4, 0, 0, 0, 60, 0}));
     EXPECT_EQ(form.Creation(), (VolumeDate{0, 0, 0, 31, 0, 60, 0, 0}));
     form.Load(info, {}, {});
@@ -73,23 +73,18 @@ TEST(VolumeInfoForm, EachValueAtItsLimit) {
         {kFieldEffectiveYear + 5, "60", ""},
         {kFieldEffectiveYear + 5, "61", "0 から 60 までの整数を入力してください。"},
     };
-    for (const auto& c : cases) {
+    auto check = [](int field, const std::string& value) {
         VolumeInfoForm form;
-        form.Field(c.field) = c.value;
-        const FormCheck check = form.Validate();
-        EXPECT_EQ(check.ok, c.message.empty()) << c.value;
-        EXPECT_EQ(check.fieldId, c.message.empty() ? 0 : c.field) << c.value;
-        EXPECT_EQ(check.messageText, c.message);
-        EXPECT_EQ(check.icon, c.message.empty() ? MessageIcon::None : MessageIcon::Exclamation) << c.value;
-    }
+        form.Field(field) = value;
+        const FormCheck c = form.Validate();
+        return std::tuple(c.ok, c.fieldId, c.messageText, c.icon);
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(check(c.field, c.value), std::tuple(c.message.empty(), c.message.empty() ? 0 : c.field, c.message,
+                                                      c.message.empty() ? MessageIcon::None : MessageIcon::Exclamation)) << c.value;
     // What is no 16-bit integer: no icon.
-    for (std::string bad : {"", "x", "1.5", "32768", "-32769", "99999999999999999999", "1 2"}) {
-        VolumeInfoForm form;
-        form.Field(kFieldVolSetSize) = bad;
-        FormCheck check = form.Validate();
-        EXPECT_TRUE(!check.ok && check.fieldId == kFieldVolSetSize && check.icon == MessageIcon::None) << bad;
-        EXPECT_EQ(check.messageText, "整数を入力してください。");
-    }
+    for (std::string bad : {"", "x", "1.5", "32768", "-32769", "99999999999999999999", "1 2"})
+        EXPECT_EQ(check(kFieldVolSetSize, bad), std::tuple(false, kFieldVolSetSize, std::string("整数を入力してください。"), MessageIcon::None)) << bad;
 }
 
 }  // namespace

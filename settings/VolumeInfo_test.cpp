@@ -31,11 +31,9 @@ TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
     info.OS = "stale", info.VolSetSize = 7, info.Creation.year = 1999, info.Label = "KEEP";
     std::vector<std::string> refused;
     LoadVolumeInfo(info, t / "absent.INI", nullptr, &refused);
-    EXPECT_TRUE(refused.empty());
-    EXPECT_EQ(info.OS + info.ImplID, "");
-    EXPECT_EQ(info.VolSetSize + info.VolNumber, 2);
-    EXPECT_TRUE(IsDateUnset(info.Creation));
-    EXPECT_EQ(info.Label, "KEEP");  // not a persisted field
+    // Label is no persisted field: kept.
+    EXPECT_EQ(std::tuple(refused.size(), info.OS + info.ImplID, info.VolSetSize, info.VolNumber, IsDateUnset(info.Creation), info.Label),
+              std::tuple(0u, "", 1, 1, true, "KEEP"));
     LoadVolumeInfo(info, t.Write("a.INI", "; written elsewhere\r\n[volumeinfo]\r\n  iso_pvd_publisher =  " +
                                               Utf8ToCp932("出版社") + "  \r\nISO_PVD_OS=\" padded \"\r\n"
                                               "ISO_PVD_VolSetSize=12abc\r\nISO_PVD_VolNumber=x3\r\n"
@@ -43,17 +41,11 @@ TEST(VolumeInfoFile, ReadsMissingAndLooseWindowsFiles) {
                                               "ISO_PVD_Effective_Year=+7\r\nISO_PVD_Effective_Day=- 5\r\n"
                                               "ISO_PVD_Effective_Month=123456789012345678901234567890\r\n"
                                               "ISO_PVD_Expiration_Year=\r\nISO_PVD_Creation_Year=2012\r\n"), nullptr, &refused);
-    EXPECT_EQ(info.Publisher, "出版社");
-    EXPECT_EQ(info.OS, " padded ");
     // Numbers out of range or no numbers are not taken: the defaults stand,
-    // and each is named.
-    EXPECT_EQ(info.VolSetSize, 1);
-    EXPECT_EQ(info.VolNumber, 1);
-    EXPECT_TRUE(IsDateUnset(info.Modification));
-    EXPECT_TRUE(IsDateUnset(info.Expiration));
-    EXPECT_TRUE(IsDateUnset(info.Effective));
-    EXPECT_EQ(info.Creation, Date(2012, 0, 0, 0, 0, 0));  // only a year: not unset
-    EXPECT_FALSE(IsDateUnset(info.Creation));
+    // and each is named. Only a year is a date that is not unset.
+    EXPECT_EQ(std::tuple(info.Publisher, info.OS, info.VolSetSize, info.VolNumber, IsDateUnset(info.Modification),
+                         IsDateUnset(info.Expiration), IsDateUnset(info.Effective), info.Creation, IsDateUnset(info.Creation)),
+              std::tuple("出版社", " padded ", 1, 1, true, true, true, Date(2012, 0, 0, 0, 0, 0), false));
     std::string all;
     for (const std::string& r : refused) all += r + "\n";
     EXPECT_EQ(all, "設定ファイルの ISO_PVD_VolSetSize=12abc は範囲外のため使わず、既定値を使います\n"
@@ -136,9 +128,8 @@ TEST(ApplyBuildInputs, LabelVolumeSetAndCreation) {
     EXPECT_EQ(info.Creation, Date(2001, 1, 2, 3, 4, 5));
     info.VolSetID = "セット";
     ApplyBuildInputs(info, "ラベル", Date(2020, 5, 6, 7, 8, 9), Date(1, 1, 1, 10, 11, 12));
-    EXPECT_EQ(Bytes(info.UdfLabel), Bytes(Cs0String("ラベル")));
-    EXPECT_EQ(Bytes(info.UdfVolSet), Bytes(Cs0String("セット")));
-    EXPECT_EQ(info.Creation, Date(2020, 5, 6, 10, 11, 12));
+    EXPECT_EQ(std::tuple(Bytes(info.UdfLabel), Bytes(info.UdfVolSet), info.Creation),
+              std::tuple(Bytes(Cs0String("ラベル")), Bytes(Cs0String("セット")), Date(2020, 5, 6, 10, 11, 12)));
 }
 
 }  // namespace

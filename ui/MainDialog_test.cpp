@@ -213,8 +213,7 @@ private slots:
                               "追加情報(&P)", "ボリューム情報(&V)...", "ブートの設定(&B)...", "イメージの検証(&C)...", "ファイルの中身をブロック共有する (btrfs、XFS)(&R)", "Linux の属性を記録する (Rock Ridge、UDF)(&L)", "ﾍﾙﾌﾟ(&H)", "奥付(&A)...",
                               "ｲﾒｰｼﾞﾌｧｲﾙ (*.img *.iso) (*.iso *.img *.bin)", "全てのﾌｧｲﾙ (*.*) (*)",
                               "ぱるめろのﾊﾞｰｼﾞｮﾝ情報"}));
-        QVERIFY(about.findChild<QPushButton*>("button1")->isDefault());
-        QVERIFY(about.findChild<QLabel*>("licence")->text().contains("MIT ライセンス"));
+        QVERIFY(about.findChild<QPushButton*>("button1")->isDefault() && about.findChild<QLabel*>("licence")->text().contains("MIT ライセンス"));
         SetLanguage(LanguageOfLocale("C", nullptr, nullptr));
         const QString english = captions(*std::make_unique<MainDialog>(*platform, "", &boxes)).join('|') +
                                 AboutDialog().findChild<QLabel*>("licence")->text();
@@ -274,8 +273,7 @@ private slots:
         const QStringList counter = finalCounter.chopped(5).remove(',').split(QStringLiteral(" / "));
         QCOMPARE(counter.size(), 2);
         const qint64 written = counter[0].toLongLong(), announced = counter[1].toLongLong();
-        QVERIFY(announced > (qint64(1) << 30));
-        QVERIFY(written > 0 && written < announced);
+        QVERIFY(announced > (qint64(1) << 30) && written > 0 && written < announced);
         QCOMPARE(QFileInfo(image).size(), written);
 
         QVERIFY(QFile::remove(src + "/big.bin"));
@@ -326,8 +324,7 @@ private slots:
 
         // Idle, the same button closes the window.
         QTest::mouseClick(Button(2), Qt::LeftButton);
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QVERIFY(!dialog->isVisible() && dialog->result() == QDialog::Rejected);
     }
 
     // Each refusal: its message and icon, where the focus goes, and no build.
@@ -463,9 +460,8 @@ private slots:
             Type(v->Edit(1110), QStringLiteral("x"));
             QTest::mouseClick(button(v, 1), Qt::LeftButton);
             QCOMPARE(boxes.shown, QStringList({"整数を入力してください。"}));
-            QVERIFY(v->isVisible());
-            QCOMPARE(v->focusWidget(), v->Edit(1110));
-            QCOMPARE(v->Edit(1110)->selectedText(), QStringLiteral("x"));
+            // Still open, the box at fault selected.
+            QVERIFY(v->isVisible() && v->focusWidget() == v->Edit(1110) && v->Edit(1110)->selectedText() == "x");
             Type(v->Edit(1110), QStringLiteral("3"));
             QTest::mouseClick(button(v, 4), Qt::LeftButton);
             QCOMPARE(boxes.shown.last(), QStringLiteral("!0 から 12 までの整数を入力してください。"));
@@ -566,9 +562,8 @@ private slots:
         std::string why;
         QVERIFY(file.Open(image.toStdString(), why));
         const BootCatalogRead read = ReadBootCatalog(file);
-        QCOMPARE(read.entries.size(), size_t(2));
-        QVERIFY(read.entries[0].entry.platform == BootPlatform::Bios && read.entries[1].entry.platform == BootPlatform::Uefi);
-        QCOMPARE(read.entries[0].entry.loadSectors, uint16_t(4));
+        QVERIFY(read.entries.size() == 2 && read.entries[0].entry.platform == BootPlatform::Bios &&
+                read.entries[1].entry.platform == BootPlatform::Uefi && read.entries[0].entry.loadSectors == 4);
         QFile built(image);
         QVERIFY(built.open(QIODevice::ReadOnly));
         const QByteArray bytes = built.readAll();

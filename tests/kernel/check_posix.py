@@ -66,9 +66,7 @@ def peer_views(image, kind):
         if m := re.match(r"(\S{10}) +(\d+) +(\d+) +(\d+) +\d+ \w+ +\d+ +[\d:]+ (.+?)(?: -> (.*)| link to .*)?$", line):
             if m[5] != ".":
                 bsdtar[m[5]] = entry(m[1], m[3], m[4], m[2], m[6])
-    import pycdlib
-    iso = pycdlib.PyCdlib()
-    iso.open(image)
+    iso = open_pycdlib(image)
     for d, dirs, files in iso.walk(rr_path="/"):
         for n in dirs + files:
             rr = iso.get_record(rr_path=d.rstrip("/") + "/" + n).rock_ridge
