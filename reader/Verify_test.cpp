@@ -11,6 +11,7 @@
 #include "FakePlatform.h"
 #include "ImageCheck.h"
 #include "iso9660/IsoTestSupport.h"
+#include "disc/OnDisc.h"
 #include "udf/Primitives.h"
 
 namespace pm::test {
@@ -131,11 +132,9 @@ TEST(Verify, RockRidgeContinuesWhereRecordsEnd) {
     MemorySource source(image);
     IsoReader iso(source);
     EXPECT_TRUE(iso.HasRockRidge() && iso.Problems().empty()) << iso.ProblemText();
-    const IsoTreeEntry* h1 = iso.Find(iso.IsoTree(), "h1");
-    const IsoTreeEntry* h2 = iso.Find(iso.IsoTree(), "h2");
+    const IsoTreeEntry *h1 = iso.Find(iso.IsoTree(), "h1"), *h2 = iso.Find(iso.IsoTree(), "h2");
     ASSERT_TRUE(h1 && h2);
-    EXPECT_EQ(h1->rr.serial, h2->rr.serial);
-    EXPECT_EQ(h1->extent, h2->extent);
+    EXPECT_EQ(std::pair(h1->rr.serial, h1->extent), std::pair(h2->rr.serial, h2->extent));
     VerifyResult r = VerifyImage(b, source);
     EXPECT_TRUE(r.Identical()) << Joined(r);
     EXPECT_EQ(r.bytes, 4u);  // the pair's data once
@@ -205,13 +204,7 @@ TEST(Verify, RejectsEveryPlantedFieldFault) {
     const size_t fid = (P + sub.m_dwUdfDataBlock) * S + 40;  // after the parent's identifier
     const size_t fe = (P + fileB.m_dwUdfEntryBlock) * S;
     const size_t mainVds = size_t(b.m_dwUdfMainVds) * S, reserveVds = size_t(b.m_dwUdfReserveVds) * S;
-    auto le16 = [](Bytes& i, size_t at, uint16_t v) { i[at] = uint8_t(v), i[at + 1] = uint8_t(v >> 8); };
-    auto le32 = [&](Bytes& i, size_t at, uint32_t v) { le16(i, at, uint16_t(v)), le16(i, at + 2, uint16_t(v >> 16)); };
-    auto retag = [](Bytes& i, size_t at) {
-        uint8_t* d = i.data() + at;
-        FillTag(d, uint16_t(d[0] | d[1] << 8), uint32_t(d[12] | d[13] << 8 | d[14] << 16 | uint32_t(d[15]) << 24),
-                uint16_t(16 + (d[10] | d[11] << 8)));
-    };
+    auto retag = [](Bytes& i, size_t at) { uint8_t* d = &i[at]; FillTag(d, GetLE16(d), GetLE32(d + 12), uint16_t(16 + GetLE16(d + 10))); };
     // A field of a descriptor of both volume descriptor sequences (n-th descriptor).
     auto bothSequences = [&](Bytes& i, size_t n, const std::function<void(Bytes&, size_t)>& set) {
         for (size_t at : {mainVds + n * S, reserveVds + n * S}) set(i, at), retag(i, at);
@@ -226,27 +219,24 @@ TEST(Verify, RejectsEveryPlantedFieldFault) {
         {"ISO 9660: optional path tables named", [&](Bytes& i) { i[16 * S + 144] = 5; }},
         {"Joliet: escape sequences other than %/E alone", [&](Bytes& i) { i[17 * S + 91] = '%'; }},
         {"identifier at byte 40: ICB of 2048 bytes in partition reference 1, not 2048 in 0",
-         [&](Bytes& i) { le16(i, fid + 28, 1), retag(i, fid); }},
-        {"ICB of 4096 bytes in partition reference 0", [&](Bytes& i) { le32(i, fid + 20, 4096), retag(i, fid); }},
+         [&](Bytes& i) { PutLE16(&i[fid + 28], 1), retag(i, fid); }},
+        {"ICB of 4096 bytes in partition reference 0", [&](Bytes& i) { PutLE32(&i[fid + 20], 4096), retag(i, fid); }},
         {"identifier at byte 40: characteristics 4", [&](Bytes& i) { i[fid + 18] = 4, retag(i, fid); }},
-        {"identifier at byte 40: file version 2, not 1", [&](Bytes& i) { le16(i, fid + 16, 2), retag(i, fid); }},
-        {"entry of /sub/b.txt at block", [&](Bytes& i) { le16(i, fe + 20, 4096), retag(i, fe); }},
-        {"ICB flags 4656, not 560", [&](Bytes& i) { le16(i, fe + 34, 0x1230), retag(i, fe); }},
+        {"identifier at byte 40: file version 2, not 1", [&](Bytes& i) { PutLE16(&i[fid + 16], 2), retag(i, fid); }},
+        {"entry of /sub/b.txt at block", [&](Bytes& i) { PutLE16(&i[fe + 20], 4096), retag(i, fe); }},
+        {"ICB flags 4656, not 560", [&](Bytes& i) { PutLE16(&i[fe + 34], 0x1230), retag(i, fe); }},
         {"record format, display attributes or record length not zero", [&](Bytes& i) { i[fe + 50] = 1, retag(i, fe); }},
-        {"an extended attribute ICB", [&](Bytes& i) { le32(i, fe + 112, 2048), retag(i, fe); }},
-        {"extent of type 1 (not recorded", [&](Bytes& i) {
-             const size_t ad = fe + 176 + (i[fe + 168] | i[fe + 169] << 8);
-             i[ad + 3] |= 0x40, retag(i, fe);
-         }},
+        {"an extended attribute ICB", [&](Bytes& i) { PutLE32(&i[fe + 112], 2048), retag(i, fe); }},
+        {"extent of type 1 (not recorded", [&](Bytes& i) { i[fe + 176 + GetLE16(&i[fe + 168]) + 3] |= 0x40, retag(i, fe); }},
         {"partition map names volume 1 partition 1, not the partition descriptor's (1, 0)",
-         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { le16(j, at + 444, 1); }); }},
-        {"partition number 1, not 0", [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { le16(j, at + 22, 1); }); }},
+         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { PutLE16(&j[at + 444], 1); }); }},
+        {"partition number 1, not 0", [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { PutLE16(&j[at + 22], 1); }); }},
         {"partition access type 4, not read-only (1)",
-         [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { le32(j, at + 184, 4); }); }},
+         [&](Bytes& i) { bothSequences(i, 2, [&](Bytes& j, size_t at) { PutLE32(&j[at + 184], 4); }); }},
         {"file set descriptor sequence of 2048 bytes, not 4096",
-         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { le32(j, at + 248, 2048); }); }},
+         [&](Bytes& i) { bothSequences(i, 3, [&](Bytes& j, size_t at) { PutLE32(&j[at + 248], 2048); }); }},
         {"file set descriptor: root ICB of 2048 bytes in partition reference 1",
-         [&](Bytes& i) { le16(i, P * S + 408, 1), retag(i, P * S); }},
+         [&](Bytes& i) { PutLE16(&i[P * S + 408], 1), retag(i, P * S); }},
     };
     for (const auto& [needle, plant] : faults) {
         SCOPED_TRACE(needle);
