@@ -65,8 +65,7 @@ TEST_F(LayoutTest, RecordsEndingAtASectorEndStayThere) {
     EXPECT_EQ(b.m_root.m_nIsoSize, 2048u);
     big->m_nIsoSize = big->m_nJolietSize = 9ull << 30;
     Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.m_root.m_nIsoSize, 4096u);
-    EXPECT_EQ(b.m_dwBufferSize, 4096u);
+    EXPECT_EQ((U{b.m_root.m_nIsoSize, b.m_dwBufferSize}), (U{4096, 4096}));
 }
 
 // Folders are numbered in entry order depth by depth: "a b" collates before
@@ -84,7 +83,16 @@ TEST_F(LayoutTest, FoldersAreNumberedInEntryOrderDepthByDepth) {
               (U{2, 3, 4, 5, 6, 7}));
 }
 
-class NamesTest : public LayoutTest {};
+class NamesTest : public LayoutTest {
+protected:
+    // "<names failing>:<report>" of the tree laid out as `kind`.
+    std::string Check(FileSystemType kind) {
+        messages.Clear();
+        Place(kind);
+        const int failing = b.CheckNames();
+        return std::to_string(failing) + ":" + messages.JoinedText();
+    }
+};
 
 // One file at a time: the limits of each kind, and the kinds it does not bind.
 TEST_F(NamesTest, EachKindsLimits) {
@@ -108,13 +116,11 @@ TEST_F(NamesTest, EachKindsLimits) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20) + " " + std::to_string(int(c.kind)));
-        messages.Clear();
         b.m_root.DeleteChildren();
         AddFile(b.m_root, c.name, c.size, c.shortName);
-        Place(c.kind);
-        EXPECT_EQ(b.CheckNames(), c.message ? 1 : 0);
-        if (c.message) EXPECT_EQ(messages.JoinedText().rfind(c.name + "\n", 0), 0u);
-        if (c.message) EXPECT_NE(messages.JoinedText().find(c.message), std::string::npos);
+        const std::string got = Check(c.kind);
+        if (!c.message) EXPECT_EQ(got, "0:");
+        else EXPECT_TRUE(got.rfind("1:" + c.name + "\n", 0) == 0 && got.find(c.message) != std::string::npos) << got;
     }
 }
 
@@ -134,14 +140,13 @@ TEST_F(NamesTest, CollisionsForbiddenCharactersAndUndecodableNames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.names[0] + " " + std::to_string(int(c.kind)));
-        messages.Clear();
         b.m_root.DeleteChildren();
         for (const std::string& n : c.names)
             if (n[0] == '/') AddFolder(b.m_root, n.substr(1), "D~1");
             else AddFile(b.m_root, n, 1, "A~1");
-        Place(c.kind);
-        EXPECT_EQ(b.CheckNames() > 0, c.report != nullptr);
-        if (c.report) EXPECT_EQ(messages.JoinedText().rfind(c.report, 0), 0u) << messages.JoinedText();
+        const std::string got = Check(c.kind);
+        if (!c.report) EXPECT_EQ(got, "0:");
+        else EXPECT_TRUE(got[0] != '0' && got.find(std::string(":") + c.report) == 1) << got;
     }
 }
 
@@ -149,10 +154,8 @@ TEST_F(NamesTest, OnlyTheFirstFailingCheckIsReportedFoldersFirst) {
     AddFile(b.m_root, std::string(65, 'x'), 1, "X~1");  // Joliet too long, 8.3 fine
     AddFile(b.m_root, "zz long name.txt", 1);    // 8.3 missing
     AddFolder(b.m_root, "folder nine");          // 11 bytes > 8
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 2);
+    EXPECT_EQ(Check(FileSystemType::Joliet).rfind("2:folder nine\nzz long name.txt\n", 0), 0u);
     EXPECT_EQ(messages.Entries().size(), 1u);
-    EXPECT_EQ(messages.JoinedText().rfind("folder nine\nzz long name.txt\n", 0), 0u);
 }
 
 TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
@@ -162,27 +165,18 @@ TEST_F(NamesTest, MoreFoldersThanAPathTableCanNumberNeedTheUdfKind) {
         e.name = "d" + std::to_string(100000 + i);
         b.m_root.AddChild(e, "/src/src/" + e.name);
     }
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(messages.JoinedText().rfind("フォルダが 65,536 個あります。", 0), 0u);
+    EXPECT_EQ(Check(FileSystemType::Joliet).rfind("1:フォルダが 65,536 個あります。", 0), 0u);
     // A UDF file entry counts links in 16 bits: itself and one per subfolder.
-    messages.Clear();
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(messages.JoinedText(), "/src/src\nフォルダの中にフォルダが 65,535 個あります。UDFに格納できるのは65,534個までです。");
-    messages.Clear();
+    EXPECT_EQ(Check(FileSystemType::Udf), "1:/src/src\nフォルダの中にフォルダが 65,535 個あります。UDFに格納できるのは65,534個までです。");
     b.m_root.m_children.pop_back();
-    Place(FileSystemType::Udf);
-    EXPECT_EQ(b.CheckNames(), 0);
+    EXPECT_EQ(Check(FileSystemType::Udf), "0:");
     EXPECT_EQ(b.m_root.m_wLinkCount, 65535);
 }
 
 TEST_F(NamesTest, TheSourceFolderItselfIsChecked) {
     test::MakeRoot(b.m_root, std::string(65, 'r'));
     b.m_root.m_strShortName = "R~1";
-    Place(FileSystemType::Joliet);
-    EXPECT_EQ(b.CheckNames(), 1);
-    EXPECT_EQ(messages.JoinedText().rfind(std::string(65, 'r') + "\n", 0), 0u);
+    EXPECT_EQ(Check(FileSystemType::Joliet).rfind("1:" + std::string(65, 'r') + "\n", 0), 0u);
 }
 
 // With Linux attributes: a hard link shares its file's data and counts its
@@ -194,9 +188,8 @@ TEST(PosixLayout, HardLinksShareDataAndJolietShowsWhatLinksLeadTo) {
     fake.AddFile("/src/sub/b.txt", "alpha").inode = inode;
     fake.AddLink("/src/sub/to-a", "../a.txt");
     fake.AddLink("/src/sub/to-b", "./to-a");
-    for (const char* name : {"folder", "out", "loop", "above"}) fake.AddLink(std::string("/src/") + name, "");
-    fake.Find("/src/folder")->linkTarget = "sub", fake.Find("/src/out")->linkTarget = "/src/a.txt";
-    fake.Find("/src/loop")->linkTarget = "loop", fake.Find("/src/above")->linkTarget = "../src/a.txt";
+    for (auto [name, target] : {std::pair{"folder", "sub"}, {"out", "/src/a.txt"}, {"loop", "loop"}, {"above", "../src/a.txt"}})
+        fake.AddLink(std::string("/src/") + name, target);
     JobMessages messages;
     BuildRequest request = test::GoldenRequest("/src", FileSystemType::Joliet);
     request.volume.PosixAttributes = true;
