@@ -54,9 +54,7 @@ TEST(Scan, FillsNodesFromTheListing) {
     EXPECT_EQ(root.m_children[2]->m_strShortName, Utf8ToCp932("日本語~1.TXT"));
 
     const CFileEntry* hid = root.m_children[0]->m_children[0]->m_children[0].get();
-    EXPECT_EQ(hid->Path(), "/src/.git/.deep/.hid");
-    EXPECT_TRUE(hid->m_bHidden && hid->m_bDirectory);
-    EXPECT_EQ(hid->m_nDepth, 3);
+    EXPECT_EQ(std::tuple(hid->Path(), hid->m_bHidden, hid->m_bDirectory, hid->m_nDepth), std::tuple("/src/.git/.deep/.hid", true, true, 3));
 
     // A missing folder leaves the node as it was; a file gets no children;
     // below the file system's root, paths take one slash.
@@ -106,11 +104,8 @@ TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     auto platform = MakePosixPlatform(false);
     CFileEntry root;
     ScanReport report;
-    ScanContext ctx{platform.get()};
-    ctx.report = &report;
-    ctx.skipIdentity = true;
-    ctx.skipDevice = image.st_dev;
-    ctx.skipInode = image.st_ino;
+    const ScanContext ctx{.platform = platform.get(), .skipIdentity = true, .skipDevice = image.st_dev, .skipInode = image.st_ino,
+                          .report = &report};
     ASSERT_GE(root.Scan(t / "src/", ctx), 0);
     ASSERT_EQ(ChildNames(root), (std::vector<std::string>{".hidden", "again", "bad\uFFFD\uFFFDname.txt", "sub", "日本語.txt"}));
     EXPECT_FALSE(root.m_children[0]->m_bHidden);
@@ -124,8 +119,7 @@ TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     EXPECT_EQ(bad.Path(), t / "src/" + raw);  // the path stays as listed, to be opened
     for (const CFileEntry* sub : {root.m_children[1].get(), root.m_children[3].get()}) {
         ASSERT_EQ(ChildNames(*sub), (std::vector<std::string>{"deep.txt", "loop", "self"}));
-        EXPECT_TRUE(sub->m_children[1]->m_bDirectory && sub->m_children[1]->m_children.empty());
-        EXPECT_TRUE(sub->m_children[2]->m_bDirectory && sub->m_children[2]->m_children.empty());
+        for (size_t i : {1, 2}) EXPECT_TRUE(sub->m_children[i]->m_bDirectory && sub->m_children[i]->m_children.empty()) << i;
     }
 }
 
