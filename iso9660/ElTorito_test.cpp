@@ -27,12 +27,7 @@ Bytes Expected(std::initializer_list<Run> runs) {
 }
 
 // Validation checksums worked out by hand: 0x0001 + 0xAA55 (+ 0xEF00 for
-// UEFI) and the checksum must sum to 0 modulo 2^16.
-const Bytes kValidationBios = {1, 0};
-const Bytes kKeyAndSumBios = {0xAA, 0x55, 0x55, 0xAA};
-const Bytes kValidationUefi = {1, 0xEF};
-const Bytes kKeyAndSumUefi = {0xAA, 0x66, 0x55, 0xAA};
-
+// UEFI) and the checksum (byte 28) must sum to 0 modulo 2^16.
 TEST(ElTorito, GoldenBytes) {
     const CatalogEntry bios4{BootPlatform::Bios, 0, 4, 29};
     const CatalogEntry biosWin{BootPlatform::Bios, 0, 8, 0x12345};
@@ -46,10 +41,10 @@ TEST(ElTorito, GoldenBytes) {
         {"boot record", [](uint8_t* s) { FillBootRecordDescriptor(s, 0x0A0B0C0D); },
          Expected({{1, Str("CD001")}, {6, {1}}, {7, Str("EL TORITO SPECIFICATION")}, {71, {0x0D, 0x0C, 0x0B, 0x0A}}})},
         {"one BIOS entry", [&](uint8_t* s) { FillBootCatalog(s, {bios4}); },
-         Expected({{0, kValidationBios}, {28, kKeyAndSumBios}, {32, {0x88, 0, 0, 0, 0, 0, 4, 0, 29, 0, 0, 0}}})},
+         Expected({{0, {1, 0}}, {28, {0xAA, 0x55, 0x55, 0xAA}}, {32, {0x88, 0, 0, 0, 0, 0, 4, 0, 29, 0, 0, 0}}})},
         {"UEFI first, two BIOS, UEFI to the end of the medium",
          [&](uint8_t* s) { FillBootCatalog(s, {uefi, bios4, biosWin, uefiToEnd}); },
-         Expected({{0, kValidationUefi}, {28, kKeyAndSumUefi},
+         Expected({{0, {1, 0xEF}}, {28, {0xAA, 0x66, 0x55, 0xAA}},
                    {32, {0x88, 0, 0, 0, 0, 0, 0x40, 0x0B, 0x2C, 0x01, 0, 0}},
                    {64, {0x90, 0, 2, 0}},
                    {96, {0x88, 0, 0, 0, 0, 0, 4, 0, 29, 0, 0, 0}},
