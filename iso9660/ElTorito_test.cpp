@@ -15,14 +15,10 @@ namespace {
 using test::Bytes;
 using test::Str;
 
-struct Run {
-    size_t offset;
-    Bytes bytes;
-};
-
-Bytes Expected(std::initializer_list<Run> runs) {
+// A sector of zeros but for runs of bytes at their offsets.
+Bytes Expected(std::initializer_list<std::pair<size_t, Bytes>> runs) {
     Bytes s(2048, 0);
-    for (const Run& r : runs) std::copy(r.bytes.begin(), r.bytes.end(), s.begin() + long(r.offset));
+    for (const auto& [offset, bytes] : runs) std::copy(bytes.begin(), bytes.end(), s.begin() + long(offset));
     return s;
 }
 

@@ -59,13 +59,10 @@ TEST(UdfFileEntries, FileEntryGoldenBytes) {
         const size_t used = fill(s.data());
         got.push_back(std::to_string(used) + ":" + test::HashBytes(s));
     };
-    const auto entry = [](CFileEntry& n, const char* impl) { return [&n, impl](uint8_t* d) { return FillFileEntry(n, d, 2048, impl); }; };
+    for (CFileEntry* n : {t.b, &t.root, t.sub})  // the whole block is written
+        pin([&](uint8_t* d) { return FillFileEntry(*n, d, 2048, n == t.b ? "impl" : ""); }, 0xAA);
     const auto contents = [](CFileEntry& n) { return [&n](uint8_t* d) { return FillDirectoryContents(n, d, 2048); }; };
-    pin(entry(*t.b, "impl"), 0xAA);  // the whole block is written
-    pin(entry(t.root, ""), 0xAA);
-    pin(entry(*t.sub, ""), 0xAA);
-    pin(contents(t.root), 0);
-    pin(contents(*t.sub), 0);
+    for (CFileEntry* n : {&t.root, t.sub}) pin(contents(*n), 0);
     t.b->m_bHidden = true;
     pin([&](uint8_t* d) { return FillFileIdentifier(*t.b, d, 2048, 3, false); }, 0);
     t.root.m_bHidden = true;  // its parent entry is hidden as well
