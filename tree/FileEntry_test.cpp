@@ -41,28 +41,26 @@ TEST(Scan, FillsNodesFromTheListing) {
     fake.AddFolder("/src/.git/.deep/.hid");
     fake.AddFile("/src/日本語の名前.txt", "x").shortName = "日本語~1.TXT";
     CFileEntry root;
-    ScanContext ctx{&fake};
-    ctx.hideDotFiles = true;
+    const ScanContext ctx{.platform = &fake, .hideDotFiles = true};
     ASSERT_EQ(root.Scan("/src//", ctx), 3);  // the greatest depth reached
     EXPECT_EQ(root.Path() + " " + root.m_strName + " " + std::to_string(root.m_time), "/src src 1000");
     ASSERT_EQ(ChildNames(root), (std::vector<std::string>{".git", "big.bin", "日本語の名前.txt"}));
 
-    const CFileEntry& big = *root.m_children[1];
-    EXPECT_EQ(big.Path() + " " + big.m_strShortName, "/src/big.bin big.bin");  // no alias: the name itself
-    // Sizes, times, name lengths and links are read back from every image the
-    // writer, reader and command-line tests make.
-    EXPECT_EQ(root.m_children[2]->m_strShortName, Utf8ToCp932("日本語~1.TXT"));
+    // Without an alias the short name is the name itself. Sizes, times, name
+    // lengths and links are read back from every image the writer, reader and
+    // command-line tests make.
+    const CFileEntry &big = *root.m_children[1], &named = *root.m_children[2];
+    EXPECT_EQ(big.Path() + " " + big.m_strShortName + " " + named.m_strShortName, "/src/big.bin big.bin " + Utf8ToCp932("日本語~1.TXT"));
 
     const CFileEntry* hid = root.m_children[0]->m_children[0]->m_children[0].get();
     EXPECT_EQ(std::tuple(hid->Path(), hid->m_bHidden, hid->m_bDirectory, hid->m_nDepth), std::tuple("/src/.git/.deep/.hid", true, true, 3));
 
     // A missing folder leaves the node as it was; a file gets no children;
     // below the file system's root, paths take one slash.
-    EXPECT_EQ(root.Scan("/nothing", ctx), -1);
-    EXPECT_EQ(root.m_children.size(), 3u);
-    EXPECT_EQ(root.Scan("/src/big.bin", ctx), 0);
-    EXPECT_TRUE(root.m_children.empty());
-    EXPECT_FALSE(root.m_bDirectory);
+    const int missing = root.Scan("/nothing", ctx);
+    EXPECT_EQ(std::pair(missing, root.m_children.size()), std::pair(-1, size_t(3)));
+    const int file = root.Scan("/src/big.bin", ctx);
+    EXPECT_EQ(std::tuple(file, root.m_children.size(), root.m_bDirectory), std::tuple(0, size_t(0), false));
     ASSERT_EQ(root.Scan("/", ctx), 4);
     EXPECT_EQ(root.Path() + " " + root.m_children[0]->Path(), "/ /src");
 }
