@@ -46,12 +46,6 @@ BuildRequest Request(FileSystemType kind, std::vector<BootRequest> boot, const c
     return r;
 }
 
-std::string Shown(JobMessages& m) {
-    std::string all;
-    m.ShowAll([&](const std::string& t) { all += t + "|"; });
-    return all;
-}
-
 TEST(Boot, ChecksBeforeWriting) {
     const BootRequest tooMany{0, "/boot/tiny.bin", 0, false};
     const struct {
@@ -59,23 +53,23 @@ TEST(Boot, ChecksBeforeWriting) {
         const char* report;
         const char* catalog = "";
     } cases[] = {
-        {{{0, "/boot/none.bin", 0, false}}, "/boot/none.bin\nBoot image not found.|"},
-        {{{0, "/src/isolinux", 0, false}}, "/src/isolinux\nBoot image not found.|"},
-        {{{0xEF, "/boot/empty.bin", 0, false}}, "/boot/empty.bin\nThe boot image is empty.|"},
+        {{{0, "/boot/none.bin", 0, false}}, "/boot/none.bin\nBoot image not found."},
+        {{{0, "/src/isolinux", 0, false}}, "/src/isolinux\nBoot image not found."},
+        {{{0xEF, "/boot/empty.bin", 0, false}}, "/boot/empty.bin\nThe boot image is empty."},
         {{{0xEF, "/boot/bootx64.efi", 0, false}},
          "/boot/bootx64.efi\nThe UEFI boot image is an EFI program (a PE file): give an image of a FAT file system that "
-         "holds it as \\EFI\\BOOT\\BOOTX64.EFI.|"},
-        {{{0xEF, "/boot/text.img", 0, false}}, "/boot/text.img\nThe UEFI boot image is not a FAT file system.|"},
-        {{{0, "/boot/tiny.bin", 0, true}}, "/boot/tiny.bin\nA boot information table needs a boot image of at least 64 bytes.|"},
-        {{{0, "/boot/tiny.bin", 5, false}}, "/boot/tiny.bin\nThe load size of 5 sectors goes beyond the end of the boot image.|"},
+         "holds it as \\EFI\\BOOT\\BOOTX64.EFI."},
+        {{{0xEF, "/boot/text.img", 0, false}}, "/boot/text.img\nThe UEFI boot image is not a FAT file system."},
+        {{{0, "/boot/tiny.bin", 0, true}}, "/boot/tiny.bin\nA boot information table needs a boot image of at least 64 bytes."},
+        {{{0, "/boot/tiny.bin", 5, false}}, "/boot/tiny.bin\nThe load size of 5 sectors goes beyond the end of the boot image."},
         {{{0, "/boot/big.bin", 0, false}},
-         "/boot/big.bin\nThe boot image is too large: a BIOS loads at most 65,535 sectors of 512 bytes. Give a load size.|"},
-        {std::vector<BootRequest>(63, tooMany), "Too many boot entries for the boot catalog (63).|"},
-        {{tooMany}, "nowhere/boot.cat\nThe folder for the boot catalog is not in the source.|", "nowhere/boot.cat"},
-        {{tooMany}, "readme.txt\nThe source already holds an entry of the boot catalog's name.|", "readme.txt"},
+         "/boot/big.bin\nThe boot image is too large: a BIOS loads at most 65,535 sectors of 512 bytes. Give a load size."},
+        {std::vector<BootRequest>(63, tooMany), "Too many boot entries for the boot catalog (63)."},
+        {{tooMany}, "nowhere/boot.cat\nThe folder for the boot catalog is not in the source.", "nowhere/boot.cat"},
+        {{tooMany}, "readme.txt\nThe source already holds an entry of the boot catalog's name.", "readme.txt"},
         // Every fault in the one report.
         {{{0, "/boot/none.bin", 0, false}, {0xEF, "/boot/empty.bin", 0, false}},
-         "/boot/none.bin\nBoot image not found.\n/boot/empty.bin\nThe boot image is empty.|"},
+         "/boot/none.bin\nBoot image not found.\n/boot/empty.bin\nThe boot image is empty."},
     };
     SetLanguage(Language::English);
     for (const auto& c : cases) {
@@ -84,7 +78,7 @@ TEST(Boot, ChecksBeforeWriting) {
         Arrange(f);
         BuildRunner runner(f, nullptr);
         BuildReport report = runner.Run(Request(FileSystemType::UdfBridge, c.boot, c.catalog));
-        EXPECT_EQ(std::tuple(report.outcome, Shown(report.failures), f.outputs.count("/out/x.iso")),
+        EXPECT_EQ(std::tuple(report.outcome, report.failures.JoinedText(), f.outputs.count("/out/x.iso")),
                   std::tuple(BuildReport::Outcome::Failed, std::string(c.report), size_t(0)));
     }
     SetLanguage(Language::Japanese);
@@ -107,7 +101,7 @@ TEST(Boot, EveryKindReadsBackAndVerifies) {
         f.AddFile("/boot/bigefi.img", FatImage(512)).size = 32u << 20;
         BuildRunner runner(f, nullptr);
         BuildReport report = runner.Run(Request(kind, boot));
-        ASSERT_EQ(report.outcome, BuildReport::Outcome::Finished) << Shown(report.failures);
+        ASSERT_EQ(report.outcome, BuildReport::Outcome::Finished) << report.failures.JoinedText();
         const std::string image = f.outputs["/out/x.iso"];
         const std::vector<uint8_t> bytes(image.begin(), image.end());
         MemorySource source(bytes);

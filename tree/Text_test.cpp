@@ -39,9 +39,8 @@ TEST(Text, DirectComparisonAgreesWithKeys) {
                                             "あ", "ア", "ｱ", "亜", "a b", "a_b", "a-b", "10", "9", ""};
     for (const auto& x : names)
         for (const auto& y : names) {
-            int keys = CollationKey(x).compare(CollationKey(y));
-            keys = keys < 0 ? -1 : (keys > 0 ? 1 : 0);
-            EXPECT_EQ(CollatePaths(x, y), keys) << x << " / " << y;
+            const int keys = CollationKey(x).compare(CollationKey(y));
+            EXPECT_EQ(CollatePaths(x, y), (keys > 0) - (keys < 0)) << x << " / " << y;
         }
     EXPECT_NE(CollatePaths("\xC3\xA9", "e\xCC\x81"), 0);
 }
