@@ -36,17 +36,15 @@ using U = std::vector<uint64_t>;
 // sector; records that end at a sector end stay there; a UDF image ends
 // sixteen sectors after a multiple of sixteen, even where its data ends on one.
 TEST_F(LayoutTest, FileExtentsRoundUpAndEmptyFilesOwnASector) {
-    CFileEntry* f0 = AddFile(b.m_root, "A0", 0);
-    CFileEntry* f1 = AddFile(b.m_root, "A1", 2048);
-    CFileEntry* f2 = AddFile(b.m_root, "A2", 2049);
-    CFileEntry* f3 = AddFile(b.m_root, "A3", 1);
+    std::vector<CFileEntry*> f;  // A0..A3
+    for (uint64_t size : {0, 2048, 2049, 1}) f.push_back(AddFile(b.m_root, "A" + std::to_string(f.size()), size));
     Place(FileSystemType::Joliet);
-    EXPECT_EQ((U{f0->m_dwIsoSector, f1->m_dwIsoSector, f2->m_dwIsoSector, f3->m_dwIsoSector, f3->m_dwJolietSector, b.m_dwTotalSectors}),
+    EXPECT_EQ((U{f[0]->m_dwIsoSector, f[1]->m_dwIsoSector, f[2]->m_dwIsoSector, f[3]->m_dwIsoSector, f[3]->m_dwJolietSector, b.m_dwTotalSectors}),
               (U{25, 26, 27, 29, 29, 30}));
     // For clones, data starts on even sectors (4 KiB); an empty file needs none.
     b.MutableRequest().volume.Reflink = true;
     Place(FileSystemType::Joliet);
-    EXPECT_EQ((U{f0->m_dwIsoSector, f1->m_dwIsoSector, f2->m_dwIsoSector, f3->m_dwIsoSector, b.m_dwTotalSectors}), (U{25, 26, 28, 30, 31}));
+    EXPECT_EQ((U{f[0]->m_dwIsoSector, f[1]->m_dwIsoSector, f[2]->m_dwIsoSector, f[3]->m_dwIsoSector, b.m_dwTotalSectors}), (U{25, 26, 28, 30, 31}));
     b.MutableRequest().volume.Reflink = false;
     b.m_root.DeleteChildren();
     // Root entry 259, identifiers 260, file entry 261, data 262..271: next free is 272.

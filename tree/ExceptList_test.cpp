@@ -11,15 +11,14 @@ TEST(ExceptList, LoadsLinesAsTheyAreAndMatchesWholeNamesWithoutCase) {
     TempDir t;
     ExceptList list;
     list.SetEntries({"stale"});
-    list.Load(t.Write("except.txt", "\xEF\xBB\xBFThumbs.db\r\n desktop.ini \n\nlast"));
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"Thumbs.db", " desktop.ini ", "", "last"}));
-    list.Load(t.Write("lf.txt", "one\ntwo\n"));
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"one", "two"}));
-    // Not UTF-8: read as code page 932 ("表" is 95 5C there).
-    list.Load(t.Write("sjis.txt", "\x95\x5C\r\n"));
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"表"}));
-    list.Load(t / "missing.txt");
-    EXPECT_TRUE(list.Entries().empty());
+    // The third is not UTF-8: read as code page 932 ("表" is 95 5C there).
+    std::vector<std::vector<std::string>> loaded;
+    for (const std::string& path : {t.Write("except.txt", "\xEF\xBB\xBFThumbs.db\r\n desktop.ini \n\nlast"), t.Write("lf.txt", "one\ntwo\n"),
+                                    t.Write("sjis.txt", "\x95\x5C\r\n"), t / "missing.txt"}) {
+        list.Load(path);
+        loaded.push_back(list.Entries());
+    }
+    EXPECT_EQ(loaded, (std::vector<std::vector<std::string>>{{"Thumbs.db", " desktop.ini ", "", "last"}, {"one", "two"}, {"表"}, {}}));
     // Whole names without case; case, blanks and paths in entries are in the
     // scan's exclusion test.
     list.SetEntries({"Thumbs.db", "ＡＢＣ", "", "表"});

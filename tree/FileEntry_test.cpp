@@ -89,11 +89,9 @@ TEST(Scan, ExclusionsAtEveryDepthButNeverTheRoot) {
 // as such, and names that are neither are kept, marked for the name check.
 TEST(Scan, RealTreeReportsWhatItLeavesOutAndDecodesNames) {
     TempDir t;
-    t.Write("src/.hidden", "h");
-    t.Write("src/sub/deep.txt", "d");
-    std::string raw = "bad\xff\xfename.txt";
-    t.Write("src/" + raw, "raw bytes");
-    t.Write("src/\x93\xfa\x96\x7b\x8c\xea.txt", "sjis");
+    const std::string raw = "bad\xff\xfename.txt";
+    for (const std::string& name : {std::string(".hidden"), std::string("sub/deep.txt"), raw, std::string("\x93\xfa\x96\x7b\x8c\xea.txt")})
+        t.Write("src/" + name, name);
     ASSERT_EQ(::mkfifo((t / "src/fifo").c_str(), 0600), 0);
     for (auto [link, target] : {std::pair{"dangling", "nowhere"}, {"sub/loop", ".."}, {"sub/self", "."}, {"again", "sub"}})
         ASSERT_EQ(::symlink(target, (t / "src/" + link).c_str()), 0);

@@ -25,9 +25,8 @@ TEST(Text, AsciiShortcutAgreesWithTheConverter) {
     // shortcut. Both must give the same bytes for every ASCII character.
     for (int c = 1; c < 0x80; ++c) {
         const std::string ch(1, char(c));
-        EXPECT_EQ(Utf8ToCp932(ch), Utf8ToCp932("あ" + ch).substr(2)) << c;
-        EXPECT_EQ(Cp932ToUtf8(ch), Cp932ToUtf8("\x82\xA0" + ch).substr(3)) << c;
-        EXPECT_EQ(Utf8ToUtf16(ch), Utf8ToUtf16("あ" + ch).substr(1)) << c;
+        EXPECT_EQ(std::tuple(Utf8ToCp932(ch), Cp932ToUtf8(ch), Utf8ToUtf16(ch)),
+                  std::tuple(Utf8ToCp932("あ" + ch).substr(2), Cp932ToUtf8("\x82\xA0" + ch).substr(3), Utf8ToUtf16("あ" + ch).substr(1))) << c;
     }
 }
 
