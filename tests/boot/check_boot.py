@@ -11,7 +11,7 @@
 import argparse, os, re, shutil, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interop"))
-from check_images import Report, SECTOR, run, text  # noqa: E402
+from check_images import Report, SECTOR, open_pycdlib, run, text  # noqa: E402
 
 MARKER = {"seabios": "PARUMERO-BIOS-BOOTED", "ovmf": "PARUMERO-UEFI-BOOTED"}
 MODULES = "/usr/lib/syslinux/modules/bios"
@@ -47,10 +47,7 @@ def uefi_loader(work, path, mib):
 
 
 def check_readers(rep, kind, image, loader, efi):
-    import pycdlib
-    data, efi_bytes = open(image, "rb").read(), open(efi, "rb").read()
-    iso = pycdlib.PyCdlib()
-    iso.open(image)
+    data, efi_bytes, iso = open(image, "rb").read(), open(efi, "rb").read(), open_pycdlib(image)
     bc = iso.eltorito_boot_catalog
     got = [(bc.validation_entry.platform_id, bc.initial_entry.sector_count, bc.initial_entry.load_rba)]
     got += [(s.platform_id, e.sector_count, e.load_rba) for s in bc.sections for e in s.section_entries]

@@ -275,9 +275,8 @@ def main(argv):
     args = parser.parse_args(argv)
 
     rep = Report(args.kind)
-    missing = [t for t in READERS[args.kind].split() if not shutil.which(t)]
-    if importlib.util.find_spec("pycdlib") is None:
-        missing.append("python3-pycdlib")
+    missing = ([t for t in READERS[args.kind].split() if not shutil.which(t)]
+               + ["python3-pycdlib"] * (importlib.util.find_spec("pycdlib") is None))
     if not rep.result("readers installed", not missing, f"missing {missing} (scripts/test.sh installs them)"):
         return rep.close()
     work = tempfile.mkdtemp(prefix=f"parumero-interop-{args.kind}-")
