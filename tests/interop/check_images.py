@@ -126,9 +126,8 @@ class Cli:
         for p in (self.settings, self.except_file):
             open(p, "w").close()
         # The texts compared are the Japanese ones.
-        self.env = dict(os.environ, TZ=tz, LANG="C.UTF-8", LC_MESSAGES="ja_JP.UTF-8", XDG_CONFIG_HOME=cfg)
-        for name in ("SOURCE_DATE_EPOCH", "LC_ALL"):
-            self.env.pop(name, None)
+        self.env = {k: v for k, v in dict(os.environ, TZ=tz, LANG="C.UTF-8", LC_MESSAGES="ja_JP.UTF-8", XDG_CONFIG_HOME=cfg).items()
+                    if k not in ("SOURCE_DATE_EPOCH", "LC_ALL")}
 
     def build(self, source, image, kind, *options, **env):
         return run([self.path, "--kind", kind, *options, "--settings", self.settings, "--except", self.except_file,
