@@ -94,9 +94,9 @@ TEST(UdfFileEntries, AllocationDescriptors) {
         Bytes e(2048 + 16, 0xAA);
         ASSERT_EQ(FillFileEntry(f, e.data(), 2048, ""), c.used);
         EXPECT_TRUE(TagIsSound(e.data(), kTagFileEntry, 9, uint16_t(c.used)));
-        EXPECT_EQ(GetLE32(e.data() + 172), c.used - 308);  // length of the descriptors
-        EXPECT_EQ(Bytes(e.begin() + c.used - 8, e.begin() + c.used), c.last);
-        EXPECT_EQ(Bytes(e.begin() + 2048, e.end()), Bytes(16, 0xAA));
+        // The descriptors' length, the last descriptor, the bytes past the block.
+        EXPECT_EQ(std::tuple(GetLE32(e.data() + 172), Bytes(e.begin() + c.used - 8, e.begin() + c.used), Bytes(e.begin() + 2048, e.end())),
+                  std::tuple(c.used - 308, c.last, Bytes(16, 0xAA)));
     }
 }
 
